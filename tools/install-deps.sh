@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what building and testing Zarnet needs on Debian 12, when missing.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev python3)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "Installing: ${missing[*]}"
+$sudo apt-get update
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
