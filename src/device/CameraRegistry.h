@@ -1,0 +1,40 @@
+#pragma once
+// The process-wide registry of open cameras, keyed by the camera key (the
+// device-instance handle; 0 = no camera). Entries own the capture filter, the
+// property interface and the device file handle until the last close; every
+// operation elsewhere works on a copy of an entry.
+
+#include <cstdint>
+
+#include "device/CameraDevice.h"
+#include "platform/Types.h"
+
+// Key of the first identified camera at or after *index, 0 if none; *index is
+// left at that camera's position, or -1.
+uint32_t OpenCamera(int32_t* index);
+// One open fewer; the last releases the camera. Always 1.
+int CloseCamera(uint32_t key);
+// 1 when the registered camera passes the identity check now.
+int IsIdentifiedCamera(uint32_t key);
+// 1 with the camera's device file handle in *handle. A handle of the caller's
+// own in *handle is closed first.
+int GetDeviceHandle(uint32_t key, platform::Handle* handle);
+// 1 when *handle is the camera's handle, which is then closed and forgotten.
+int ReleaseDeviceHandle(platform::Handle* handle, uint32_t key);
+// Adds the camera, or one open to its existing entry (then the objects that
+// `camera` holds are released). Always 1.
+int RegisterCamera(CCameraDevice& camera);
+int LookupCamera(uint32_t key, CCameraDevice* camera);
+int StoreCamera(uint32_t key, const CCameraDevice& camera);
+
+// Drops every entry without device traffic (tests; the end of the program).
+void ResetCameraRegistry();
+
+// Runs `command` on a copy of the registered camera; 0 without device traffic
+// when the key is not registered.
+template <typename Command>
+int RunOnCamera(uint32_t key, Command&& command) {
+  CCameraDevice camera;
+  if (!LookupCamera(key, &camera)) return 0;
+  return command(camera);
+}

@@ -1,0 +1,63 @@
+#pragma once
+// Reading and writing the camera's extension-unit controls: the 8-byte command
+// control, the data control with its chunked transfers, the command status read
+// after a failure, and the data-control length. The bounce buffer and the
+// data-control length are process-wide and unguarded: one thread at a time.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "device/CameraDevice.h"
+#include "platform/Types.h"
+
+// Receives (bytes done, bytes in all) after each block of a transfer.
+using ProgressFunction = void (*)(int32_t done, int32_t total);
+
+using CommandBlock = std::array<uint8_t, 8>;
+
+inline constexpr platform::Guid kExtensionUnitGuid{
+    0x1229A78C, 0x47B4, 0x4094, {0xB0, 0xCE, 0xDB, 0x07, 0x38, 0x6F, 0xB9, 0x38}};
+constexpr uint32_t kCommandControl = 10;
+constexpr uint32_t kDataControl = 11;
+constexpr size_t kBounceBufferSize = 64;
+constexpr uint32_t kDefaultDataControlLength = 8;
+
+platform::Status GetControl(const CCameraDevice& camera, uint32_t selector, uint32_t length, uint8_t* buffer);
+platform::Status SetControl(const CCameraDevice& camera, uint32_t selector, uint32_t length, const uint8_t* bytes);
+
+// Chunked data phase in blocks of the data-control length. 0, or the failing
+// status with the bytes of the whole blocks moved in *done.
+platform::Status ReadData(const CCameraDevice& camera, uint8_t* buffer, uint16_t length, int32_t* done);
+platform::Status ReadDataWithProgress(const CCameraDevice& camera, uint8_t* buffer, uint16_t length, int32_t* done,
+                                      ProgressFunction progress);
+platform::Status WriteData(const CCameraDevice& camera, const uint8_t* data, uint16_t length, int32_t* done);
+platform::Status WriteDataWithProgress(const CCameraDevice& camera, const uint8_t* data, uint16_t length,
+                                       int32_t* done, ProgressFunction progress);
+
+// Reads the camera's command status after a failed control access, writes the
+// diagnostic line to the debug output and clears the status.
+void ReportCommandError(const CCameraDevice& camera, platform::Status failed);
+std::string StatusName(uint8_t code, uint8_t codeHigh);
+
+// Asks the camera for a new data-control length; DataControlLength() tells
+// what came of it.
+void ChangeDataControlLength(const CCameraDevice& camera, uint8_t newLength);
+// One-shot: 1 when the data-control length equals *wanted afterwards; else 0
+// with the length in force in *wanted.
+int SetDataLength(uint8_t* wanted, uint32_t key);
+uint32_t DataControlLength();
+
+// Command patterns: the block alone, or the block followed by one short data
+// phase of the full data-control length. 1 on success; a failure is reported.
+int SendCommandBlock(const CCameraDevice& camera, const CommandBlock& block);
+int SendShortReadCommand(const CCameraDevice& camera, const CommandBlock& block, uint8_t* out, size_t count);
+int SendShortWriteCommand(const CCameraDevice& camera, const CommandBlock& block, uint8_t value);
+
+// The progress function that the commands "with progress" pass; null = none.
+void SetProgressFunction(ProgressFunction progress);
+ProgressFunction InstalledProgressFunction();
+
+// Back to a zero bounce buffer and the power-up data-control length.
+void ResetTransport();
