@@ -1,0 +1,16 @@
+#pragma once
+// The commands of zarnet-cli. Each takes its own arguments (without the
+// command name) and returns the process's exit status.
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+using Arguments = std::vector<std::string>;
+
+constexpr int kExitOk = 0;
+constexpr int kExitRefused = 1;
+constexpr int kExitUsage = 2;
+
+int RunInspect(const Arguments& args, std::ostream& out, std::ostream& err);
+int RunMakeSample(const Arguments& args, std::ostream& out, std::ostream& err);

@@ -1,0 +1,31 @@
+#pragma once
+// A small JSON writer for the command-line tool's machine-readable output.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class JsonWriter {
+ public:
+  JsonWriter& BeginObject();
+  JsonWriter& EndObject();
+  JsonWriter& BeginArray();
+  JsonWriter& EndArray();
+  JsonWriter& Key(const std::string& key);
+  JsonWriter& String(const std::string& value);
+  JsonWriter& Number(int64_t value);
+  JsonWriter& Bool(bool value);
+  JsonWriter& Null();
+
+  const std::string& Text() const { return text_; }
+
+  static std::string Quote(const std::string& value);
+
+ private:
+  void BeforeValue();
+  std::string text_;
+  std::vector<bool> first_;  // per open container: no element written yet
+  bool afterKey_ = false;
+};
+
+std::string HexBytes(const uint8_t* data, size_t count, const char* separator = "");
