@@ -61,7 +61,7 @@ void JudgeHeader(const CDescGlobal& header, ImageVerdict& verdict) {
   verdict.fwType = header.m_fwType;
   int kind = 0;
   if (!GetMemoryKind(header.m_eepromId, header.m_memType, &kind, &verdict.error)) return;
-  verdict.memoryKind = kind;
+  if (kind) verdict.memoryKind = kind;
   uint32_t size = 0;
   int memClass = 0;
   if (!GetMemorySize(kind, &size, &memClass, &verdict.error)) return;

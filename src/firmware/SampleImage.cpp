@@ -4,6 +4,7 @@
 
 #include "firmware/Bytes.h"
 #include "firmware/DescIdentity.h"
+#include "firmware/DescIspTuning.h"
 #include "firmware/DescTableHeader.h"
 #include "firmware/Descriptor.h"
 
@@ -15,6 +16,19 @@ constexpr uint16_t kSampleCodeSize = 64;
 
 // Record types a small image carries: strings, ids and the system configuration.
 const uint8_t kFewTypes[] = {1, 4, 5};
+
+// USB string descriptors hold UTF-16LE text; samples keep to ASCII.
+void SetSampleString(CDescString& record, uint8_t type) {
+  const char* text = type == 1 ? "Zarnet" : type == 2 ? "Sample Camera" : type == 3 ? "0001" : "UVC";
+  uint8_t length = 2;
+  for (const char* c = text; *c && length + 2 <= CDescString::kMaxDescriptorLength; ++c) {
+    record.m_buffer[length++] = static_cast<uint8_t>(*c);
+    record.m_buffer[length++] = 0;
+  }
+  record.m_buffer[0] = length;
+  record.m_buffer[1] = CDescString::kStringDescriptorType;
+  record.m_buffer[length] = 0;
+}
 
 bool IsCodeRegion(const CDescriptor& record) {
   return dynamic_cast<const CDescCodeInfo*>(&record) || dynamic_cast<const CDescSmallCachecode*>(&record);
@@ -34,6 +48,9 @@ std::vector<std::unique_ptr<CDescriptor>> RecordsFor(const SampleOptions& option
     std::unique_ptr<CDescriptor> record(CreateDescriptor(type, options.fwType));
     if (!record || dynamic_cast<CDescDummy*>(record.get())) continue;
     record->m_type = type;  // the string class keeps the type it is given
+    // A new lens-shading object holds no data, and no reader takes such a record.
+    if (auto* lsc = dynamic_cast<CDescIspLSC*>(record.get())) lsc->m_dataCount = CDescIspLSC::kDataSize;
+    if (auto* text = dynamic_cast<CDescString*>(record.get())) SetSampleString(*text, type);
     records.push_back(std::move(record));
   }
   return records;
@@ -120,14 +137,19 @@ std::vector<uint8_t> BuildSampleImage(const SampleOptions& options, std::string*
   FillCode(image, 0, size, options.seed);
 
   auto records = RecordsFor(options);
-  // Code regions point at the first bytes after the records; their sizes do
-  // not depend on where the code lies, so the records can be placed first.
+  // A code-region record only writes itself once it has code. Its size does
+  // not depend on where the code lies, so it is measured with provisional
+  // code first, then pointed at the first bytes after the records.
+  bool hasCode = false;
+  for (auto& record : records) {
+    if (!IsCodeRegion(*record)) continue;
+    hasCode = true;
+    AttachCode(*record, image.data(), 0, kSampleCodeSize);
+  }
   const size_t room = size - static_cast<size_t>(tableAt);
   uint8_t count = 0;
   std::vector<uint8_t> table(room);
   size_t end = WriteRecords(options, records, table.data(), room, &count);
-  bool hasCode = false;
-  for (auto& record : records) hasCode = hasCode || IsCodeRegion(*record);
   if (end == 0 || (hasCode && end + kSampleCodeSize > room) || end > 0xFFFF) {
     *error = "the records do not fit in the image; choose a larger size or fewer records";
     return {};

@@ -23,18 +23,6 @@ const Bytes kVersion = {0x06, 0x2F, 0x34, 0x12, 0x78, 0x56};
 const Bytes kMemory = {0x03, 0x08, 0xC2};
 const Bytes kUnknown5 = {0x05, 0x0C, 0xAA, 0xBB, 0xCC};  // type 12 has no class
 
-struct Walked {
-  std::vector<std::unique_ptr<CDescriptor>> records;
-  Stop stop;
-};
-
-Walked WalkAll(CDescriptorTable& table) {
-  Walked w;
-  while (CDescriptor* r = table.ReadNext()) w.records.emplace_back(r);
-  w.stop = table.LastStop();
-  return w;
-}
-
 class Table : public ::testing::Test {
  protected:
   std::unique_ptr<CDescriptorTable> table = std::make_unique<CDescriptorTable>();
