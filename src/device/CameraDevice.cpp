@@ -26,7 +26,11 @@ void CloseDeviceFile(platform::Handle* handle) {
 int CCameraDevice::Open(int32_t* index) {
   std::unique_ptr<platform::IEnumMoniker> enumerator;
   const platform::Status created = platform::Current().capture->CreateVideoInputEnumerator(&enumerator);
-  if (platform::Failed(created) || !enumerator) return 0;
+  if (platform::Failed(created) || !enumerator) {
+    // No device to find: the caller learns it as from an enumeration that ran out.
+    *index = -1;
+    return 0;
+  }
 
   for (;;) {
     Close();
