@@ -34,24 +34,31 @@ bool IsCodeRegion(const CDescriptor& record) {
   return dynamic_cast<const CDescCodeInfo*>(&record) || dynamic_cast<const CDescSmallCachecode*>(&record);
 }
 
-// Every type from 1 to 63 that the family gives a class of its own; the
-// leading records (version, memory information) are written separately.
+// A new record of the family's class for the type, ready to be written; null
+// for a type the family has no class for.
+std::unique_ptr<CDescriptor> SampleRecord(uint8_t type, uint8_t fwType) {
+  std::unique_ptr<CDescriptor> record(CreateDescriptor(type, fwType));
+  if (!record || dynamic_cast<CDescDummy*>(record.get())) return nullptr;
+  record->m_type = type;  // the string class keeps the type it is given
+  // A new lens-shading object holds no data, and no reader takes such a record.
+  if (auto* lsc = dynamic_cast<CDescIspLSC*>(record.get())) lsc->m_dataCount = CDescIspLSC::kDataSize;
+  if (auto* text = dynamic_cast<CDescString*>(record.get())) SetSampleString(*text, type);
+  return record;
+}
+
+// Every type from 1 to 63 that the family gives a class of its own (or a
+// few common ones); the leading records are written separately.
 std::vector<std::unique_ptr<CDescriptor>> RecordsFor(const SampleOptions& options) {
-  std::vector<std::unique_ptr<CDescriptor>> records;
   std::vector<uint8_t> types;
   if (options.everyRecordClass) {
     for (uint8_t t = 1; t < 64; ++t) types.push_back(t);
   } else {
     types.assign(std::begin(kFewTypes), std::end(kFewTypes));
   }
-  for (uint8_t type : types) {
-    std::unique_ptr<CDescriptor> record(CreateDescriptor(type, options.fwType));
-    if (!record || dynamic_cast<CDescDummy*>(record.get())) continue;
-    record->m_type = type;  // the string class keeps the type it is given
-    // A new lens-shading object holds no data, and no reader takes such a record.
-    if (auto* lsc = dynamic_cast<CDescIspLSC*>(record.get())) lsc->m_dataCount = CDescIspLSC::kDataSize;
-    if (auto* text = dynamic_cast<CDescString*>(record.get())) SetSampleString(*text, type);
-    records.push_back(std::move(record));
+  std::vector<std::unique_ptr<CDescriptor>> records;
+  for (int round = 0; round < options.repeat; ++round) {
+    for (uint8_t type : types)
+      if (auto record = SampleRecord(type, options.fwType)) records.push_back(std::move(record));
   }
   return records;
 }

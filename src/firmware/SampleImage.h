@@ -31,6 +31,8 @@ struct SampleOptions {
   // One record of every class the firmware type's family knows, or only a
   // few common ones (small memories have no room for more).
   bool everyRecordClass = true;
+  // How many times the set of records is written (benchmarks want many).
+  int repeat = 1;
   uint32_t seed = 1;
 };
 
