@@ -20,6 +20,7 @@ void Install(const Platform& platform) {
   p.clock = platform.clock ? platform.clock : host.clock;
   p.debug = platform.debug ? platform.debug : host.debug;
   p.com = platform.com ? platform.com : host.com;
+  p.notifications = platform.notifications ? platform.notifications : host.notifications;
 }
 
 void InstallHost() { InForce() = Host(); }

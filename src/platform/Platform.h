@@ -11,6 +11,7 @@
 #include "platform/Com.h"
 #include "platform/Debug.h"
 #include "platform/DeviceFile.h"
+#include "platform/DeviceNotifications.h"
 #include "platform/FileSystem.h"
 
 namespace platform {
@@ -22,6 +23,7 @@ struct Platform {
   IClock* clock = nullptr;
   IDebugOutput* debug = nullptr;
   IComRuntime* com = nullptr;
+  IDeviceNotifications* notifications = nullptr;
 };
 
 // The platform in force. Until Install is called this is the host backend.

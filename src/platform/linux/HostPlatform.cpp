@@ -138,6 +138,14 @@ class NoDeviceFiles final : public IDeviceFiles {
   }
 };
 
+// Device notifications are not served on this host yet; the window then
+// works without automatic re-identification.
+class NoNotifications final : public IDeviceNotifications {
+ public:
+  uintptr_t Register(const Guid&, DeviceEventSink) override { return 0; }
+  void Unregister(uintptr_t) override {}
+};
+
 }  // namespace
 
 const Platform& Host() {
@@ -147,7 +155,8 @@ const Platform& Host() {
   static NoComRuntime com;
   static NoCameras capture;
   static NoDeviceFiles deviceFiles;
-  static const Platform host{&capture, &deviceFiles, &files, &clock, &debug, &com};
+  static NoNotifications notifications;
+  static const Platform host{&capture, &deviceFiles, &files, &clock, &debug, &com, &notifications};
   return host;
 }
 

@@ -1,0 +1,56 @@
+#pragma once
+// Numbers the substitute camera shares with the host: where its extension unit
+// lives, the command-status codes it latches, the capture-framework results it
+// answers with, and its driver's I/O control code.
+
+#include <cstdint>
+
+#include "platform/Types.h"
+
+namespace substitute {
+
+inline constexpr platform::Guid kExtensionUnitGuid{
+    0x1229A78C, 0x47B4, 0x4094, {0xB0, 0xCE, 0xDB, 0x07, 0x38, 0x6F, 0xB9, 0x38}};
+constexpr uint32_t kExtensionUnitNode = 3;
+constexpr uint32_t kCommandSelector = 10;
+constexpr uint32_t kDataSelector = 11;
+constexpr uint32_t kCommandBlockSize = 8;
+constexpr uint32_t kPowerUpDataLength = 8;
+
+constexpr uint32_t kDriverRequestCode = 0x220100;
+constexpr uint32_t kDriverHeaderSize = 16;  // the request block without its data
+constexpr uint32_t kDriverDataOffset = 12;
+
+// Command status as a get on the command control reports it: the low byte goes
+// out in byte 0, the high byte in byte 1.
+namespace camera_status {
+constexpr uint16_t kReady = 0x00;           // waiting for a command
+constexpr uint16_t kDataIn = 0x01;          // a transfer towards the host is open
+constexpr uint16_t kDataOut = 0x02;         // a transfer towards the camera is open
+constexpr uint16_t kWrongDirection = 0x03;  // data access without (or against) an open transfer
+constexpr uint16_t kLengthError = 0x05;     // a transfer of the wrong size
+constexpr uint16_t kOutOfRange = 0x07;      // address, record or parameter out of range
+constexpr uint16_t kUnknownCommand = 0x08;
+constexpr uint16_t kHardwareError = 0x09;   // a memory command for a memory that is not fitted
+constexpr uint16_t kDone = 0xFE;            // the last command completed
+}  // namespace camera_status
+
+// Results of the capture framework that the substitute produces besides the
+// ones the seams already name.
+constexpr platform::Status kStalled = static_cast<platform::Status>(0x8007001Fu);  // the camera refused
+constexpr platform::Status kInvalidArgument = static_cast<platform::Status>(0x80070057u);
+constexpr platform::Status kSetNotFound = static_cast<platform::Status>(0x80070492u);
+constexpr platform::Status kPropertyMissing = static_cast<platform::Status>(0x80070002u);
+
+// Register addresses of the controller's 16-bit register space.
+constexpr uint16_t kGenerationRegister = 0xFE21;  // and 0xFE22
+constexpr uint16_t kProtectRegisterA = 0xFEA0;
+constexpr uint16_t kProtectRegisterB = 0xFEA6;
+
+// Serial-flash status register bits.
+constexpr uint8_t kFlashBusy = 0x01;
+constexpr uint8_t kFlashWriteEnableLatch = 0x02;
+constexpr uint8_t kFlashProtectBits = 0x1C;
+constexpr uint8_t kFlashStatusWriteDisable = 0x80;
+
+}  // namespace substitute

@@ -1,0 +1,122 @@
+#pragma once
+// A substitute for the camera, its firmware, its driver and the capture
+// framework around them, reached only through the platform seams. A test (or
+// a demonstration) creates one world, adds devices, installs `Platform()`
+// and lets the host talk to the cameras as it would to hardware; the world
+// answers whatever arrives and keeps what it was told.
+//
+// Time is virtual unless the world is made real-time: Sleep then advances
+// the clock at once, and a camera that left the bus comes back when the
+// clock passes its return time. The seam objects are safe to use from two
+// threads in turn; one lock guards the world and is never held while a
+// real-time world sleeps.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "platform/substitute/Camera.h"
+#include "platform/substitute/CameraProtocol.h"
+#include "platform/substitute/Faults.h"
+#include "platform/substitute/SubstituteConfig.h"
+#include "platform/substitute/TrafficLog.h"
+#include "platform/substitute/WorldCore.h"
+
+namespace substitute {
+
+class SubstituteWorld {
+ public:
+  explicit SubstituteWorld(const SubstituteWorldConfig& config = {});
+  // Puts the host backend back if this world's seams are still installed.
+  ~SubstituteWorld();
+  SubstituteWorld(const SubstituteWorld&) = delete;
+  SubstituteWorld& operator=(const SubstituteWorld&) = delete;
+
+  // The seams: capture, device files, clock, debug output and a no-op
+  // component runtime; the file system stays the host's.
+  platform::Platform Platform();
+  platform::ICaptureSystem& CaptureSystem();
+  platform::IDeviceFiles& DeviceFiles();
+  platform::IClock& Clock();
+  platform::IDebugOutput& DebugOutput();
+  platform::IComRuntime& ComRuntime();
+
+  // Devices take the enumeration positions in the order they are added.
+  DeviceId AddCamera(const SubstituteCameraConfig& camera = {});
+  DeviceId AddDevice(const SubstituteDeviceConfig& device);
+
+  // Time.
+  uint64_t Now();
+  void Advance(uint32_t milliseconds);
+
+  // Presence on the bus.
+  bool IsPresent(DeviceId id);
+  uint32_t DevInst(DeviceId id);  // 0 while away
+  int Position(DeviceId id);      // -1 while away
+  std::string DevicePath(DeviceId id);
+  uint32_t Departures(DeviceId id);
+  std::optional<uint64_t> ReturnTime(DeviceId id);
+  // Pulls the camera off the bus; it comes back after `replugAfterMs`, or
+  // when plugged in again.
+  void Unplug(DeviceId id, std::optional<uint32_t> replugAfterMs = std::nullopt);
+  void Plug(DeviceId id);
+  void SetPresenceListener(PresenceListener listener);
+  std::vector<PresenceEvent> PresenceHistory();
+  void SetEnumerationFailure(platform::Status status);  // kOk: enumerates again
+  void SetDeviceListFailure(platform::Status status);
+  size_t OpenHandleCount();
+  int LiveObjectCount();  // enumerators, monikers, bags, filters, property interfaces
+
+  // The camera's state.
+  std::vector<uint8_t> Memory(DeviceId id);
+  void SetMemory(DeviceId id, uint32_t address, const std::vector<uint8_t>& bytes);
+  uint8_t Register(DeviceId id, uint16_t address);
+  void SetRegister(DeviceId id, uint16_t address, uint8_t value);
+  uint8_t FlashStatusRegister(DeviceId id);  // without the busy bit
+  uint32_t FlashBusyReadsLeft(DeviceId id);
+  void SetFlashStatusRegister(DeviceId id, uint8_t value);
+  bool MemoryWritable(DeviceId id);
+  uint32_t DataLength(DeviceId id);
+  uint16_t CommandStatus(DeviceId id);
+  bool TransferOpen(DeviceId id);
+  CameraMode Mode(DeviceId id);
+  std::optional<uint16_t> DownloadModeParameter(DeviceId id);
+  std::optional<uint8_t> ByteA7(DeviceId id);
+  uint64_t AccessCount(DeviceId id);
+  // Changes a camera's settings in place (see Camera::MutableConfig).
+  template <typename Change>
+  void ConfigureCamera(DeviceId id, Change&& change) {
+    core_->WithDevice(id, [&](DeviceSlot& slot) {
+      change(slot.camera->MutableConfig());
+      return 0;
+    });
+  }
+
+  // Faults.
+  void AddFault(DeviceId id, const FaultRule& rule);
+  void ClearFaults(DeviceId id);
+  uint32_t FaultsFired(DeviceId id);
+
+  // Traffic, byte for byte.
+  std::vector<TrafficEntry> Traffic();
+  void ClearTraffic();
+  // The 8-byte blocks set on the command control of one device, in order.
+  std::vector<std::vector<uint8_t>> CommandBlocks(DeviceId id);
+
+  // Debug output and the component runtime.
+  std::vector<std::string> DebugLines();
+  void ClearDebugLines();
+  int ComInitializations();
+  int ComUninitializations();
+
+ private:
+  struct Seams;
+  std::shared_ptr<WorldCore> core_;
+  std::unique_ptr<Seams> seams_;
+};
+
+}  // namespace substitute

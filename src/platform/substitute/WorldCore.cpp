@@ -1,0 +1,306 @@
+#include "platform/substitute/WorldCore.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "platform/substitute/CameraProtocol.h"
+
+namespace substitute {
+namespace {
+
+std::string MadeUpPath(DeviceId id) {
+  char path[160];
+  std::snprintf(path, sizeof path,
+                "\\\\?\\usb#vid_1b3f&pid_2202&mi_00#7&2a1c0b3&0&%04zu#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global",
+                id);
+  return path;
+}
+
+}  // namespace
+
+WorldCore::WorldCore(const SubstituteWorldConfig& config) : config_(config), virtualNow_(config.startMs) {}
+
+DeviceId WorldCore::AddDevice(const SubstituteDeviceConfig& config) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  const DeviceId id = slots_.size();
+  auto slot = std::make_unique<DeviceSlot>();
+  slot->config = config;
+  slot->basePath = config.devicePath.empty() ? MadeUpPath(id) : config.devicePath;
+  slot->camera = std::make_unique<Camera>(config.camera);
+  slot->returnPosition = order_.size();
+  slots_.push_back(std::move(slot));
+  Arrive(*slots_.back(), id);
+  lock.unlock();
+  FirePresenceEvents();
+  return id;
+}
+
+DeviceSlot& WorldCore::Slot(DeviceId id) {
+  if (id >= slots_.size()) {
+    // A test that names a device it never added has a bug of its own.
+    std::fprintf(stderr, "substitute world: no device %zu\n", id);
+    std::abort();
+  }
+  return *slots_[id];
+}
+
+DeviceSlot* WorldCore::Current(const DeviceRef& ref) {
+  if (ref.id >= slots_.size()) return nullptr;
+  DeviceSlot& slot = *slots_[ref.id];
+  return slot.present && slot.devInst == ref.devInst ? &slot : nullptr;
+}
+
+// --- presence ---------------------------------------------------------------
+
+void WorldCore::Arrive(DeviceSlot& slot, DeviceId id) {
+  slot.present = true;
+  slot.returnAt.reset();
+  slot.devInst = nextDevInst_++;
+  slot.camera->PowerUp(slot.returnMode);
+  const bool inDownloadMode = slot.returnMode == CameraMode::kDownload;
+  const std::string& downloadPath = slot.camera->Config().downloadModeDevicePath;
+  slot.devicePath = inDownloadMode && !downloadPath.empty() ? downloadPath : slot.basePath;
+  const size_t position = std::min(slot.returnPosition, order_.size());
+  order_.insert(order_.begin() + static_cast<ptrdiff_t>(position), id);
+  pendingEvents_.push_back({id, slot.devInst, true, NowLocked()});
+}
+
+void WorldCore::Depart(DeviceSlot& slot, DeviceId id, std::optional<uint64_t> returnAt, size_t returnPosition,
+                       CameraMode returnMode) {
+  if (!slot.present) return;
+  order_.erase(order_.begin() + static_cast<ptrdiff_t>(PositionOf(id)));
+  slot.present = false;
+  slot.returnAt = returnAt;
+  slot.returnPosition = returnPosition;
+  slot.returnMode = returnMode;
+  ++slot.departures;
+  pendingEvents_.push_back({id, slot.devInst, false, NowLocked()});
+}
+
+void WorldCore::Unplug(DeviceSlot& slot, DeviceId id, std::optional<uint32_t> replugAfterMs) {
+  std::optional<uint64_t> returnAt;
+  if (replugAfterMs) returnAt = NowLocked() + *replugAfterMs;
+  Depart(slot, id, returnAt, PositionOf(id), CameraMode::kRunning);
+}
+
+void WorldCore::FollowDeparture(DeviceSlot& slot, DeviceId id) {
+  const std::optional<CameraMode> mode = slot.camera->TakeDeparture();
+  if (!mode) return;
+  const SubstituteCameraConfig& camera = slot.camera->Config();
+  std::optional<uint64_t> returnAt;
+  if (!camera.neverReturns) returnAt = NowLocked() + camera.rebootDelayMs;
+  const size_t position = camera.returnPosition >= 0 ? static_cast<size_t>(camera.returnPosition) : PositionOf(id);
+  Depart(slot, id, returnAt, position, *mode);
+}
+
+size_t WorldCore::PositionOf(DeviceId id) const {
+  return static_cast<size_t>(std::find(order_.begin(), order_.end(), id) - order_.begin());
+}
+
+void WorldCore::UpdatePresence() {
+  const uint64_t now = NowLocked();
+  for (;;) {
+    DeviceSlot* due = nullptr;
+    DeviceId dueId = 0;
+    for (DeviceId id = 0; id < slots_.size(); ++id) {
+      DeviceSlot& slot = *slots_[id];
+      if (slot.present || !slot.returnAt || *slot.returnAt > now) continue;
+      if (!due || *slot.returnAt < *due->returnAt) {
+        due = &slot;
+        dueId = id;
+      }
+    }
+    if (!due) return;
+    Arrive(*due, dueId);
+  }
+}
+
+void WorldCore::Unplug(DeviceId id, std::optional<uint32_t> replugAfterMs) {
+  WithDevice(id, [&](DeviceSlot& slot) {
+    Unplug(slot, id, replugAfterMs);
+    return 0;
+  });
+}
+
+void WorldCore::Plug(DeviceId id) {
+  WithDevice(id, [&](DeviceSlot& slot) {
+    if (!slot.present) Arrive(slot, id);
+    return 0;
+  });
+}
+
+int WorldCore::Position(DeviceId id) {
+  return WithDevice(id, [&](DeviceSlot& slot) { return slot.present ? static_cast<int>(PositionOf(id)) : -1; });
+}
+
+void WorldCore::SetPresenceListener(PresenceListener listener) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  listener_ = std::move(listener);
+}
+
+std::vector<PresenceEvent> WorldCore::PresenceHistory() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  UpdatePresence();
+  return presenceHistory_;
+}
+
+void WorldCore::FirePresenceEvents() {
+  std::vector<PresenceEvent> events;
+  PresenceListener listener;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    events.swap(pendingEvents_);
+    presenceHistory_.insert(presenceHistory_.end(), events.begin(), events.end());
+    listener = listener_;
+  }
+  if (!listener) return;
+  for (const PresenceEvent& event : events) listener(event);
+}
+
+// --- time -------------------------------------------------------------------
+
+uint64_t WorldCore::NowLocked() const {
+  if (!config_.realTime) return virtualNow_;
+  const auto elapsed = std::chrono::steady_clock::now() - createdAt_;
+  return config_.startMs + static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
+
+uint64_t WorldCore::Now() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return NowLocked();
+}
+
+void WorldCore::Sleep(uint32_t milliseconds) {
+  if (config_.realTime) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  } else {
+    std::lock_guard<std::mutex> lock(mutex_);
+    virtualNow_ += milliseconds;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    UpdatePresence();
+  }
+  FirePresenceEvents();
+}
+
+void WorldCore::Pause(uint64_t micros) {
+  if (config_.realTime && micros) std::this_thread::sleep_for(std::chrono::microseconds(micros));
+}
+
+// --- debug output and traffic -------------------------------------------------
+
+void WorldCore::WriteDebug(const std::string& line) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  debugLines_.push_back(line);
+}
+
+std::vector<std::string> WorldCore::DebugLines() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return debugLines_;
+}
+
+void WorldCore::ClearDebugLines() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  debugLines_.clear();
+}
+
+std::vector<TrafficEntry> WorldCore::Traffic() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return traffic_.Entries();
+}
+
+void WorldCore::ClearTraffic() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  traffic_.Clear();
+}
+
+// --- enumeration ------------------------------------------------------------
+
+platform::Status WorldCore::Enumerate(std::vector<DeviceRef>* devices) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  UpdatePresence();
+  devices->clear();
+  if (platform::Failed(enumerationFailure_)) return enumerationFailure_;
+  for (DeviceId id : order_) devices->push_back({id, slots_[id]->devInst});
+  return platform::kOk;
+}
+
+void WorldCore::SetEnumerationFailure(platform::Status status) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  enumerationFailure_ = status;
+}
+
+void WorldCore::SetDeviceListFailure(platform::Status status) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  deviceListFailure_ = status;
+}
+
+platform::Status WorldCore::QueryDeviceInstance(const std::string& path, uint32_t* devInst) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  UpdatePresence();
+  *devInst = 0;
+  if (platform::Failed(deviceListFailure_)) return deviceListFailure_;
+  for (DeviceId id : order_) {
+    const DeviceSlot& slot = *slots_[id];
+    if (slot.config.hasDevicePath && slot.devicePath == path) *devInst = slot.devInst;
+  }
+  return platform::kOk;
+}
+
+platform::Status WorldCore::Bind(const DeviceRef& ref) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  UpdatePresence();
+  return Current(ref) ? platform::kOk : platform::kDeviceGone;
+}
+
+platform::Status WorldCore::ReadProperty(const DeviceRef& ref, const std::string& name, std::string* value) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  UpdatePresence();
+  const DeviceSlot* slot = Current(ref);
+  if (!slot) return platform::kDeviceGone;
+  if (name == "DevicePath" && slot->config.hasDevicePath) {
+    *value = slot->devicePath;
+    return platform::kOk;
+  }
+  if (name == "FriendlyName" && slot->config.friendlyName) {
+    *value = *slot->config.friendlyName;
+    return platform::kOk;
+  }
+  return kPropertyMissing;
+}
+
+platform::Status WorldCore::QueryKsControl(const DeviceRef& ref) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  UpdatePresence();
+  const DeviceSlot* slot = Current(ref);
+  if (!slot) return platform::kDeviceGone;
+  return slot->config.hasKsControl ? platform::kOk : platform::kNoInterface;
+}
+
+// --- device files -------------------------------------------------------------
+
+platform::Handle WorldCore::Open(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  UpdatePresence();
+  for (DeviceId id : order_) {
+    const DeviceSlot& slot = *slots_[id];
+    if (!slot.config.hasDevicePath || slot.devicePath != path || !slot.config.opens) continue;
+    const platform::Handle handle = nextHandle_++;
+    handles_[handle] = {id, slot.devInst};
+    return handle;
+  }
+  return platform::kInvalidHandle;
+}
+
+bool WorldCore::Close(platform::Handle handle) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return handles_.erase(handle) == 1;
+}
+
+size_t WorldCore::OpenHandleCount() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return handles_.size();
+}
+
+}  // namespace substitute
