@@ -154,16 +154,6 @@ TEST_P(MemoryClassTest, TransfersPastTheEndAreOutOfRange) {
   EXPECT_EQ(world.Memory(id), before);
 }
 
-TEST_P(MemoryClassTest, HighAddressBitsTravelInBytesSixAndSeven) {
-  if (GetParam().size <= 0x8000) GTEST_SKIP() << "the part is too small for a second piece";
-  Unprotect();
-  ASSERT_TRUE(Erase());
-  ASSERT_TRUE(WriteAll(0x8000, {1, 2, 3}, 8));
-  Bytes back;
-  ASSERT_TRUE(ReadAll(0x8000, 3, &back, 8));
-  EXPECT_EQ(back, (Bytes{1, 2, 3}));
-}
-
 INSTANTIATE_TEST_SUITE_P(Classes, MemoryClassTest, ::testing::ValuesIn(kGroups),
                          ClassName);
 

@@ -61,6 +61,18 @@ class DebugSeam final : public platform::IDebugOutput {
   std::shared_ptr<WorldCore> core_;
 };
 
+class NotificationsSeam final : public platform::IDeviceNotifications {
+ public:
+  explicit NotificationsSeam(std::shared_ptr<WorldCore> core) : core_(std::move(core)) {}
+  uintptr_t Register(const platform::Guid& interfaceClass, platform::DeviceEventSink sink) override {
+    return core_->RegisterNotifications(interfaceClass, std::move(sink));
+  }
+  void Unregister(uintptr_t registration) override { core_->UnregisterNotifications(registration); }
+
+ private:
+  std::shared_ptr<WorldCore> core_;
+};
+
 class ComSeam final : public platform::IComRuntime {
  public:
   void Initialize() override { ++initializations; }
@@ -72,22 +84,28 @@ class ComSeam final : public platform::IComRuntime {
 }  // namespace
 
 struct SubstituteWorld::Seams {
-  explicit Seams(const std::shared_ptr<WorldCore>& core) : capture(core), files(core), clock(core), debug(core) {}
+  explicit Seams(const std::shared_ptr<WorldCore>& core)
+      : capture(core), files(core), clock(core), debug(core), notifications(core) {}
   CaptureSystemSeam capture;
   DeviceFilesSeam files;
   ClockSeam clock;
   DebugSeam debug;
+  NotificationsSeam notifications;
   ComSeam com;
 };
 
 SubstituteWorld::SubstituteWorld(const SubstituteWorldConfig& config)
-    : core_(std::make_shared<WorldCore>(config)), seams_(std::make_unique<Seams>(core_)) {}
+    : core_(std::make_shared<WorldCore>(config)), seams_(std::make_unique<Seams>(core_)) {
+  core_->StartBus();
+}
 
 SubstituteWorld::~SubstituteWorld() {
+  core_->StopBus();
   // The platform keeps plain pointers to the seams: never leave them dangling.
   const platform::Platform& current = platform::Current();
   if (current.capture == &seams_->capture || current.deviceFiles == &seams_->files ||
-      current.clock == &seams_->clock || current.debug == &seams_->debug || current.com == &seams_->com)
+      current.clock == &seams_->clock || current.debug == &seams_->debug || current.com == &seams_->com ||
+      current.notifications == &seams_->notifications)
     platform::InstallHost();
 }
 
@@ -98,6 +116,7 @@ platform::Platform SubstituteWorld::Platform() {
   seams.clock = &seams_->clock;
   seams.debug = &seams_->debug;
   seams.com = &seams_->com;
+  seams.notifications = &seams_->notifications;
   return seams;
 }
 
@@ -106,6 +125,10 @@ platform::IDeviceFiles& SubstituteWorld::DeviceFiles() { return seams_->files; }
 platform::IClock& SubstituteWorld::Clock() { return seams_->clock; }
 platform::IDebugOutput& SubstituteWorld::DebugOutput() { return seams_->debug; }
 platform::IComRuntime& SubstituteWorld::ComRuntime() { return seams_->com; }
+platform::IDeviceNotifications& SubstituteWorld::DeviceNotifications() { return seams_->notifications; }
+
+void SubstituteWorld::SetNotificationRegistrationFails(bool fails) { core_->SetNotificationRegistrationFails(fails); }
+size_t SubstituteWorld::NotificationRegistrations() { return core_->NotificationRegistrations(); }
 
 int SubstituteWorld::ComInitializations() { return seams_->com.initializations; }
 int SubstituteWorld::ComUninitializations() { return seams_->com.uninitializations; }

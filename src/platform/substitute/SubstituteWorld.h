@@ -7,9 +7,13 @@
 //
 // Time is virtual unless the world is made real-time: Sleep then advances
 // the clock at once, and a camera that left the bus comes back when the
-// clock passes its return time. The seam objects are safe to use from two
+// clock passes its return time (looked at whenever anything calls in). In
+// real time the clock really sleeps, every transfer costs its modelled USB
+// time, and a bus thread brings cameras back on time. Arrivals and removals
+// reach the device-notification sinks on the thread that caused them (the
+// bus thread in real time). The seam objects are safe to use from two
 // threads in turn; one lock guards the world and is never held while a
-// real-time world sleeps.
+// real-time world sleeps or calls a sink.
 
 #include <array>
 #include <cstdint>
@@ -36,14 +40,16 @@ class SubstituteWorld {
   SubstituteWorld(const SubstituteWorld&) = delete;
   SubstituteWorld& operator=(const SubstituteWorld&) = delete;
 
-  // The seams: capture, device files, clock, debug output and a no-op
-  // component runtime; the file system stays the host's.
+  // The seams: capture, device files, clock, debug output, device
+  // notifications and a no-op component runtime; the file system, the
+  // window and the view stay the host's.
   platform::Platform Platform();
   platform::ICaptureSystem& CaptureSystem();
   platform::IDeviceFiles& DeviceFiles();
   platform::IClock& Clock();
   platform::IDebugOutput& DebugOutput();
   platform::IComRuntime& ComRuntime();
+  platform::IDeviceNotifications& DeviceNotifications();
 
   // Devices take the enumeration positions in the order they are added.
   DeviceId AddCamera(const SubstituteCameraConfig& camera = {});
@@ -66,6 +72,8 @@ class SubstituteWorld {
   void Plug(DeviceId id);
   void SetPresenceListener(PresenceListener listener);
   std::vector<PresenceEvent> PresenceHistory();
+  void SetNotificationRegistrationFails(bool fails);
+  size_t NotificationRegistrations();
   void SetEnumerationFailure(platform::Status status);  // kOk: enumerates again
   void SetDeviceListFailure(platform::Status status);
   size_t OpenHandleCount();

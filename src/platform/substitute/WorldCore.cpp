@@ -75,6 +75,7 @@ void WorldCore::Depart(DeviceSlot& slot, DeviceId id, std::optional<uint64_t> re
   slot.returnMode = returnMode;
   ++slot.departures;
   pendingEvents_.push_back({id, slot.devInst, false, NowLocked()});
+  busWake_.notify_all();
 }
 
 void WorldCore::Unplug(DeviceSlot& slot, DeviceId id, std::optional<uint32_t> replugAfterMs) {
@@ -153,8 +154,90 @@ void WorldCore::FirePresenceEvents() {
     presenceHistory_.insert(presenceHistory_.end(), events.begin(), events.end());
     listener = listener_;
   }
+  if (events.empty()) return;
+  Notify(events);
   if (!listener) return;
   for (const PresenceEvent& event : events) listener(event);
+}
+
+void WorldCore::Notify(const std::vector<PresenceEvent>& events) {
+  std::vector<platform::DeviceEventSink> sinks;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& registration : sinks_) sinks.push_back(registration.second);
+  }
+  platform::DeviceBroadcast broadcast;
+  broadcast.classGuid = platform::kCaptureInterfaceClass;
+  for (const PresenceEvent& event : events) {
+    const uint32_t code = event.arrived ? platform::kDeviceArrival : platform::kDeviceRemoveComplete;
+    for (const platform::DeviceEventSink& sink : sinks) sink(code, broadcast);
+  }
+}
+
+uintptr_t WorldCore::RegisterNotifications(const platform::Guid& interfaceClass, platform::DeviceEventSink sink) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  // Every device of this world is a capture device: other classes hear nothing.
+  if (registrationFails_ || !sink) return 0;
+  const uintptr_t registration = nextRegistration_++;
+  if (interfaceClass == platform::kCaptureInterfaceClass) sinks_[registration] = std::move(sink);
+  return registration;
+}
+
+void WorldCore::UnregisterNotifications(uintptr_t registration) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  sinks_.erase(registration);
+}
+
+void WorldCore::SetNotificationRegistrationFails(bool fails) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  registrationFails_ = fails;
+}
+
+size_t WorldCore::NotificationRegistrations() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return sinks_.size();
+}
+
+// --- the real-time bus --------------------------------------------------------
+
+void WorldCore::StartBus() {
+  if (!config_.realTime || bus_.joinable()) return;
+  bus_ = std::thread([this] { RunBus(); });
+}
+
+void WorldCore::StopBus() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    busStopping_ = true;
+  }
+  busWake_.notify_all();
+  if (bus_.joinable()) bus_.join();
+}
+
+std::optional<uint64_t> WorldCore::EarliestReturn() const {
+  std::optional<uint64_t> earliest;
+  for (const auto& slot : slots_) {
+    if (!slot->present && slot->returnAt && (!earliest || *slot->returnAt < *earliest)) earliest = slot->returnAt;
+  }
+  return earliest;
+}
+
+void WorldCore::RunBus() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!busStopping_) {
+    const std::optional<uint64_t> next = EarliestReturn();
+    if (next) {
+      const auto due = createdAt_ + std::chrono::milliseconds(*next - std::min(*next, config_.startMs));
+      busWake_.wait_until(lock, due);
+    } else {
+      busWake_.wait(lock);
+    }
+    UpdatePresence();
+    if (pendingEvents_.empty()) continue;
+    lock.unlock();
+    FirePresenceEvents();
+    lock.lock();
+  }
 }
 
 // --- time -------------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,9 +16,11 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/Capture.h"
+#include "platform/DeviceNotifications.h"
 #include "platform/Types.h"
 #include "platform/substitute/Camera.h"
 #include "platform/substitute/Faults.h"
@@ -101,6 +104,18 @@ class WorldCore {
   std::vector<PresenceEvent> PresenceHistory();
   int Position(DeviceId id);
 
+  // Device notifications: arrivals and removals of capture devices go to
+  // every sink registered for the capture interface class.
+  uintptr_t RegisterNotifications(const platform::Guid& interfaceClass, platform::DeviceEventSink sink);
+  void UnregisterNotifications(uintptr_t registration);
+  void SetNotificationRegistrationFails(bool fails);
+  size_t NotificationRegistrations();
+
+  // In real time nobody need call in for a camera to come back: a bus thread
+  // watches the return times. Started and stopped by the owning world.
+  void StartBus();
+  void StopBus();
+
   // Runs `work` on a device under the lock (inspection and set-up by tests).
   template <typename Work>
   auto WithDevice(DeviceId id, Work&& work) {
@@ -127,7 +142,10 @@ class WorldCore {
   void FollowDeparture(DeviceSlot& slot, DeviceId id);
   size_t PositionOf(DeviceId id) const;
   void FirePresenceEvents();
+  void Notify(const std::vector<PresenceEvent>& events);
   void Pause(uint64_t micros);
+  void RunBus();
+  std::optional<uint64_t> EarliestReturn() const;
 
   platform::Status ServeControl(DeviceSlot& slot, DeviceId id, const platform::KsNodeProperty& property,
                                 uint32_t propertyLength, uint8_t* data, uint32_t length, uint32_t* returned,
@@ -158,6 +176,12 @@ class WorldCore {
   std::vector<PresenceEvent> pendingEvents_;
   std::vector<PresenceEvent> presenceHistory_;
   PresenceListener listener_;
+  std::map<uintptr_t, platform::DeviceEventSink> sinks_;
+  uintptr_t nextRegistration_ = 1;
+  bool registrationFails_ = false;
+  std::thread bus_;
+  std::condition_variable busWake_;
+  bool busStopping_ = false;
   std::shared_ptr<std::atomic<int>> liveObjects_ = std::make_shared<std::atomic<int>>(0);
 };
 
