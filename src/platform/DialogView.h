@@ -76,6 +76,8 @@ class IDialogView {
   virtual void RunAboutBox(IAboutDialog& about) = 0;
   // False when the user cancels.
   virtual bool RunOpenFileDialog(const OpenFileRequest& request, OpenFileResult* result) = 0;
+  // The dialog has ended: the window closes.
+  virtual void CloseDialog() = 0;
 };
 
 }  // namespace platform

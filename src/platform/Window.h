@@ -29,6 +29,9 @@ class IWindow {
   virtual bool PostTask(std::function<void()> task) = 0;
   // True on the thread that serves the window.
   virtual bool IsWindowThread() const = 0;
+  // The window goes away: nothing more is handled, and senders that wait are
+  // released with the result 0.
+  virtual void Close() = 0;
 };
 
 }  // namespace platform

@@ -53,6 +53,8 @@ class HeadlessView final : public IDialogView {
   bool AddAboutMenuEntry(uint32_t commandId, const std::string& text) override;
   void RunAboutBox(IAboutDialog& about) override;
   bool RunOpenFileDialog(const OpenFileRequest& request, OpenFileResult* result) override;
+  void CloseDialog() override { closed_ = true; }
+  bool Closed() const { return closed_; }
 
   // What tests read.
   const Control& ControlState(int controlId) { return controls_[controlId]; }
@@ -90,6 +92,7 @@ class HeadlessView final : public IDialogView {
   std::optional<OpenFileResult> openFileAnswer_;
   std::string title_;
   bool hasMenu_ = true;
+  bool closed_ = false;
   std::function<void(int)> listener_;
 };
 

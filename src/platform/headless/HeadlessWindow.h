@@ -36,9 +36,7 @@ class HeadlessWindow final : public IWindow {
   void PumpUntil(const std::function<bool()>& done);
   // Handles what is queued now, without waiting.
   void PumpPending();
-  // The window goes away: nothing more is handled, and senders that wait are
-  // released with the result 0.
-  void Close();
+  void Close() override;
 
   // The longest a sender waited for its message to be handled.
   std::chrono::nanoseconds LongestSendWait() const;

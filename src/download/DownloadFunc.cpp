@@ -1,0 +1,183 @@
+// The download run, the chip erase and the camera reset, and what they share:
+// opening the camera, switching it to download mode, probing the
+// download-mode path and reopening the camera after a reset.
+
+#include "download/DownloadFunc.h"
+
+#include <algorithm>
+
+#include "device/Device.h"
+#include "download/DownloadMessages.h"
+#include "download/DownloadMode.h"
+#include "platform/Platform.h"
+#include "ui/ZarnetDlg.h"
+
+namespace {
+
+const uint8_t kNeedsDownloadMode = 0x11;
+// The one flash that takes 32-byte transfers names itself so.
+const uint8_t kSmallTransferFlash[4] = {0x30, 0xC2, 0x22, 0x00};
+
+}  // namespace
+
+intptr_t CDownloadFunc::Send(uint32_t message, uintptr_t wParam) { return m_pDlg->m_hWnd->Send(message, wParam, 0); }
+
+void CDownloadFunc::SetStatus(const char* text) {
+  m_pDlg->m_strStatus = text;
+  Send(WM_DL_STATUS);
+}
+
+void CDownloadFunc::CloseDialogCamera() {
+  if (m_pDlg->m_cameraKey != 0) CloseCamera(m_pDlg->m_cameraKey);
+  m_pDlg->m_cameraKey = 0;
+}
+
+bool CDownloadFunc::OpenFirstCamera() {
+  int32_t index = 0;
+  m_pDlg->m_cameraKey = OpenCamera(&index);
+  return m_pDlg->m_cameraKey != 0;
+}
+
+// A camera whose firmware information starts with 0x11 runs code that must
+// first be brought into download mode; it leaves the bus and comes back.
+bool CDownloadFunc::SwitchToDownloadModeIfAsked(uint16_t parameter, uint32_t pauseMs) {
+  FirmwareInfoRecord info{};
+  // A failed read leaves the record zero: the camera is written without the switch.
+  ReadFirmwareInfo(m_pDlg->m_cameraKey, &info);
+  if (info[0] != kNeedsDownloadMode) return true;
+  if (!ResetToDownloadMode(m_pDlg->m_cameraKey, parameter)) {
+    m_strReason = kReasonDownloadMode;
+    return false;
+  }
+  SetStatus("Wait device to reset");
+  CloseDialogCamera();
+  platform::Sleep(pauseMs);
+  for (int attempt = 0; attempt < kReopenAttempts; ++attempt) {
+    platform::Sleep(kReopenAttemptWaitMs);
+    if (OpenFirstCamera()) return true;
+  }
+  m_strReason = kReasonReopen;
+  return false;
+}
+
+void CDownloadFunc::SetByteA7IfNeeded() {
+  const int memClass = m_pDlg->m_memClass;
+  if (m_pDlg->m_fwType == 4 && (memClass == 5 || memClass == 6)) SetByteA7(m_pDlg->m_cameraKey, 1);
+}
+
+bool CDownloadFunc::ProbeDownloadPath(platform::Handle* handle) {
+  if (!GetDeviceHandle(m_pDlg->m_cameraKey, handle)) return false;
+  uint8_t answer = 0;
+  return ProbeDevice(*handle, &answer) == 0;
+}
+
+uint32_t CDownloadFunc::ChunkSizeForFlash() {
+  FlashInfo info{};
+  ReadFlashInfo(m_pDlg->m_cameraKey, &info);
+  return std::equal(info.begin(), info.begin() + 4, kSmallTransferFlash) ? 32 : 4096;
+}
+
+// After a reset the camera comes back, possibly at another position: each
+// attempt opens the positions one after another until one is identified or
+// none opens.
+bool CDownloadFunc::ReopenIdentifiedCamera() {
+  for (int attempt = 0; attempt < kReopenAttempts; ++attempt) {
+    platform::Sleep(kReopenAttemptWaitMs);
+    int32_t position = 0;
+    while (true) {
+      CloseDialogCamera();
+      m_pDlg->m_cameraKey = OpenCamera(&position);
+      if (m_pDlg->m_cameraKey == 0) break;
+      if (IsIdentifiedCamera(m_pDlg->m_cameraKey)) return true;
+      position += 1;
+    }
+  }
+  return false;
+}
+
+void CDownloadFunc::FailRun(platform::Handle* handle) {
+  m_bSuccess = 0;
+  if (*handle != platform::kInvalidHandle) ReleaseDeviceHandle(handle, m_pDlg->m_cameraKey);
+  CloseDialogCamera();
+  SetStatus("FAIL");
+  m_pDlg->m_bBusy = 0;
+  Send(WM_DL_FAIL);
+}
+
+void CDownloadFunc::Download() {
+  CZarnetDlg& dlg = *m_pDlg;
+  const uint32_t length = dlg.m_firmwareLength;
+  platform::Handle handle = platform::kInvalidHandle;
+  m_bSuccess = 0;
+  CloseDialogCamera();
+  if (!OpenFirstCamera()) {
+    m_strReason = kReasonNoCamera;
+    return FailRun(&handle);
+  }
+  if (!SwitchToDownloadModeIfAsked(dlg.m_memClass == 8 ? 1 : 0, kReopenWaitMs)) return FailRun(&handle);
+  SetByteA7IfNeeded();
+
+  uint32_t range = 0;
+  if (ProbeDownloadPath(&handle) && dlg.m_memClass == 8) {
+    range = (dlg.m_fwType == 4 ? length * 2 : length) + length;
+    Send(WM_DL_RANGE, range);
+    DownloadSerialFlash(ChunkSizeForFlash());
+  } else {
+    range = (dlg.m_memClass == 5 || dlg.m_memClass == 6 ? 0 : length) + length + length;
+    Send(WM_DL_RANGE, range);
+    DownloadMemory();
+  }
+  Send(WM_DL_PROGRESS, range);
+  if (m_bSuccess != 1) return FailRun(&handle);
+  Send(WM_DL_PASS);
+  CloseDialogCamera();
+}
+
+void CDownloadFunc::EraseChip() {
+  CZarnetDlg& dlg = *m_pDlg;
+  platform::Handle handle = platform::kInvalidHandle;
+  m_bSuccess = 0;
+  CloseDialogCamera();
+  bool erased = false;
+  if (!OpenFirstCamera()) {
+    m_strReason = kReasonNoCamera;
+  } else if (SwitchToDownloadModeIfAsked(1, kEraseChipReopenWaitMs)) {
+    SetByteA7IfNeeded();
+    if (SerialFlashUnprotect(dlg.m_cameraKey)) {
+      SetStatus("Erase Chip ...");
+      if (ProbeDownloadPath(&handle) && dlg.m_memClass == 8) {
+        erased = EraseFlash(handle) == 0;
+      } else {
+        FlashInfo info{};
+        erased = ReadFlashInfo(dlg.m_cameraKey, &info) && SPI_SF_ChipErase(dlg.m_cameraKey);
+      }
+    }
+  }
+  m_bSuccess = erased ? 1 : 0;
+  if (erased) {
+    SerialFlashProtect(dlg.m_cameraKey);
+    Send(WM_DL_PASS);
+  }
+  if (handle != platform::kInvalidHandle) ReleaseDeviceHandle(&handle, dlg.m_cameraKey);
+  CloseDialogCamera();
+  SetStatus(erased ? "Erase Chip Finished\n" : "Erase Chip Failed\n");
+  dlg.m_bBusy = 0;
+  Send(erased ? WM_DL_PASS : WM_DL_FAIL);
+  Send(WM_DL_FINISHED);
+}
+
+void CDownloadFunc::ResetCamera() {
+  CZarnetDlg& dlg = *m_pDlg;
+  m_bSuccess = 0;
+  CloseDialogCamera();
+  if (!OpenFirstCamera()) {
+    m_strReason = kReasonNoCamera;
+    dlg.m_bBusy = 0;
+    Send(WM_DL_FAIL);
+    return;
+  }
+  const int reset = ResetDevice(dlg.m_cameraKey);
+  CloseDialogCamera();
+  dlg.m_bBusy = 0;
+  Send(reset ? WM_DL_PASS : WM_DL_FAIL);
+}

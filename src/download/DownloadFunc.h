@@ -1,0 +1,60 @@
+#pragma once
+// The download jobs that run on the download thread: the download run with
+// its two procedures, the chip erase and the camera reset. They read their
+// inputs from the dialog, write its status and report with synchronous
+// window messages.
+
+#include <cstdint>
+#include <string>
+
+#include "platform/Types.h"
+
+class CZarnetDlg;
+
+class CDownloadFunc {
+ public:
+  static constexpr uint32_t kReopenWaitMs = 3500;
+  static constexpr uint32_t kEraseChipReopenWaitMs = 2500;
+  static constexpr uint32_t kReopenAttemptWaitMs = 500;
+  static constexpr int kReopenAttempts = 60;
+
+  // Reasons kept in m_strReason; the dialog does not show them.
+  static constexpr char kReasonNoCamera[] = "Cannot find corvex camera\r\n";
+  static constexpr char kReasonDownloadMode[] = "reset to download mode failed\r\n";
+  static constexpr char kReasonReopen[] = "reopen camera failed\r\n";
+
+  int m_bSuccess = 0;
+  std::string m_strReason;
+  CZarnetDlg* m_pDlg = nullptr;
+
+  void Download();
+  void EraseChip();
+  void ResetCamera();
+  void DownloadSerialFlash(uint32_t chunkSize);
+  void DownloadMemory();
+
+ private:
+  // Reporting to the dialog.
+  intptr_t Send(uint32_t message, uintptr_t wParam = 0);
+  void SetStatus(const char* text);
+  void SetStatus(const std::string& text) { SetStatus(text.c_str()); }
+
+  // Camera handling shared by the jobs.
+  void CloseDialogCamera();
+  bool OpenFirstCamera();
+  bool SwitchToDownloadModeIfAsked(uint16_t parameter, uint32_t pauseMs);
+  bool ReopenIdentifiedCamera();
+  bool ProbeDownloadPath(platform::Handle* handle);
+  void SetByteA7IfNeeded();
+  uint32_t ChunkSizeForFlash();
+
+  // The download run's ending after a failure.
+  void FailRun(platform::Handle* handle);
+
+  // Serial-flash passes; false at the first failing request.
+  bool WritePass(platform::Handle handle, uint32_t start, uint32_t chunk, uint32_t* progress);
+  bool VerifyPass(platform::Handle handle, uint32_t chunk, uint8_t* readBack, uint32_t* progress);
+  void FinishSerialFlash(platform::Handle* handle, bool passed);
+  void FinishMemory(bool passed);
+  bool ResetAndReopenMemory();
+};

@@ -1,0 +1,47 @@
+#include "download/DownloadThread.h"
+
+#include "download/DownloadMessages.h"
+#include "platform/Platform.h"
+
+CDownloadThread::~CDownloadThread() {
+  // The owner ends the thread first; this only covers an owner that did not.
+  if (IsRunning()) {
+    PostThreadMessage(platform::kQuitMessage, 0, 0);
+    Join();
+  }
+}
+
+bool CDownloadThread::InitInstance() {
+  // The camera's interfaces are used from this thread.
+  platform::Current().com->Initialize();
+  return true;
+}
+
+int CDownloadThread::ExitInstance() {
+  platform::Current().com->Uninitialize();
+  return MessageThread::ExitInstance();
+}
+
+void CDownloadThread::OnThreadMessage(uint32_t message, uintptr_t wParam, intptr_t) {
+  // Every job reports to a dialog; a message without one has nothing to do.
+  if (wParam == 0 && message != WM_DL_SET_DIALOG) return;
+  switch (message) {
+    case WM_DL_DOWNLOAD:
+      m_pDlg = reinterpret_cast<CZarnetDlg*>(wParam);
+      Download();
+      break;
+    case WM_DL_ERASE_CHIP:
+      m_pDlg = reinterpret_cast<CZarnetDlg*>(wParam);
+      EraseChip();
+      break;
+    case WM_DL_RESET_CAMERA:
+      m_pDlg = reinterpret_cast<CZarnetDlg*>(wParam);
+      ResetCamera();
+      break;
+    case WM_DL_SET_DIALOG:
+      m_pDlg = reinterpret_cast<CZarnetDlg*>(wParam);
+      break;
+    default:
+      break;
+  }
+}

@@ -1,0 +1,114 @@
+// Writing any memory class over the extension unit alone: protection off,
+// erase, blank check, write, verify, protection back, reset and reopen.
+
+#include <vector>
+
+#include "device/Device.h"
+#include "download/DownloadFunc.h"
+#include "download/DownloadMessages.h"
+#include "platform/Platform.h"
+#include "ui/ZarnetDlg.h"
+
+namespace {
+
+constexpr uint8_t kFastTransfer = 64;
+constexpr uint8_t kSmallFlashTransfer = 32;
+constexpr uint8_t kPowerUpTransfer = 8;
+const uint8_t kSmallTransferFlash[4] = {0x30, 0xC2, 0x22, 0x00};
+
+bool SkipsBlankCheck(int memClass) { return memClass == 5 || memClass == 6; }
+
+}  // namespace
+
+void CDownloadFunc::DownloadMemory() {
+  CZarnetDlg& dlg = *m_pDlg;
+  const uint32_t key = dlg.m_cameraKey;
+  const int memClass = dlg.m_memClass;
+  const uint32_t length = dlg.m_firmwareLength;
+
+  SetStatus("Erase Chip ...");
+  if (!DisableWriteProtect(key, memClass)) {
+    m_strReason = "disable write protect failed\r\n";
+    return FinishMemory(false);
+  }
+  // A failed erase shows in the blank check (classes 5 and 6 have none).
+  EraseMemory(key, memClass, static_cast<uint16_t>(length));
+
+  uint8_t transfer = kFastTransfer;
+  if (memClass == 8) {
+    FlashInfo info{};
+    ReadFlashInfo(key, &info);
+    if (std::equal(info.begin(), info.begin() + 4, kSmallTransferFlash)) transfer = kSmallFlashTransfer;
+  }
+  SetDataLength(&transfer, key);
+  dlg.m_passIndex = 0;
+
+  if (!SkipsBlankCheck(memClass)) {
+    SetStatus("Check empty ...");
+    const std::vector<uint8_t> blank(length, 0xFF);
+    if (!VerifyMemoryImage(key, memClass, blank.data(), length)) {
+      m_strReason = "verify empty failed\r\n";
+      return FinishMemory(false);
+    }
+    dlg.m_passIndex += 1;
+  }
+  SetStatus("Writing ...");
+  if (!WriteMemoryImage(key, memClass, dlg.m_pFirmware.get(), length)) {
+    m_strReason = "write firmware failed\r\n";
+    return FinishMemory(false);
+  }
+  dlg.m_passIndex += 1;
+  SetStatus("Verifying ...");
+  if (!VerifyMemoryImage(key, memClass, dlg.m_pFirmware.get(), length)) {
+    m_strReason = "verify firmware failed\r\n";
+    return FinishMemory(false);
+  }
+  dlg.m_passIndex += 1;
+  uint8_t powerUp = kPowerUpTransfer;
+  SetDataLength(&powerUp, key);
+  if (!RestoreWriteProtect(key, memClass)) return FinishMemory(false);
+  FinishMemory(ResetAndReopenMemory());
+}
+
+bool CDownloadFunc::ResetAndReopenMemory() {
+  CZarnetDlg& dlg = *m_pDlg;
+  SetStatus("Reset to updated code ...");
+  if (!ResetDevice(dlg.m_cameraKey)) {
+    m_strReason = "reset to rom failed\r\n";
+    return false;
+  }
+  CloseDialogCamera();
+  platform::Sleep(kReopenWaitMs);
+  if (!ReopenIdentifiedCamera()) {
+    SetStatus("Reopen Camera Failed");
+    m_strReason = kReasonReopen;
+    return false;
+  }
+  m_bSuccess = 1;
+  SetStatus("Firmware update finished");
+  return true;
+}
+
+void CDownloadFunc::FinishMemory(bool passed) {
+  CZarnetDlg& dlg = *m_pDlg;
+  if (passed) {
+    dlg.m_strStatus = "PASS";
+    m_bSuccess = 1;
+    Send(WM_DL_STATUS);
+  } else {
+    // The memory stays as far as the procedure got, but protected again and
+    // with the transfers back at their power-up length.
+    SerialFlashProtect(dlg.m_cameraKey);
+    uint8_t powerUp = kPowerUpTransfer;
+    // A camera that could not be told (most often one that left the bus)
+    // comes back at its power-up length: the host must not keep the longer
+    // one, or every later transfer would fail.
+    if (!SetDataLength(&powerUp, dlg.m_cameraKey)) ResetTransport();
+    CloseDialogCamera();
+    dlg.m_strStatus = "FAIL";
+    m_bSuccess = 0;
+    Send(WM_DL_STATUS);
+  }
+  dlg.m_bBusy = 0;
+  Send(WM_DL_FINISHED);
+}

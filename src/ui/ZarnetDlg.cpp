@@ -1,0 +1,201 @@
+// The main dialog's life, its messages, its enabling rule and its colours.
+
+#include "ui/ZarnetDlg.h"
+
+#include "device/Device.h"
+#include "download/DownloadMessages.h"
+#include "download/DownloadThread.h"
+#include "platform/Platform.h"
+#include "ui/AboutDlg.h"
+#include "ui/Resource.h"
+
+CZarnetDlg* g_pMainDlg = nullptr;
+
+const char kCloseWhileBusyText[] =
+    "A firmware download is running. Close Zarnet after the result shows, "
+    "so that the camera is not left half written.";
+
+namespace {
+
+constexpr platform::Rgb kGreen{0, 255, 0};
+constexpr platform::Rgb kRed{255, 0, 0};
+
+}  // namespace
+
+CZarnetDlg::CZarnetDlg(platform::IDialogView& view, platform::IWindow& window)
+    : m_hWnd(&window), m_pFirmware(new uint8_t[kImageBufferSize]()), m_view(view) {
+  m_hWnd->SetHandler(this);
+}
+
+CZarnetDlg::~CZarnetDlg() {
+  if (m_pThread) {
+    // A dialog destroyed without OnDestroy still must not leave its thread behind.
+    m_pThread->PostThreadMessage(platform::kQuitMessage, 0, 0);
+    m_pThread->Join();
+    delete m_pThread;
+  }
+  if (m_cameraKey != 0) CloseCamera(m_cameraKey);
+  m_cameraKey = 0;
+  m_hWnd->SetHandler(nullptr);
+}
+
+void CZarnetDlg::UpdateData(bool saveAndValidate) {
+  if (saveAndValidate) {
+    m_strPath = m_view.GetText(IDC_EDIT_PATH);
+    m_strVersion = m_view.GetText(IDC_VERSION);
+    m_strResult = m_view.GetText(IDC_RESULT);
+    m_strStatus = m_view.GetText(IDC_STATUS);
+    return;
+  }
+  m_view.SetText(IDC_EDIT_PATH, m_strPath);
+  m_view.SetText(IDC_VERSION, m_strVersion);
+  m_view.SetText(IDC_RESULT, m_strResult);
+  m_view.SetText(IDC_STATUS, m_strStatus);
+  // The result is repainted with its colour whenever the texts are shown.
+  m_view.SetTextColour(IDC_RESULT, *OnCtlColor(IDC_RESULT));
+}
+
+bool CZarnetDlg::OnInitDialog() {
+  ShowTexts();
+  m_view.AddAboutMenuEntry(IDM_ABOUTBOX, IDS_ABOUTBOX);
+  platform::Current().com->Initialize();
+  m_comInitialised = true;
+  m_view.SetTitle(m_view.GetTitle() + kTitleVersion);
+  m_view.SetFont(IDC_RESULT, 24, 700);
+  RegisterForDeviceNotifications();
+  IdentifyCamera();
+  m_view.Enable(IDC_BTN_BROWSE, false);
+  m_view.Show(IDC_BTN_BROWSE, false);
+  FindDefaultFirmware();
+  StartDownloadThread();
+  return true;
+}
+
+void CZarnetDlg::RegisterForDeviceNotifications() {
+  // The sink may run on any thread; the dialog handles the event on its own.
+  m_hDevNotify = platform::Current().notifications->Register(
+      platform::kCaptureInterfaceClass, [this](uint32_t event, const platform::DeviceBroadcast& device) {
+        m_hWnd->PostTask([this, event, device] { OnDeviceChange(event, &device); });
+      });
+}
+
+bool CZarnetDlg::StartDownloadThread() {
+  auto* thread = new CDownloadThread();
+  if (!thread->CreateThread()) {
+    delete thread;
+    return false;
+  }
+  m_pThread = thread;
+  return true;
+}
+
+void CZarnetDlg::OnOK() {}
+
+void CZarnetDlg::OnCancel() {
+  if (m_bBusy) {
+    m_view.MessageBox(kCloseWhileBusyText);
+    return;
+  }
+  EndDialog();
+}
+
+void CZarnetDlg::EndDialog() {
+  m_bEnded = true;
+  m_view.CloseDialog();
+}
+
+void CZarnetDlg::OnDestroy() {
+  if (m_hDevNotify) {
+    platform::Current().notifications->Unregister(m_hDevNotify);
+    m_hDevNotify = 0;
+  }
+  if (m_cameraKey != 0) CloseCamera(m_cameraKey);
+  m_cameraKey = 0;
+  if (m_pThread) {
+    // The window goes first, so a download that is still reporting never
+    // waits for a window that waits for it; the job itself runs to its end.
+    m_hWnd->Close();
+    m_pThread->PostThreadMessage(platform::kQuitMessage, 0, 0);
+    m_pThread->Join();
+    delete m_pThread;
+    m_pThread = nullptr;
+  }
+  if (m_comInitialised) platform::Current().com->Uninitialize();
+  m_comInitialised = false;
+}
+
+void CZarnetDlg::OnSysCommand(uint32_t id) {
+  if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+    CAboutDlg about;
+    m_view.RunAboutBox(about);
+  }
+}
+
+intptr_t CZarnetDlg::OnDeviceChange(uint32_t event, const platform::DeviceBroadcast* device) {
+  if (event == platform::kDeviceArrival) {
+    if (!m_bBusy && device && device->deviceType == platform::kDeviceTypeInterface &&
+        device->classGuid == platform::kCaptureInterfaceClass)
+      IdentifyCamera();
+  } else if (event == platform::kDeviceRemoveComplete) {
+    if (!m_bBusy) IdentifyCamera();
+  }
+  return 1;
+}
+
+std::optional<platform::Rgb> CZarnetDlg::OnCtlColor(int controlId) const {
+  if (controlId != IDC_RESULT) return std::nullopt;
+  return m_bPass ? kGreen : kRed;
+}
+
+void CZarnetDlg::UpdateControlStates() {
+  const bool connected = !m_bBusy && m_cameraKey != 0;
+  m_view.Enable(IDC_BTN_GET_VERSION, connected);
+  m_view.Enable(IDC_BTN_START, connected && m_bImageOk);
+  m_view.Enable(IDC_VERSION, connected);
+  m_view.SetProgressPos(0);
+}
+
+void CZarnetDlg::OnDownloadEnded(bool passed) {
+  m_strResult = passed ? "Pass" : "FAIL";
+  m_bPass = passed ? 1 : 0;
+  ShowTexts();
+  UpdateControlStates();
+  m_view.SetProgressPos(0);
+}
+
+intptr_t CZarnetDlg::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  switch (message) {
+    case WM_DL_STATUS: ShowTexts(); return 0;
+    case WM_DL_PASS: OnDownloadEnded(true); return 0;
+    case WM_DL_FAIL: OnDownloadEnded(false); return 0;
+    case WM_DL_PROGRESS:
+    case PBM_SETPOS: m_view.SetProgressPos(static_cast<int32_t>(wParam)); return 0;
+    case WM_DL_RANGE: m_view.SetProgressRange(0, static_cast<int32_t>(wParam)); return 0;
+    case WM_DL_FINISHED: IdentifyCamera(); return 0;
+    case WM_DEVICECHANGE:
+      return OnDeviceChange(static_cast<uint32_t>(wParam), reinterpret_cast<const platform::DeviceBroadcast*>(lParam));
+    case WM_SYSCOMMAND: OnSysCommand(static_cast<uint32_t>(wParam)); return 0;
+    case WM_CLOSE: OnCancel(); return 0;
+    case WM_COMMAND: break;
+    default: return 0;
+  }
+  const int id = static_cast<int>(wParam & 0xFFFF);
+  if ((wParam >> 16) != BN_CLICKED) return 0;
+  switch (id) {
+    case IDC_BTN_BROWSE: OnBrowse(); break;
+    case IDC_BTN_START: OnStart(); break;
+    case IDC_BTN_GET_VERSION: OnGetVersion(); break;
+    case IDOK: OnOK(); break;
+    case IDCANCEL: OnCancel(); break;
+    default: break;
+  }
+  return 0;
+}
+
+void ProgressCallback(int32_t done, int32_t) {
+  CZarnetDlg* dlg = g_pMainDlg;
+  if (!dlg || !dlg->m_pThread) return;
+  const uint32_t position = static_cast<uint32_t>(done) +
+                            static_cast<uint32_t>(dlg->m_passIndex) * dlg->m_firmwareLength;
+  dlg->m_hWnd->Send(PBM_SETPOS, position, 0);
+}

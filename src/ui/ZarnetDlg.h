@@ -1,0 +1,108 @@
+#pragma once
+// The main dialog: its state is also the shared state of a download. The
+// dialog reaches its controls through a view and receives messages through
+// a window, so the same logic runs behind a desktop window, a terminal or a
+// test.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/DeviceNotifications.h"
+#include "platform/DialogView.h"
+#include "platform/Window.h"
+
+class CDownloadThread;
+
+class CZarnetDlg final : public platform::IWindowHandler {
+ public:
+  static constexpr size_t kImageBufferSize = 65536;
+  static constexpr uint32_t kMaxDownloadLength = 0xFFFE;
+
+  CZarnetDlg(platform::IDialogView& view, platform::IWindow& window);
+  ~CZarnetDlg() override;
+  CZarnetDlg(const CZarnetDlg&) = delete;
+  CZarnetDlg& operator=(const CZarnetDlg&) = delete;
+
+  // Dialog life.
+  bool OnInitDialog();
+  void OnOK();      // Enter: nothing
+  void OnCancel();  // Escape and the close box
+  void OnDestroy();
+  bool Ended() const { return m_bEnded; }
+
+  // Handlers.
+  void OnSysCommand(uint32_t id);
+  void OnStart();
+  void OnBrowse();
+  void OnGetVersion();
+  intptr_t OnDeviceChange(uint32_t event, const platform::DeviceBroadcast* device);
+  std::optional<platform::Rgb> OnCtlColor(int controlId) const;
+  intptr_t HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+
+  // Operations other parts call.
+  void IdentifyCamera();
+  void FindDefaultFirmware();
+  int AcceptImage(const std::string& path);
+  void UpdateControlStates();
+  static std::string FormatVersionText(const std::string& version);
+
+  // The data exchange: false moves the fields to the controls (shows the
+  // texts), true reads the controls back into the fields.
+  void UpdateData(bool saveAndValidate);
+
+  platform::IDialogView& View() { return m_view; }
+
+  // Fields, in the order the download run and acceptance know them.
+  platform::IWindow* m_hWnd;
+  std::string m_strPath;
+  std::string m_strVersion = "N/A";
+  std::string m_strResult = "N/A";
+  int32_t m_bPass = 0;
+  uint32_t m_cameraKey = 0;
+  // Written by the download thread while the window's thread may look.
+  std::atomic<int32_t> m_bBusy{0};
+  uintptr_t m_hDevNotify = 0;
+  std::unique_ptr<uint8_t[]> m_pFirmware;
+  uint32_t m_firmwareLength = 0;
+  int32_t m_passIndex = 0;
+  std::string m_strStatus = "N/A";
+  int32_t m_fwType = 0;
+  int32_t m_bWrite = 1;
+  int32_t m_bVerify = 1;
+  int32_t m_bReset = 1;
+  int32_t m_bReopen = 1;
+  std::string m_strError;
+  int32_t m_bImageOk = 0;
+  int32_t m_memClass = 8;
+  CDownloadThread* m_pThread = nullptr;
+  uint8_t m_chipGen = 0;
+
+ private:
+  void ShowTexts() { UpdateData(false); }
+  void ReadTexts() { UpdateData(true); }
+  bool StartDownloadThread();
+  void EndDialog();
+  void OnDownloadEnded(bool passed);
+  bool IsCompatible() const;
+  bool ReadImageForDownload();
+  void RegisterForDeviceNotifications();
+
+  platform::IDialogView& m_view;
+  bool m_bEnded = false;
+  bool m_comInitialised = false;
+};
+
+// The dialog that ProgressCallback reports to; set by the application just
+// before the dialog runs.
+extern CZarnetDlg* g_pMainDlg;
+
+// Handed to the device layer's transfers with progress; called on the
+// download thread with the bytes done in the current transfer.
+void ProgressCallback(int32_t done, int32_t total);
+
+// Shown when the window is asked to close while a download runs.
+extern const char kCloseWhileBusyText[];
