@@ -34,6 +34,16 @@ int MessageThread::Join() {
   return exitCode_;
 }
 
+bool MessageThread::IsIdle() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return queue_.empty() && !handling_;
+}
+
+void MessageThread::SetIdleListener(std::function<void()> listener) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  idleListener_ = std::move(listener);
+}
+
 bool MessageThread::IsRunning() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return accepting_;
@@ -48,12 +58,20 @@ void MessageThread::Run() {
         arrived_.wait(lock, [this] { return !queue_.empty(); });
         m = queue_.front();
         queue_.pop_front();
+        handling_ = m.message != kQuitMessage;
       }
       if (m.message == kQuitMessage) {
         exitCode_ = static_cast<int>(m.wParam);
         break;
       }
       OnThreadMessage(m.message, m.wParam, m.lParam);
+      std::function<void()> listener;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        handling_ = false;
+        if (queue_.empty()) listener = idleListener_;
+      }
+      if (listener) listener();
     }
   }
   {

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -27,6 +28,11 @@ class MessageThread {
   // last message (the quit message's wParam) is returned.
   int Join();
   bool IsRunning() const;
+  // True when no message waits and none is being handled.
+  bool IsIdle() const;
+  // Called on the thread each time it falls idle (tests and tools use it to
+  // learn that a job has ended).
+  void SetIdleListener(std::function<void()> listener);
 
  protected:
   // On the new thread, before the loop; false ends the thread at once.
@@ -48,6 +54,8 @@ class MessageThread {
   std::deque<Message> queue_;
   std::thread thread_;
   bool accepting_ = false;
+  bool handling_ = false;
+  std::function<void()> idleListener_;
   int exitCode_ = 0;
 };
 

@@ -1,0 +1,121 @@
+#pragma once
+// The main dialog on a headless window and view, over a substitute world, in
+// virtual time: the test's thread is the window's thread and pumps it.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/Device.h"
+#include "download/DownloadMessages.h"
+#include "download/DownloadThread.h"
+#include "firmware/SampleImage.h"
+#include "platform/Platform.h"
+#include "platform/headless/HeadlessView.h"
+#include "platform/headless/HeadlessWindow.h"
+#include "platform/substitute/SubstituteWorld.h"
+#include "support/TempDir.h"
+#include "ui/Resource.h"
+#include "ui/ZarnetDlg.h"
+
+// The host's files, with the current directory of the test's choosing.
+class CwdFiles final : public platform::IFileSystem {
+ public:
+  explicit CwdFiles(std::string cwd) : cwd_(std::move(cwd)) {}
+  bool GetStatus(const std::string& path) override { return host().GetStatus(path); }
+  std::unique_ptr<platform::IReadFile> OpenRead(const std::string& path, bool exclusive) override {
+    return host().OpenRead(path, exclusive);
+  }
+  std::string CurrentDirectory() override { return cwd_; }
+  std::vector<std::string> FindFiles(const std::string& directory, const std::string& pattern) override {
+    return host().FindFiles(directory, pattern);
+  }
+  char PathSeparator() const override { return '/'; }
+
+ private:
+  static platform::IFileSystem& host() { return *platform::Host().files; }
+  std::string cwd_;
+};
+
+inline std::vector<uint8_t> SampleFor(int memClass, uint8_t fwType = 3, uint32_t size = 0) {
+  const auto part = _QTL_UVC_Descriptor::TypicalPartForClass(memClass);
+  _QTL_UVC_Descriptor::SampleOptions o;
+  o.eepromId = part.eepromId;
+  o.memType = part.memType;
+  o.imageSize = size ? size : part.size;
+  o.fwType = fwType;
+  o.everyRecordClass = o.imageSize >= 4096;
+  std::string error;
+  return _QTL_UVC_Descriptor::BuildSampleImage(o, &error);
+}
+
+class DialogHarness {
+ public:
+  explicit DialogHarness(const substitute::SubstituteWorldConfig& config = {})
+      : world(config), files(dir.Path().string()) {
+    platform::Platform p = world.Platform();
+    p.files = &files;
+    platform::Install(p);
+    view.SetTitleForTest(kDialogCaption);
+    view.OnChange([this](int id) {
+      if (id == IDC_STATUS) statusLines.push_back(view.GetText(IDC_STATUS));
+    });
+  }
+
+  ~DialogHarness() {
+    Close();
+    ResetDeviceState();
+    platform::InstallHost();
+  }
+
+  std::string WriteImage(const std::string& name, const std::vector<uint8_t>& bytes) {
+    return dir.Write(name, bytes);
+  }
+
+  // Builds the dialog as the application does and lets it initialise.
+  void Open() {
+    dlg = std::make_unique<CZarnetDlg>(view, window);
+    g_pMainDlg = dlg.get();
+    SetProgressFunction(ProgressCallback);
+    dlg->OnInitDialog();
+    if (dlg->m_pThread) dlg->m_pThread->SetIdleListener([this] { window.PostTask([] {}); });
+    window.PumpPending();
+  }
+
+  void Close() {
+    if (!dlg) return;
+    dlg->OnDestroy();
+    dlg.reset();
+    g_pMainDlg = nullptr;
+    SetProgressFunction(nullptr);
+  }
+
+  // Pumps the window until the download thread has nothing left to do, then
+  // handles what is still queued (device notifications).
+  void WaitForWorker() {
+    window.PumpUntil([this] { return dlg->m_pThread->IsIdle(); });
+    window.PumpPending();
+  }
+
+  void ClickStart() {
+    dlg->HandleMessage(WM_COMMAND, IDC_BTN_START, 0);
+    WaitForWorker();
+  }
+
+  void Post(uint32_t job) {
+    dlg->m_bBusy = 1;
+    dlg->m_pThread->PostThreadMessage(job, reinterpret_cast<uintptr_t>(dlg.get()), 0);
+    WaitForWorker();
+  }
+
+  bool Enabled(int id) { return view.ControlState(id).enabled; }
+  std::string Text(int id) { return view.GetText(id); }
+
+  substitute::SubstituteWorld world;
+  TempDir dir;
+  CwdFiles files;
+  platform::HeadlessWindow window;
+  platform::HeadlessView view;
+  std::unique_ptr<CZarnetDlg> dlg;
+  std::vector<std::string> statusLines;
+};
