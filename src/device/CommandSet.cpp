@@ -126,10 +126,16 @@ int ReadMemory(CCameraDevice& camera, uint16_t address, uint32_t length, uint8_t
 }
 
 int ResetToDownloadMode(CCameraDevice& camera, uint16_t parameter) {
-  return SendParameterCommand(camera, Blocks().resetToDownloadMode, 2, parameter);
+  const int sent = SendParameterCommand(camera, Blocks().resetToDownloadMode, 2, parameter);
+  if (sent) CameraRestarted();
+  return sent;
 }
 
-int ResetDevice(CCameraDevice& camera) { return SendCommandBlock(camera, Blocks().resetDevice); }
+int ResetDevice(CCameraDevice& camera) {
+  const int sent = SendCommandBlock(camera, Blocks().resetDevice);
+  if (sent) CameraRestarted();
+  return sent;
+}
 
 int SetByteA7(CCameraDevice& camera, uint8_t value) {
   return SendShortWriteCommand(camera, Blocks().setByteA7, value);

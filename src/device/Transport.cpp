@@ -227,6 +227,8 @@ void SetProgressFunction(ProgressFunction progress) { State().progress = progres
 
 ProgressFunction InstalledProgressFunction() { return State().progress; }
 
+void CameraRestarted() { State().dataControlLength = kDefaultDataControlLength; }
+
 void ResetTransport() {
   State().bounce.fill(0);
   State().dataControlLength = kDefaultDataControlLength;

@@ -61,3 +61,7 @@ ProgressFunction InstalledProgressFunction();
 
 // Back to a zero bounce buffer and the power-up data-control length.
 void ResetTransport();
+// A camera that restarts (reset, download mode) comes back with its
+// power-up data-control length; the host's length follows it, or every
+// later transfer would use a length the camera no longer has.
+void CameraRestarted();

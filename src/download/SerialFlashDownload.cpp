@@ -97,6 +97,8 @@ void CDownloadFunc::FinishSerialFlash(platform::Handle* handle, bool passed) {
     if (ResetToUpdatedCode(*handle) != 0) {
       m_strReason = "Failed to reset : ";
       passed = false;
+    } else {
+      CameraRestarted();
     }
   }
   if (passed) {
