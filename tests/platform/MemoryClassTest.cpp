@@ -28,8 +28,8 @@ std::string ClassName(const ::testing::TestParamInfo<Group>& param) {
 }
 
 bool Answers(const Group& group, uint8_t opcode) {
-  const bool flash = group.memoryClass >= 7;
-  if (opcode == 0xC1 || opcode == 0xC3 || opcode == 0x83) return flash;
+  // The serial-flash port's information and status answer on every camera.
+  if (opcode == 0xC1 || opcode == 0xC3 || opcode == 0x83) return true;
   if (opcode == 0x0C) return group.memoryClass == 5 || group.memoryClass == 7;
   return opcode == group.write || opcode == group.read || opcode == group.erase;
 }

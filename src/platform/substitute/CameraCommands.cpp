@@ -14,6 +14,7 @@ constexpr uint8_t kClearClass = 0xFF;
 
 constexpr uint16_t ClassBit(int memoryClass) { return static_cast<uint16_t>(1u << memoryClass); }
 constexpr uint16_t kSmallEeproms = ClassBit(1) | ClassBit(2) | ClassBit(3) | ClassBit(4);
+constexpr uint16_t kAllClasses = kSmallEeproms | ClassBit(5) | ClassBit(6) | ClassBit(7) | ClassBit(8);
 
 // The memory classes that answer a class-0x02 opcode; 0 when no memory does.
 uint16_t ClassesAnswering(uint8_t opcode) {
@@ -25,7 +26,9 @@ uint16_t ClassesAnswering(uint8_t opcode) {
     case 0xC1:  // ReadFlashInfo
     case 0xC3:  // SPI_SF_ReadStatus
     case 0x83:  // SPI_SF_WriteStatus
-      return ClassBit(7) | ClassBit(8);
+      // The controller's serial-flash port answers whatever memory the
+      // camera carries: the host protects "the flash" after any failed run.
+      return kAllClasses;
     case 0x87:
     case 0xC7: return ClassBit(7);
     case 0x8B:
