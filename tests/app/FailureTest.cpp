@@ -1,0 +1,216 @@
+// Every way a download can fail, what the operator sees, and what the run
+// leaves behind: the result, the camera closed, transfers at their power-up
+// length, protection back on, and a thread ready for the next Start.
+
+#include <gtest/gtest.h>
+
+#include "support/DialogHarness.h"
+
+using substitute::AccessKind;
+using substitute::CameraOfClass;
+using substitute::DriverPathService;
+using substitute::FaultRule;
+
+namespace {
+
+FaultRule Command(uint8_t commandClass, uint8_t opcode) {
+  FaultRule r;
+  r.kind = AccessKind::kKsSet;
+  r.selector = 10;
+  r.commandClass = commandClass;
+  r.opcode = opcode;
+  return r;
+}
+
+FaultRule Driver(uint8_t bRequest, uint32_t skip = 0, uint32_t error = platform::kErrorGenFailure) {
+  FaultRule r;
+  r.kind = AccessKind::kIoControl;
+  r.bRequest = bRequest;
+  r.skipMatches = skip;
+  r.ioError = error;
+  return r;
+}
+
+struct Failure {
+  const char* what;
+  int memClass;
+  bool probe;
+  std::vector<FaultRule> faults;
+  bool neverReturns;
+  std::string reason;
+  std::vector<std::string> statusLines;
+};
+
+void ExpectCleanEnd(DialogHarness& h, substitute::DeviceId cam, int memClass, const char* what) {
+  EXPECT_EQ(h.Text(IDC_RESULT), "FAIL") << what;
+  EXPECT_EQ(h.view.ControlState(IDC_RESULT).colour, (platform::Rgb{255, 0, 0})) << what;
+  EXPECT_EQ(h.dlg->m_bBusy, 0) << what;
+  EXPECT_EQ(h.dlg->m_pThread->m_bSuccess, 0) << what;
+  EXPECT_EQ(DataControlLength(), 8u) << what;
+  EXPECT_EQ(h.view.ProgressPos(), 0) << what;
+  EXPECT_LE(h.world.OpenHandleCount(), h.dlg->m_cameraKey ? 1u : 0u) << what << ": only the dialog's own open";
+  if (h.world.IsPresent(cam)) {
+    EXPECT_EQ(h.world.DataLength(cam), 8u) << what;
+    if (memClass >= 5) {
+      EXPECT_FALSE(h.world.MemoryWritable(cam)) << what << ": protection is back on, FEA0 "
+                                                 << int(h.world.Register(cam, 0xFEA0)) << " FEA6 "
+                                                 << int(h.world.Register(cam, 0xFEA6)) << " status "
+                                                 << int(h.world.FlashStatusRegister(cam));
+    }
+  }
+}
+
+TEST(Failure, EachStepWithItsStatusLinesAndReason) {
+  const std::string connected = "Corvex Camera Connected";
+  const Failure cases[] = {
+      {"write protection off", 6, true, {Command(0x00, 0xC2)}, false, "disable write protect failed\r\n",
+       {"Erase Chip ...", "FAIL", connected, "FAIL"}},
+      {"blank check", 1, true, {}, false, "verify empty failed\r\n",
+       {"Erase Chip ...", "Check empty ...", "FAIL", connected, "FAIL"}},
+      {"write", 6, true, {Command(0x02, 0x91)}, false, "write firmware failed\r\n",
+       {"Erase Chip ...", "Writing ...", "FAIL", connected, "FAIL"}},
+      {"verify", 6, true, {Command(0x02, 0xD1)}, false, "verify firmware failed\r\n",
+       {"Erase Chip ...", "Writing ...", "Verifying ...", "FAIL", connected, "FAIL"}},
+      {"reset", 7, true, {Command(0x00, 0x09)}, false, "reset to rom failed\r\n",
+       {"Erase Chip ...", "Check empty ...", "Writing ...", "Verifying ...", "Reset to updated code ...", "FAIL",
+        connected, "FAIL"}},
+      {"reopen", 5, true, {}, true, "reopen camera failed\r\n",
+       {"Erase Chip ...", "Writing ...", "Verifying ...", "Reset to updated code ...", "Reopen Camera Failed", "FAIL",
+        "No Corvex Camera", "FAIL"}},
+      {"flash erase", 8, true, {Driver(2)}, false, "Failed to erase serial flash : ",
+       {"FAIL", connected, "FAIL"}},
+      {"flash write", 8, true, {Driver(4, 1)}, false, "SetData error[0x1000] : 1f",
+       {"Writing firmware ... 0x0", "Writing firmware ... 0x1000", "FAIL", connected, "FAIL"}},
+      {"flash read", 8, true, {Driver(5, 1)}, false, "GetData error[0x0] : 1f",
+       {"Writing firmware ... 0x0", "Writing firmware ... 0x1000", "Verify firmware ... 0x0", "FAIL", connected,
+        "FAIL"}},
+      {"flash compare", 8, true, {Driver(4, 0, 0)}, false, "Failed to downlaod flash , verify failed!",
+       {"Writing firmware ... 0x0", "Writing firmware ... 0x1000", "Verify firmware ... 0x0", "FAIL", connected,
+        "FAIL"}},
+      {"flash reset", 8, true, {Driver(1)}, false, "Failed to reset : ",
+       {"Writing firmware ... 0x0", "Writing firmware ... 0x1000", "Verify firmware ... 0x0",
+        "Verify firmware ... 0x1000", "Reset to updated code ...", "FAIL", connected, "FAIL"}},
+      {"flash reopen", 8, true, {}, true, "reopen camera failed\r\n",
+       {"Writing firmware ... 0x0", "Writing firmware ... 0x1000", "Verify firmware ... 0x0",
+        "Verify firmware ... 0x1000", "Reset to updated code ...", "Reopen Camera Failed", "FAIL",
+        "No Corvex Camera", "FAIL"}},
+  };
+  for (const Failure& c : cases) {
+    DialogHarness h;
+    auto camera = CameraOfClass(static_cast<uint8_t>(c.memClass));
+    if (!c.probe) camera.driverPath = DriverPathService::kRefused;
+    if (std::string(c.what) == "blank check") camera.eraseKey = 0x00;  // the erase then changes nothing
+    const auto cam = h.world.AddCamera(camera);
+    const uint32_t size = c.memClass == 8 ? 4096 : 0;  // flash cases: one whole chunk and an empty one
+    h.WriteImage("fw.bin", SampleFor(c.memClass, 3, size));
+    h.Open();
+    ASSERT_TRUE(h.Enabled(IDC_BTN_START)) << c.what;
+    for (const auto& f : c.faults) h.world.AddFault(cam, f);
+    if (c.neverReturns) h.world.ConfigureCamera(cam, [](auto& config) { config.neverReturns = true; });
+    h.statusLines.clear();
+    h.ClickStart();
+    EXPECT_EQ(h.dlg->m_pThread->m_strReason, c.reason) << c.what;
+    EXPECT_EQ(h.statusLines, c.statusLines) << c.what;
+    ExpectCleanEnd(h, cam, c.memClass, c.what);
+    if (c.neverReturns) continue;
+    // The run closed the camera it had reopened; the next identification
+    // (an arrival, or here by hand) gives the buttons back.
+    h.dlg->IdentifyCamera();
+    EXPECT_TRUE(h.Enabled(IDC_BTN_START)) << c.what << ": identified again, ready";
+
+    // The next Start on a healthy camera passes.
+    h.world.ClearFaults(cam);
+    h.world.ConfigureCamera(cam, [](auto& config) { config.eraseKey.reset(); });
+    h.ClickStart();
+    EXPECT_EQ(h.Text(IDC_RESULT), "Pass") << c.what << " then healthy";
+  }
+}
+
+TEST(Failure, CameraUnpluggedMidWriteFailsAndTheNextRunOnItsReturnPasses) {
+  for (bool probe : {true, false}) {
+    DialogHarness h;
+    auto camera = CameraOfClass(8);
+    if (!probe) camera.driverPath = DriverPathService::kRefused;
+    const auto cam = h.world.AddCamera(camera);
+    const auto image = SampleFor(8, 3, 10000);
+    h.WriteImage("fw.bin", image);
+    h.Open();
+    FaultRule unplug = probe ? Driver(4, 1) : Command(0x02, 0x82);
+    unplug.action = substitute::FaultAction::kUnplugBefore;
+    h.world.AddFault(cam, unplug);
+    h.ClickStart();
+    ExpectCleanEnd(h, cam, 8, probe ? "unplugged, driver path" : "unplugged, extension unit");
+    EXPECT_FALSE(h.world.IsPresent(cam));
+
+    h.world.ClearFaults(cam);
+    h.world.Plug(cam);
+    h.window.PumpPending();
+    EXPECT_TRUE(h.Enabled(IDC_BTN_START));
+    h.ClickStart();
+    EXPECT_EQ(h.Text(IDC_RESULT), "Pass") << probe;
+    const auto memory = h.world.Memory(cam);
+    EXPECT_EQ(std::vector<uint8_t>(memory.begin(), memory.begin() + 10000), image);
+  }
+}
+
+// One full flash of a procedure with each device access failing in turn.
+struct Sweep {
+  const char* name;
+  int memClass;
+  bool probe;
+  uint32_t imageSize;
+};
+
+class FaultSweep : public ::testing::TestWithParam<Sweep> {};
+
+std::string SweepName(const ::testing::TestParamInfo<Sweep>& param) {
+  return "class" + std::to_string(param.param.memClass) + (param.param.probe ? "" : "_unit");
+}
+
+TEST_P(FaultSweep, EveryAccessFailingInTurnEndsCleanly) {
+  const Sweep s = GetParam();
+  DialogHarness h;
+  auto camera = CameraOfClass(static_cast<uint8_t>(s.memClass));
+  if (!s.probe) camera.driverPath = DriverPathService::kRefused;
+  const auto cam = h.world.AddCamera(camera);
+  const auto image = SampleFor(s.memClass, 3, s.imageSize);
+  h.WriteImage("fw.bin", image);
+  h.Open();
+
+  uint64_t before = h.world.AccessCount(cam);
+  h.ClickStart();
+  ASSERT_EQ(h.Text(IDC_RESULT), "Pass");
+  const uint64_t accesses = h.world.AccessCount(cam) - before;
+  ASSERT_GT(accesses, 10u);
+
+  for (uint64_t n = 1; n <= accesses; ++n) {
+    SCOPED_TRACE(std::string(s.name) + ": access " + std::to_string(n) + " of " + std::to_string(accesses));
+    FaultRule fault;
+    fault.accessNumber = h.world.AccessCount(cam) + n;
+    h.world.AddFault(cam, fault);
+    h.ClickStart();
+    const bool passed = h.Text(IDC_RESULT) == "Pass";
+    EXPECT_EQ(h.dlg->m_bBusy, 0);
+    EXPECT_TRUE(h.dlg->m_pThread->IsIdle());
+    EXPECT_EQ(DataControlLength(), 8u);
+    EXPECT_EQ(h.world.DataLength(cam), 8u);
+    EXPECT_LE(h.world.OpenHandleCount(), h.dlg->m_cameraKey ? 1u : 0u);
+    if (passed) {
+      const auto memory = h.world.Memory(cam);
+      EXPECT_EQ(std::vector<uint8_t>(memory.begin(), memory.begin() + static_cast<std::ptrdiff_t>(image.size())), image);
+    }
+    h.world.ClearFaults(cam);
+    h.dlg->IdentifyCamera();
+    EXPECT_TRUE(h.Enabled(IDC_BTN_START)) << "identification gives the buttons back";
+    h.ClickStart();
+    EXPECT_EQ(h.Text(IDC_RESULT), "Pass") << "the next Start on a healthy camera";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Procedures, FaultSweep,
+                         ::testing::Values(Sweep{"serial flash", 8, true, 5000}, Sweep{"flash over the unit", 8, false, 300},
+                                           Sweep{"small eeprom", 1, true, 128}, Sweep{"eeprom variant A", 6, true, 512},
+                                           Sweep{"flash of class 7", 7, true, 300}),
+                         SweepName);
+
+}  // namespace
