@@ -109,8 +109,6 @@ void CZarnetDlg::OnDestroy() {
     platform::Current().notifications->Unregister(m_hDevNotify);
     m_hDevNotify = 0;
   }
-  if (m_cameraKey != 0) CloseCamera(m_cameraKey);
-  m_cameraKey = 0;
   if (m_pThread) {
     // The window goes first, so a download that is still reporting never
     // waits for a window that waits for it; the job itself runs to its end.
@@ -120,6 +118,9 @@ void CZarnetDlg::OnDestroy() {
     delete m_pThread;
     m_pThread = nullptr;
   }
+  // Only now: a running download works on this very key until it ends.
+  if (m_cameraKey != 0) CloseCamera(m_cameraKey);
+  m_cameraKey = 0;
   if (m_comInitialised) platform::Current().com->Uninitialize();
   m_comInitialised = false;
 }
