@@ -72,6 +72,7 @@ bool HeadlessWindow::PostTask(std::function<void()> task) {
 }
 
 void HeadlessWindow::Handle(Item& item) {
+  const auto start = std::chrono::steady_clock::now();
   intptr_t result = 0;
   if (item.task) {
     item.task();
@@ -83,10 +84,12 @@ void HeadlessWindow::Handle(Item& item) {
     }
     if (handler) result = handler->HandleMessage(item.message, item.wParam, item.lParam);
   }
+  const auto spent = std::chrono::steady_clock::now() - start;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     item.result = result;
     item.handled = true;
+    if (spent > longestHandling_) longestHandling_ = spent;
   }
   changed_.notify_all();
 }
@@ -122,6 +125,11 @@ void HeadlessWindow::Close() {
     queue_.clear();
   }
   changed_.notify_all();
+}
+
+std::chrono::nanoseconds HeadlessWindow::LongestHandling() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return longestHandling_;
 }
 
 std::chrono::nanoseconds HeadlessWindow::LongestSendWait() const {

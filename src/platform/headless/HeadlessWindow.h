@@ -38,8 +38,10 @@ class HeadlessWindow final : public IWindow {
   void PumpPending();
   void Close() override;
 
-  // The longest a sender waited for its message to be handled.
+  // The longest a sender waited for its message to be handled, and the
+  // longest the window's thread spent handling one item.
   std::chrono::nanoseconds LongestSendWait() const;
+  std::chrono::nanoseconds LongestHandling() const;
 
  private:
   struct Item;
@@ -53,6 +55,7 @@ class HeadlessWindow final : public IWindow {
   IWindowHandler* handler_ = nullptr;
   bool closed_ = false;
   std::chrono::nanoseconds longestSendWait_{0};
+  std::chrono::nanoseconds longestHandling_{0};
 };
 
 }  // namespace platform
