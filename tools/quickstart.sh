@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The first run: installs what is missing, builds, makes a sample firmware
-# image and judges it the way the tool does before a download.
+# image and flashes it into the substitute camera, in real time, the way the
+# window would.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,4 +11,4 @@ cmake --build --preset default -j "$(nproc 2>/dev/null || echo 2)" --target zarn
 cli=build/default/tools/zarnet-cli
 sample=build/default/sample.bin
 "$cli" make-sample "$sample"
-"$cli" inspect "$sample"
+"$cli" flash --simulate "$sample"

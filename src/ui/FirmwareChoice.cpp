@@ -18,11 +18,17 @@ constexpr uint32_t kThreadStartWaitMs = 100;
 void CZarnetDlg::FindDefaultFirmware() {
   platform::IFileSystem& files = *platform::Current().files;
   const std::string directory = files.CurrentDirectory();
+  std::string path = m_strPath;
   for (const std::string& name : files.FindFiles(directory, "*.bin")) {
     if (name == "." || name == "..") continue;
-    m_strPath = directory + files.PathSeparator() + name;
+    path = directory + files.PathSeparator() + name;
     break;
   }
+  ChooseFirmware(path);
+}
+
+void CZarnetDlg::ChooseFirmware(const std::string& path) {
+  m_strPath = path;
   ShowTexts();
   if (!AcceptImage(m_strPath)) m_view.MessageBox(m_strError);
   UpdateControlStates();
@@ -120,8 +126,5 @@ void CZarnetDlg::OnBrowse() {
     if (path.empty() || path.back() != '.') path += '.';
     if (chosen.filterIndex == 1) path += "bin";
   }
-  m_strPath = path;
-  ShowTexts();
-  if (!AcceptImage(m_strPath)) m_view.MessageBox(m_strError);
-  UpdateControlStates();
+  ChooseFirmware(path);
 }

@@ -10,9 +10,9 @@ namespace {
 
 constexpr uint16_t kGenerationRegister = 0xFE21;
 
-// The generation for a key built from the two register bytes; nothing for a
-// key the table does not list.
-std::optional<uint8_t> GenerationFor(uint16_t key) {
+}  // namespace
+
+std::optional<uint8_t> GenerationForKey(uint16_t key) {
   switch (key) {
     case 0x0010: case 0x0110: case 0x0210: return 1;
     case 0x0030: case 0x0130: case 0x0230: return 3;
@@ -22,8 +22,6 @@ std::optional<uint8_t> GenerationFor(uint16_t key) {
     default: return std::nullopt;
   }
 }
-
-}  // namespace
 
 std::string CZarnetDlg::FormatVersionText(const std::string& version) { return "Ver: " + version; }
 
@@ -48,7 +46,7 @@ void CZarnetDlg::IdentifyCamera() {
   uint8_t bytes[2] = {0xFF, 0xFF};
   ReadMemory(m_cameraKey, kGenerationRegister, 2, bytes);
   const uint16_t key = static_cast<uint16_t>(bytes[0] << 8 | (bytes[1] & 0xF0));
-  if (const auto generation = GenerationFor(key)) m_chipGen = *generation;
+  if (const auto generation = GenerationForKey(key)) m_chipGen = *generation;
 
   m_strStatus = "Corvex Camera Connected";
   ShowTexts();

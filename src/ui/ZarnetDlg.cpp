@@ -55,7 +55,7 @@ void CZarnetDlg::UpdateData(bool saveAndValidate) {
   m_view.SetTextColour(IDC_RESULT, *OnCtlColor(IDC_RESULT));
 }
 
-bool CZarnetDlg::OnInitDialog() {
+bool CZarnetDlg::OnInitDialog(bool takeDefaultFirmware) {
   ShowTexts();
   m_view.AddAboutMenuEntry(IDM_ABOUTBOX, IDS_ABOUTBOX);
   platform::Current().com->Initialize();
@@ -66,7 +66,7 @@ bool CZarnetDlg::OnInitDialog() {
   IdentifyCamera();
   m_view.Enable(IDC_BTN_BROWSE, false);
   m_view.Show(IDC_BTN_BROWSE, false);
-  FindDefaultFirmware();
+  if (takeDefaultFirmware) FindDefaultFirmware();
   StartDownloadThread();
   return true;
 }

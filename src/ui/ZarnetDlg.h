@@ -27,8 +27,9 @@ class CZarnetDlg final : public platform::IWindowHandler {
   CZarnetDlg(const CZarnetDlg&) = delete;
   CZarnetDlg& operator=(const CZarnetDlg&) = delete;
 
-  // Dialog life.
-  bool OnInitDialog();
+  // Dialog life. Without the default firmware the caller chooses the image
+  // itself (ChooseFirmware), as the command-line tool does.
+  bool OnInitDialog(bool takeDefaultFirmware = true);
   void OnOK();      // Enter: nothing
   void OnCancel();  // Escape and the close box
   void OnDestroy();
@@ -46,6 +47,9 @@ class CZarnetDlg final : public platform::IWindowHandler {
   // Operations other parts call.
   void IdentifyCamera();
   void FindDefaultFirmware();
+  // Takes `path` as the image: shows it, judges it (its message on refusal)
+  // and updates the buttons.
+  void ChooseFirmware(const std::string& path);
   int AcceptImage(const std::string& path);
   void UpdateControlStates();
   static std::string FormatVersionText(const std::string& version);
@@ -95,6 +99,10 @@ class CZarnetDlg final : public platform::IWindowHandler {
   bool m_bEnded = false;
   bool m_comInitialised = false;
 };
+
+// The controller generation for the key built from the two bytes at 0xFE21;
+// nothing for a key the generation table does not list.
+std::optional<uint8_t> GenerationForKey(uint16_t key);
 
 // The dialog that ProgressCallback reports to; set by the application just
 // before the dialog runs.

@@ -13,4 +13,9 @@ constexpr int kExitRefused = 1;
 constexpr int kExitUsage = 2;
 
 int RunInspect(const Arguments& args, std::ostream& out, std::ostream& err);
+// list, info, flash, erase-chip and reset.
+int RunDeviceCommand(const std::string& name, const Arguments& args, std::ostream& out, std::ostream& err);
+
+struct SimulationOptions;
+int RunList(bool asJson, const SimulationOptions& simulation, std::ostream& out, std::ostream& err);
 int RunMakeSample(const Arguments& args, std::ostream& out, std::ostream& err);

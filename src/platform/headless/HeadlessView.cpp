@@ -42,7 +42,10 @@ void HeadlessView::SetFont(int controlId, int pixelHeight, int weight) {
   controls_[controlId].fontWeight = weight;
 }
 
-void HeadlessView::MessageBox(const std::string& text) { messageBoxes_.push_back(text); }
+void HeadlessView::MessageBox(const std::string& text) {
+  messageBoxes_.push_back(text);
+  Changed(kMessageBox);
+}
 
 bool HeadlessView::AddAboutMenuEntry(uint32_t commandId, const std::string& text) {
   if (!hasMenu_) return false;

@@ -76,6 +76,7 @@ class HeadlessView final : public IDialogView {
   void OnChange(std::function<void(int controlId)> listener) { listener_ = std::move(listener); }
 
   static constexpr int kProgressControl = -1;  // listener id for progress changes
+  static constexpr int kMessageBox = -2;       // listener id for a new message box
 
  private:
   void Changed(int controlId) {

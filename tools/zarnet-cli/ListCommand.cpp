@@ -1,0 +1,120 @@
+// zarnet-cli list: every video-input device the platform sees.
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "Commands.h"
+#include "Json.h"
+#include "Simulation.h"
+#include "device/Device.h"
+#include "ui/ZarnetDlg.h"
+
+namespace {
+
+struct Listed {
+  int32_t position = 0;
+  std::optional<std::string> devicePath;
+  std::optional<std::string> friendlyName;
+  bool identified = false;
+  std::string version;
+  std::optional<uint8_t> generation;
+};
+
+std::optional<std::string> ReadProperty(platform::IPropertyBag& bag, const char* name) {
+  std::string value;
+  if (platform::Failed(bag.Read(name, &value))) return std::nullopt;
+  return value;
+}
+
+// The version text and generation of the identified camera at `position`,
+// read as the window reads them.
+void ReadCameraFacts(int32_t position, Listed& device) {
+  int32_t index = position;
+  const uint32_t key = OpenCamera(&index);
+  if (key == 0 || index != position) {
+    if (key) CloseCamera(key);
+    return;
+  }
+  std::string label, value;
+  if (ReadVendorCode(key, &label, &value)) device.version = CZarnetDlg::FormatVersionText(value);
+  else device.version = value;
+  uint8_t bytes[2] = {0xFF, 0xFF};
+  ReadMemory(key, 0xFE21, 2, bytes);
+  device.generation = GenerationForKey(static_cast<uint16_t>(bytes[0] << 8 | (bytes[1] & 0xF0)));
+  CloseCamera(key);
+}
+
+std::vector<Listed> ListDevices() {
+  std::vector<Listed> devices;
+  std::unique_ptr<platform::IEnumMoniker> enumerator;
+  if (platform::Failed(platform::Current().capture->CreateVideoInputEnumerator(&enumerator)) || !enumerator)
+    return devices;
+  enumerator->Reset();
+  for (int32_t position = 0;; ++position) {
+    std::shared_ptr<platform::IMoniker> moniker;
+    if (enumerator->Next(&moniker) != platform::kOk || !moniker) break;
+    Listed device;
+    device.position = position;
+    std::shared_ptr<platform::IPropertyBag> bag;
+    if (!platform::Failed(moniker->BindToPropertyBag(&bag)) && bag) {
+      device.devicePath = ReadProperty(*bag, "DevicePath");
+      device.friendlyName = ReadProperty(*bag, "FriendlyName");
+    }
+    CCameraDevice camera;
+    int32_t index = position;
+    std::unique_ptr<platform::IEnumMoniker> probe;
+    if (!platform::Failed(platform::Current().capture->CreateVideoInputEnumerator(&probe)) && probe &&
+        camera.ReadMoniker(*probe, &index)) {
+      device.identified = camera.CheckIdentity() != 0;
+      camera.Close();
+    }
+    if (device.identified) ReadCameraFacts(position, device);
+    devices.push_back(std::move(device));
+  }
+  return devices;
+}
+
+void OptionalString(JsonWriter& json, const char* key, const std::optional<std::string>& value) {
+  json.Key(key);
+  if (value) json.String(*value); else json.Null();
+}
+
+}  // namespace
+
+int RunList(bool asJson, const SimulationOptions& simulation, std::ostream& out, std::ostream&) {
+  std::unique_ptr<Simulation> world;
+  if (simulation.simulate) world = std::make_unique<Simulation>(simulation, simulation.memoryClass.value_or(8));
+  const std::vector<Listed> devices = ListDevices();
+  if (asJson) {
+    JsonWriter json;
+    json.BeginObject().Key("devices").BeginArray();
+    for (const Listed& d : devices) {
+      json.BeginObject().Key("position").Number(d.position);
+      OptionalString(json, "devicePath", d.devicePath);
+      OptionalString(json, "friendlyName", d.friendlyName);
+      json.Key("identified").Bool(d.identified);
+      json.Key("version");
+      if (d.identified) json.String(d.version); else json.Null();
+      json.Key("generation");
+      if (d.generation) json.Number(*d.generation); else json.Null();
+      json.EndObject();
+    }
+    json.EndArray().EndObject();
+    out << json.Text() << "\n";
+    return kExitOk;
+  }
+  if (devices.empty()) out << "No video-input device\n";
+  for (const Listed& d : devices) {
+    out << d.position << "  " << d.devicePath.value_or("(no device path)") << "  "
+        << (d.friendlyName ? "\"" + *d.friendlyName + "\"" : std::string("(no friendly name)")) << "  "
+        << (d.identified ? "Corvex camera" : "does not answer identify");
+    if (d.identified) {
+      out << "  " << d.version << "  generation ";
+      if (d.generation) out << int(*d.generation); else out << "unknown";
+    }
+    out << "\n";
+  }
+  return kExitOk;
+}

@@ -1,0 +1,170 @@
+#include "Simulation.h"
+
+#include <cstdlib>
+
+const char kSimulationHelp[] =
+    "Simulation (the substitute camera instead of a real one):\n"
+    "  --simulate            run on the substitute camera, in real time with its USB\n"
+    "                        timing model\n"
+    "  --fast                with --simulate: virtual time, no waiting (for scripts)\n"
+    "  --memory-class N      the camera's memory, 1-8 (default: what the image needs)\n"
+    "  --no-probe            the driver does not serve the download-mode path\n"
+    "  --download-mode       the camera asks to be switched to download mode first\n"
+    "  --generation N        controller generation 0-3 (default 3)\n"
+    "  --flash-info HEX      the 8 flash-information bytes, e.g. 30c2220000000000\n"
+    "  --small-page-flash    the flash that takes 32-byte transfers (30 C2 22 00)\n"
+    "  --fault NAME          write, verify, reset, unplug (mid-write) or no-return\n"
+    "  --extra-webcam        a webcam that does not answer identify, first in the list\n";
+
+namespace {
+
+bool ParseHexBytes(const std::string& text, std::array<uint8_t, 8>* bytes) {
+  if (text.size() != 16) return false;
+  for (size_t i = 0; i < 8; ++i) {
+    char* end = nullptr;
+    const std::string pair = text.substr(2 * i, 2);
+    const long v = std::strtol(pair.c_str(), &end, 16);
+    if (*end != '\0') return false;
+    (*bytes)[i] = static_cast<uint8_t>(v);
+  }
+  return true;
+}
+
+// The two generation register bytes that identification maps to `generation`.
+std::pair<uint8_t, uint8_t> GenerationBytes(int generation) {
+  switch (generation) {
+    case 0: return {0x80, 0x00};
+    case 1: return {0x00, 0x10};
+    case 2: return {0x00, 0x40};
+    default: return {0x01, 0x30};
+  }
+}
+
+uint8_t WriteOpcode(int memoryClass) {
+  switch (memoryClass) {
+    case 5: return 0x8B;
+    case 6: return 0x91;
+    case 7: return 0x87;
+    case 8: return 0x82;
+    default: return 0x8E;
+  }
+}
+
+uint8_t ReadOpcode(int memoryClass) { return static_cast<uint8_t>(WriteOpcode(memoryClass) | 0x40); }
+
+substitute::FaultRule CommandFault(uint8_t opcode, uint8_t commandClass) {
+  substitute::FaultRule rule;
+  rule.kind = substitute::AccessKind::kKsSet;
+  rule.selector = 10;
+  rule.commandClass = commandClass;
+  rule.opcode = opcode;
+  return rule;
+}
+
+substitute::FaultRule DriverFault(uint8_t bRequest, uint32_t skip) {
+  substitute::FaultRule rule;
+  rule.kind = substitute::AccessKind::kIoControl;
+  rule.bRequest = bRequest;
+  rule.skipMatches = skip;
+  return rule;
+}
+
+}  // namespace
+
+bool ParseSimulationOption(const Arguments& args, size_t* i, SimulationOptions* o, std::string* error) {
+  const std::string& a = args[*i];
+  auto value = [&](std::string* v) {
+    if (*i + 1 >= args.size()) {
+      *error = a + " needs a value";
+      return false;
+    }
+    *v = args[++*i];
+    return true;
+  };
+  std::string v;
+  if (a == "--simulate") {
+    o->simulate = true;
+  } else if (a == "--fast") {
+    o->fast = true;
+  } else if (a == "--no-probe") {
+    o->probe = false;
+  } else if (a == "--download-mode") {
+    o->downloadMode = true;
+  } else if (a == "--extra-webcam") {
+    o->extraWebcam = true;
+  } else if (a == "--small-page-flash") {
+    o->flashInfo = std::array<uint8_t, 8>{0x30, 0xC2, 0x22, 0x00, 0, 0, 0, 0};
+  } else if (a == "--memory-class") {
+    if (!value(&v)) return true;
+    const int n = std::atoi(v.c_str());
+    if (n < 1 || n > 8 || v.size() != 1) *error = "--memory-class takes 1 to 8";
+    o->memoryClass = n;
+  } else if (a == "--generation") {
+    if (!value(&v)) return true;
+    const int n = std::atoi(v.c_str());
+    if (n < 0 || n > 3 || v.size() != 1) *error = "--generation takes 0 to 3";
+    o->generation = n;
+  } else if (a == "--flash-info") {
+    if (!value(&v)) return true;
+    std::array<uint8_t, 8> bytes{};
+    if (!ParseHexBytes(v, &bytes)) *error = "--flash-info takes 8 bytes as 16 hex digits";
+    o->flashInfo = bytes;
+  } else if (a == "--fault") {
+    if (!value(&v)) return true;
+    if (v != "write" && v != "verify" && v != "reset" && v != "unplug" && v != "no-return")
+      *error = "--fault takes write, verify, reset, unplug or no-return";
+    o->fault = v;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+Simulation::Simulation(const SimulationOptions& options, int memoryClass) {
+  substitute::SubstituteWorldConfig config;
+  config.realTime = !options.fast;
+  config.logTraffic = false;
+  world_ = std::make_unique<substitute::SubstituteWorld>(config);
+  if (options.extraWebcam) world_->AddDevice(substitute::PlainWebcam());
+
+  auto camera = substitute::CameraOfClass(static_cast<uint8_t>(memoryClass));
+  if (options.flashInfo) {
+    if ((*options.flashInfo)[0] == 0x30 && (*options.flashInfo)[1] == 0xC2 && (*options.flashInfo)[2] == 0x22)
+      substitute::UseSmallPageFlash(camera);
+    camera.flashInfo = *options.flashInfo;
+  }
+  if (!options.probe) camera.driverPath = substitute::DriverPathService::kRefused;
+  camera.needsDownloadMode = options.downloadMode;
+  const auto [high, low] = GenerationBytes(options.generation.value_or(3));
+  camera.generationHigh = high;
+  camera.generationLow = low;
+  if (options.fault == "no-return") camera.neverReturns = true;
+  camera_ = world_->AddCamera(camera);
+  InjectFault(options, memoryClass);
+  platform::Install(world_->Platform());
+}
+
+void Simulation::InjectFault(const SimulationOptions& options, int memoryClass) {
+  const bool driverPath = options.probe && memoryClass == 8;
+  // Classes 5 and 6 read their memory only to verify; the others also check
+  // it is blank first, with the same command.
+  const uint32_t readsBeforeVerify = memoryClass == 5 || memoryClass == 6 ? 0 : 1;
+  substitute::FaultRule rule;
+  if (options.fault == "write") {
+    rule = driverPath ? DriverFault(4, 1) : CommandFault(WriteOpcode(memoryClass), 0x02);
+  } else if (options.fault == "verify") {
+    rule = driverPath ? DriverFault(5, 1) : CommandFault(ReadOpcode(memoryClass), 0x02);  // the probe comes first
+    if (!driverPath) rule.skipMatches = readsBeforeVerify;
+  } else if (options.fault == "reset") {
+    rule = driverPath ? DriverFault(1, 0) : CommandFault(0x09, 0x00);
+  } else if (options.fault == "unplug") {
+    rule = driverPath ? DriverFault(4, 1) : CommandFault(WriteOpcode(memoryClass), 0x02);
+    rule.action = substitute::FaultAction::kUnplugBefore;
+    rule.replugAfterMs = 3000;
+  } else {
+    return;
+  }
+  world_->AddFault(camera_, rule);
+}
+
+Simulation::~Simulation() { platform::InstallHost(); }

@@ -1,0 +1,47 @@
+#pragma once
+// --simulate: the device commands run on the substitute camera instead of the
+// platform's real backend, with the camera set up as the options say.
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "Commands.h"
+#include "platform/substitute/SubstituteWorld.h"
+
+struct SimulationOptions {
+  bool simulate = false;
+  bool fast = false;                  // virtual time instead of the USB timing model
+  std::optional<int> memoryClass;     // default: what the image needs, else 8
+  bool probe = true;                  // the driver serves the download-mode path
+  bool downloadMode = false;          // the camera asks to be switched first (0x11)
+  std::optional<int> generation;      // 0-3
+  std::optional<std::array<uint8_t, 8>> flashInfo;
+  std::string fault;                  // "", "write", "verify", "reset", "unplug", "no-return"
+  bool extraWebcam = false;           // a webcam that does not answer identify, at position 0
+};
+
+// Takes the simulation option at args[*i] (and its value); false when the
+// argument is not one. A bad value sets `error`.
+bool ParseSimulationOption(const Arguments& args, size_t* i, SimulationOptions* options, std::string* error);
+extern const char kSimulationHelp[];
+
+// The substitute world the options describe, installed as the platform for
+// as long as the object lives.
+class Simulation {
+ public:
+  Simulation(const SimulationOptions& options, int memoryClass);
+  ~Simulation();
+  Simulation(const Simulation&) = delete;
+  Simulation& operator=(const Simulation&) = delete;
+
+  substitute::SubstituteWorld& World() { return *world_; }
+  substitute::DeviceId Camera() const { return camera_; }
+
+ private:
+  void InjectFault(const SimulationOptions& options, int memoryClass);
+
+  std::unique_ptr<substitute::SubstituteWorld> world_;
+  substitute::DeviceId camera_ = 0;
+};
