@@ -71,10 +71,10 @@ bool CDownloadFunc::ProbeDownloadPath(platform::Handle* handle) {
   return ProbeDevice(*handle, &answer) == 0;
 }
 
-uint32_t CDownloadFunc::ChunkSizeForFlash() {
+bool CDownloadFunc::HasSmallPageFlash() {
   FlashInfo info{};
   ReadFlashInfo(m_pDlg->m_cameraKey, &info);
-  return std::equal(info.begin(), info.begin() + 4, kSmallTransferFlash) ? 32 : 4096;
+  return std::equal(info.begin(), info.begin() + 4, kSmallTransferFlash);
 }
 
 // After a reset the camera comes back, possibly at another position: each
@@ -121,7 +121,7 @@ void CDownloadFunc::Download() {
   if (ProbeDownloadPath(&handle) && dlg.m_memClass == 8) {
     range = (dlg.m_fwType == 4 ? length * 2 : length) + length;
     Send(WM_DL_RANGE, range);
-    DownloadSerialFlash(ChunkSizeForFlash());
+    DownloadSerialFlash(HasSmallPageFlash() ? 32 : 4096);
   } else {
     range = (dlg.m_memClass == 5 || dlg.m_memClass == 6 ? 0 : length) + length + length;
     Send(WM_DL_RANGE, range);

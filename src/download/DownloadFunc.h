@@ -46,7 +46,9 @@ class CDownloadFunc {
   bool ReopenIdentifiedCamera();
   bool ProbeDownloadPath(platform::Handle* handle);
   void SetByteA7IfNeeded();
-  uint32_t ChunkSizeForFlash();
+  // True when the camera's flash is the one that takes 32-byte transfers
+  // (its information starts 30 C2 22 00); a failed read says no.
+  bool HasSmallPageFlash();
 
   // The download run's ending after a failure.
   void FailRun(platform::Handle* handle);

@@ -14,7 +14,6 @@ namespace {
 constexpr uint8_t kFastTransfer = 64;
 constexpr uint8_t kSmallFlashTransfer = 32;
 constexpr uint8_t kPowerUpTransfer = 8;
-const uint8_t kSmallTransferFlash[4] = {0x30, 0xC2, 0x22, 0x00};
 
 bool SkipsBlankCheck(int memClass) { return memClass == 5 || memClass == 6; }
 
@@ -34,12 +33,7 @@ void CDownloadFunc::DownloadMemory() {
   // A failed erase shows in the blank check (classes 5 and 6 have none).
   EraseMemory(key, memClass, static_cast<uint16_t>(length));
 
-  uint8_t transfer = kFastTransfer;
-  if (memClass == 8) {
-    FlashInfo info{};
-    ReadFlashInfo(key, &info);
-    if (std::equal(info.begin(), info.begin() + 4, kSmallTransferFlash)) transfer = kSmallFlashTransfer;
-  }
+  uint8_t transfer = memClass == 8 && HasSmallPageFlash() ? kSmallFlashTransfer : kFastTransfer;
   SetDataLength(&transfer, key);
   dlg.m_passIndex = 0;
 
