@@ -1,0 +1,277 @@
+#include "platform/qt/QtDialogView.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "download/DownloadMessages.h"
+#include "platform/qt/AppIcon.h"
+#include "platform/qt/DialogTemplate.h"
+#include "platform/qt/QtAboutBox.h"
+#include "platform/qt/TemplateWidgets.h"
+#include "ui/Resource.h"
+
+namespace platform {
+
+namespace qt {
+
+// The top-level window. Keys and the close box become the dialog's commands;
+// the window never closes by itself.
+class DialogWindow final : public QDialog {
+ public:
+  explicit DialogWindow(QtDialogView& view) : view_(view) {}
+
+  void accept() override { view_.Forward(WM_COMMAND, IDOK); }
+  void reject() override { view_.Forward(WM_COMMAND, IDCANCEL); }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    switch (event->key()) {
+      case Qt::Key_Escape: view_.Forward(WM_COMMAND, IDCANCEL); return;
+      case Qt::Key_Return:
+      case Qt::Key_Enter: view_.Forward(WM_COMMAND, IDOK); return;
+      default: QDialog::keyPressEvent(event);
+    }
+  }
+
+  void closeEvent(QCloseEvent* event) override {
+    // The dialog hides the window through CloseDialog when it agrees.
+    event->ignore();
+    if (!view_.Closed()) view_.Forward(WM_CLOSE, 0);
+  }
+
+ private:
+  QtDialogView& view_;
+};
+
+}  // namespace qt
+
+namespace {
+
+constexpr uint32_t MakeCommand(int controlId, uint32_t notification) {
+  return static_cast<uint32_t>(controlId) | notification << 16;
+}
+
+QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+}  // namespace
+
+QtDialogView::QtDialogView(IWindow& window) : window_(window), dialog_(std::make_unique<qt::DialogWindow>(*this)) {
+  // The dialog decides when the program ends; a message box closing while
+  // the main window is still hidden must not end it.
+  QApplication::setQuitOnLastWindowClosed(false);
+  const qt::DialogTemplate& dialog = qt::MainDialogTemplate();
+  dialog_->setWindowTitle(QString::fromUtf8(dialog.caption));
+  dialog_->setWindowIcon(qt::AppIcon());
+  // Caption, close box and window menu; no minimise or maximise box.
+  dialog_->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint);
+  auto* client = new QWidget(dialog_.get());
+  controls_ = qt::BuildControls(dialog, *client);
+  auto* layout = new QVBoxLayout(dialog_.get());
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(client);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  for (const auto& [id, widget] : controls_) {
+    if (auto* button = qobject_cast<QPushButton*>(widget)) {
+      QObject::connect(button, &QPushButton::clicked, [this, controlId = id] {
+        Forward(WM_COMMAND, MakeCommand(controlId, BN_CLICKED));
+      });
+    }
+  }
+}
+
+QtDialogView::~QtDialogView() = default;
+
+void QtDialogView::Forward(uint32_t message, uintptr_t wParam) { window_.Send(message, wParam, 0); }
+
+QWidget* QtDialogView::Window() const { return dialog_.get(); }
+
+QWidget* QtDialogView::Control(int controlId) const {
+  const auto found = controls_.find(controlId);
+  return found == controls_.end() ? nullptr : found->second;
+}
+
+QProgressBar* QtDialogView::ProgressBar() const { return qobject_cast<QProgressBar*>(Control(IDC_PROGRESS)); }
+
+void QtDialogView::SetText(int controlId, const std::string& text) {
+  QWidget* control = Control(controlId);
+  if (!control) return;
+  const QString value = FromUtf8(text);
+  if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+    if (edit->text() == value) return;
+    edit->setText(value);
+    edit->setCursorPosition(0);  // a long path shows from its start
+  } else if (auto* label = qobject_cast<QLabel*>(control)) {
+    if (label->text() == value) return;
+    label->setText(value);
+  } else if (auto* button = qobject_cast<QPushButton*>(control)) {
+    if (button->text() == value) return;
+    button->setText(value);
+  } else {
+    return;
+  }
+  if (textListener_) textListener_(controlId, text);
+}
+
+std::string QtDialogView::GetText(int controlId) {
+  QWidget* control = Control(controlId);
+  if (auto* edit = qobject_cast<QLineEdit*>(control)) return edit->text().toStdString();
+  if (auto* label = qobject_cast<QLabel*>(control)) return label->text().toStdString();
+  if (auto* button = qobject_cast<QPushButton*>(control)) return button->text().toStdString();
+  return {};
+}
+
+void QtDialogView::Enable(int controlId, bool enabled) {
+  if (QWidget* control = Control(controlId)) control->setEnabled(enabled);
+}
+
+void QtDialogView::Show(int controlId, bool shown) {
+  if (QWidget* control = Control(controlId)) control->setVisible(shown);
+}
+
+void QtDialogView::SetProgressRange(int32_t low, int32_t high) {
+  // An empty range would turn the bar into a busy indicator; it stays an
+  // empty bar instead. The position stays, held inside the new range.
+  progressLow_ = low;
+  progressHigh_ = std::max(low, high);
+  QProgressBar* bar = ProgressBar();
+  const int position = bar->value();
+  bar->setRange(low, std::max(high, low + 1));
+  SetProgressPos(position);
+}
+
+void QtDialogView::SetProgressPos(int32_t position) {
+  // The window system holds a position inside the range; the bar here would
+  // ignore it instead.
+  ProgressBar()->setValue(std::clamp(position, progressLow_, progressHigh_));
+}
+
+void QtDialogView::SetTextColour(int controlId, Rgb colour) {
+  QWidget* control = Control(controlId);
+  if (!control) return;
+  QPalette palette = control->palette();
+  palette.setColor(QPalette::WindowText, QColor(colour.red, colour.green, colour.blue));
+  control->setPalette(palette);
+}
+
+void QtDialogView::SetFont(int controlId, int pixelHeight, int weight) {
+  QWidget* control = Control(controlId);
+  if (!control) return;
+  QFont font = control->font();
+  font.setPixelSize(pixelHeight);
+  font.setWeight(static_cast<QFont::Weight>(std::clamp(weight, 1, 1000)));
+  control->setFont(font);
+}
+
+void QtDialogView::RunModalBox(QDialog& box) {
+  if (modalHook_) {
+    modalHook_(box);
+    return;
+  }
+  box.exec();
+}
+
+void QtDialogView::MessageBox(const std::string& text) {
+  // The application's name is the caption, as with every box of the dialog.
+  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(qt::MainDialogTemplate().caption), FromUtf8(text),
+                  QMessageBox::Ok, dialog_.get());
+  box.setTextFormat(Qt::PlainText);
+  RunModalBox(box);
+}
+
+std::string QtDialogView::GetTitle() { return dialog_->windowTitle().toStdString(); }
+
+void QtDialogView::SetTitle(const std::string& title) { dialog_->setWindowTitle(FromUtf8(title)); }
+
+bool QtDialogView::AddAboutMenuEntry(uint32_t commandId, const std::string& text) {
+  // A desktop on Linux offers no window menu to extend: the entry goes where
+  // people look for it, the Help menu of a menu bar.
+  if (!menuBar_) {
+    menuBar_ = new QMenuBar(dialog_.get());
+    dialog_->layout()->setMenuBar(menuBar_);
+  }
+  if (!helpMenu_) helpMenu_ = menuBar_->addMenu(QObject::tr("&Help"));
+  aboutAction_ = helpMenu_->addAction(FromUtf8(text));
+  QObject::connect(aboutAction_, &QAction::triggered, [this, commandId] { Forward(WM_SYSCOMMAND, commandId); });
+  return true;
+}
+
+void QtDialogView::RunAboutBox(IAboutDialog& about) {
+  qt::AboutBox box(dialog_.get());
+  qt::QtAboutView notice(box.Notice());
+  about.OnInitDialog(notice);
+  RunModalBox(box);
+}
+
+QStringList FileDialogFilters(const std::string& filter) {
+  QStringList parts = FromUtf8(filter).split(QLatin1Char('|'));
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    const QString& name = parts[i];
+    const QString& pattern = parts[i + 1];
+    if (name.isEmpty()) break;
+    // "Firmware(*.bin)" already names its pattern in the form the file
+    // dialog reads.
+    const QString named = QLatin1Char('(') + pattern + QLatin1Char(')');
+    filters << (name.endsWith(named) ? name : name + QLatin1Char(' ') + named);
+  }
+  return filters;
+}
+
+uint16_t ExtensionOffset(const std::string& path) {
+  const size_t nameStart = path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1;
+  const size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || dot < nameStart) return static_cast<uint16_t>(path.size());
+  if (dot + 1 == path.size()) return 0;
+  return static_cast<uint16_t>(dot + 1);
+}
+
+bool QtDialogView::RunOpenFileDialog(const OpenFileRequest& request, OpenFileResult* result) {
+  QFileDialog dialog(dialog_.get());
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  // No "file must exist" flag: a typed name is taken as it is.
+  dialog.setFileMode(QFileDialog::AnyFile);
+  const QStringList filters = FileDialogFilters(request.filter);
+  dialog.setNameFilters(filters);
+  if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
+    dialog.selectNameFilter(filters[request.filterIndex - 1]);
+  RunModalBox(dialog);
+  if (dialog.result() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  result->path = dialog.selectedFiles().front().toStdString();
+  result->extensionOffset = ExtensionOffset(result->path);
+  result->filterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
+  return true;
+}
+
+void QtDialogView::CloseDialog() {
+  closed_ = true;
+  dialog_->hide();
+  if (modalLoop_) modalLoop_->quit();
+}
+
+void QtDialogView::RunModal() {
+  if (closed_) return;
+  dialog_->show();
+  dialog_->raise();
+  dialog_->activateWindow();
+  QEventLoop loop;
+  modalLoop_ = &loop;
+  loop.exec();
+  modalLoop_ = nullptr;
+}
+
+}  // namespace platform

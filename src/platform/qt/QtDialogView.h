@@ -1,0 +1,101 @@
+#pragma once
+// The main dialog's view on Qt: the window of template 102. It only draws
+// what the dialog pushes and forwards what the user does to the dialog, as
+// the dialog's own messages through the window seam: a click is a button
+// command, Escape and Enter are the cancel and OK commands, the close box is
+// a close request, and the about entry is the about box's system command.
+// Whether the window closes is the dialog's decision (CloseDialog).
+
+#include <QStringList>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/DialogView.h"
+#include "platform/Window.h"
+
+class QAction;
+class QDialog;
+class QEventLoop;
+class QMenu;
+class QMenuBar;
+class QProgressBar;
+class QWidget;
+
+namespace platform {
+
+namespace qt {
+class DialogWindow;
+}
+
+class QtDialogView final : public IDialogView {
+ public:
+  // Builds the window hidden, as a dialog is before its initialisation ends.
+  explicit QtDialogView(IWindow& window);
+  ~QtDialogView() override;
+  QtDialogView(const QtDialogView&) = delete;
+  QtDialogView& operator=(const QtDialogView&) = delete;
+
+  void SetText(int controlId, const std::string& text) override;
+  std::string GetText(int controlId) override;
+  void Enable(int controlId, bool enabled) override;
+  void Show(int controlId, bool shown) override;
+  void SetProgressRange(int32_t low, int32_t high) override;
+  void SetProgressPos(int32_t position) override;
+  void SetTextColour(int controlId, Rgb colour) override;
+  void SetFont(int controlId, int pixelHeight, int weight) override;
+  void MessageBox(const std::string& text) override;
+  std::string GetTitle() override;
+  void SetTitle(const std::string& title) override;
+  bool AddAboutMenuEntry(uint32_t commandId, const std::string& text) override;
+  void RunAboutBox(IAboutDialog& about) override;
+  bool RunOpenFileDialog(const OpenFileRequest& request, OpenFileResult* result) override;
+  void CloseDialog() override;
+
+  // Shows the window and serves it until the dialog has ended; returns at
+  // once when it ended already.
+  void RunModal();
+  bool Closed() const { return closed_; }
+
+  // For tests and screenshots.
+  QWidget* Window() const;
+  QWidget* Control(int controlId) const;
+  QProgressBar* ProgressBar() const;
+  QAction* AboutAction() const { return aboutAction_; }
+  // Instead of running a modal box (message box, about box, file dialog),
+  // hands it, fully built, to `hook`; the hook may read it and press its
+  // buttons. Null runs the boxes again.
+  void SetModalHook(std::function<void(QDialog&)> hook) { modalHook_ = std::move(hook); }
+  // Called whenever a control's text changes.
+  void OnTextChanged(std::function<void(int controlId, const std::string& text)> listener) {
+    textListener_ = std::move(listener);
+  }
+
+ private:
+  friend class qt::DialogWindow;
+  void Forward(uint32_t message, uintptr_t wParam);
+  void RunModalBox(QDialog& box);
+
+  IWindow& window_;
+  std::unique_ptr<qt::DialogWindow> dialog_;
+  std::map<int, QWidget*> controls_;
+  QMenuBar* menuBar_ = nullptr;
+  QMenu* helpMenu_ = nullptr;
+  QAction* aboutAction_ = nullptr;
+  QEventLoop* modalLoop_ = nullptr;
+  int32_t progressLow_ = 0;
+  int32_t progressHigh_ = 100;
+  bool closed_ = false;
+  std::function<void(QDialog&)> modalHook_;
+  std::function<void(int, const std::string&)> textListener_;
+};
+
+// The open-file dialog's filters from a "Name|pattern|...|" list.
+QStringList FileDialogFilters(const std::string& filter);
+// Where the chosen name's extension starts, as the window system reports it:
+// 0 when the name ends with a full stop, the path's length when it has no
+// extension.
+uint16_t ExtensionOffset(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,13 @@
+#include "platform/qt/programs/WindowProgram.h"
+
+#include "platform/qt/QtDialogView.h"
+#include "platform/qt/QtWindow.h"
+#include "ui/ZarnetApp.h"
+#include "ui/ZarnetDlg.h"
+
+int RunZarnetWindow() {
+  platform::QtWindow window;
+  platform::QtDialogView view(window);
+  CZarnetApp app;
+  return app.InitInstance(view, window, [&view](CZarnetDlg&) { view.RunModal(); });
+}

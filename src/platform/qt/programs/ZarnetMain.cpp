@@ -1,0 +1,26 @@
+// zarnet: the desktop window on the cameras of this machine. It takes no
+// options of its own (the toolkit still reads its own, such as -platform).
+
+#include <QApplication>
+#include <memory>
+
+#include "platform/Platform.h"
+#include "platform/qt/programs/WindowProgram.h"
+#ifdef ZARNET_HAVE_UDEV
+#include "platform/linux/UdevNotifications.h"
+#endif
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+#ifdef ZARNET_HAVE_UDEV
+  // Cameras that come and go are seen as they do; every other seam stays
+  // the host's.
+  std::unique_ptr<platform::IDeviceNotifications> notifications = platform::CreateUdevNotifications();
+  platform::Platform host;
+  host.notifications = notifications.get();
+  platform::Install(host);
+#endif
+  const int exitCode = RunZarnetWindow();
+  platform::InstallHost();
+  return exitCode;
+}
