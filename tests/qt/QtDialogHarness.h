@@ -1,0 +1,146 @@
+#pragma once
+// The main dialog in its Qt window over a substitute world in virtual time.
+// The test's thread is the Qt main thread and so the window's thread; it
+// serves the window by running the event loop while the download thread
+// works. Modal boxes are not shown: each is handed over fully built and
+// recorded, then ended as OK would end it.
+
+#include <QApplication>
+#include <QColor>
+#include <QDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/qt/QtAboutBox.h"
+#include "platform/qt/QtDialogView.h"
+#include "platform/qt/QtWindow.h"
+#include "support/DialogHarness.h"
+
+// What a modal box showed.
+struct ShownBox {
+  std::string caption;
+  std::string text;  // a message box's text, or the about box's notice
+  std::vector<std::string> buttons;
+  std::vector<std::string> labels;  // the about box's static texts
+  bool noticeReadOnly = false;
+};
+
+inline ShownBox ReadBox(QDialog& box) {
+  ShownBox shown;
+  shown.caption = box.windowTitle().toStdString();
+  if (auto* message = qobject_cast<QMessageBox*>(&box)) {
+    shown.text = message->text().toStdString();
+    for (QAbstractButton* button : message->buttons()) shown.buttons.push_back(button->text().toStdString());
+    return shown;
+  }
+  for (QPushButton* button : box.findChildren<QPushButton*>()) shown.buttons.push_back(button->text().toStdString());
+  for (QLabel* label : box.findChildren<QLabel*>())
+    if (!label->text().isEmpty()) shown.labels.push_back(label->text().toStdString());
+  if (auto* notice = box.findChild<QPlainTextEdit*>()) {
+    shown.text = notice->toPlainText().toStdString();
+    shown.noticeReadOnly = notice->isReadOnly();
+  }
+  return shown;
+}
+
+class QtDialogHarness {
+ public:
+  explicit QtDialogHarness(const substitute::SubstituteWorldConfig& config = {})
+      : world(config), files(dir.Path().string()), view(window) {
+    platform::Platform p = world.Platform();
+    p.files = &files;
+    platform::Install(p);
+    view.SetModalHook([this](QDialog& box) {
+      boxes.push_back(ReadBox(box));
+      if (onBox)
+        onBox(box);
+      else
+        box.done(QDialog::Accepted);
+    });
+    view.OnTextChanged([this](int id, const std::string& text) {
+      if (id == IDC_STATUS) statusLines.push_back(text);
+      if (onText) onText(id, text);
+    });
+    QObject::connect(view.ProgressBar(), &QProgressBar::valueChanged,
+                     [this](int value) { progressValues.push_back(value); });
+  }
+
+  ~QtDialogHarness() {
+    Close();
+    ResetDeviceState();
+    platform::InstallHost();
+  }
+
+  std::string WriteImage(const std::string& name, const std::vector<uint8_t>& bytes) {
+    return dir.Write(name, bytes);
+  }
+
+  // Builds and initialises the dialog as the application does, then shows
+  // its window.
+  void Open() {
+    dlg = std::make_unique<CZarnetDlg>(view, window);
+    g_pMainDlg = dlg.get();
+    SetProgressFunction(ProgressCallback);
+    dlg->OnInitDialog();
+    // Each time the worker runs dry it wakes the main thread.
+    if (dlg->m_pThread) dlg->m_pThread->SetIdleListener([this] { window.PostTask([] {}); });
+    view.Window()->show();
+    ProcessPending();
+  }
+
+  void Close() {
+    if (!dlg) return;
+    dlg->OnDestroy();
+    dlg.reset();
+    g_pMainDlg = nullptr;
+    SetProgressFunction(nullptr);
+  }
+
+  static void ProcessPending() { QCoreApplication::processEvents(); }
+
+  // Serves the window until the download thread has nothing left to do,
+  // then handles what is still queued (device notifications).
+  void WaitForWorker() {
+    while (!dlg->m_pThread->IsIdle()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    ProcessPending();
+  }
+
+  void Click(int id) { QTest::mouseClick(Button(id), Qt::LeftButton); }
+
+  void ClickStartAndWait() {
+    Click(IDC_BTN_START);
+    WaitForWorker();
+  }
+
+  QPushButton* Button(int id) { return qobject_cast<QPushButton*>(view.Control(id)); }
+  QLabel* Label(int id) { return qobject_cast<QLabel*>(view.Control(id)); }
+  std::string Text(int id) { return view.GetText(id); }
+  bool Enabled(int id) { return view.Control(id)->isEnabled(); }
+  QColor TextColour(int id) { return view.Control(id)->palette().color(QPalette::WindowText); }
+  std::vector<std::string> MessageTexts() const {
+    std::vector<std::string> texts;
+    for (const ShownBox& box : boxes) texts.push_back(box.text);
+    return texts;
+  }
+
+  substitute::SubstituteWorld world;
+  TempDir dir;
+  CwdFiles files;
+  platform::QtWindow window;
+  platform::QtDialogView view;
+  std::unique_ptr<CZarnetDlg> dlg;
+  std::vector<ShownBox> boxes;
+  std::vector<std::string> statusLines;
+  std::vector<int> progressValues;
+  // Called with each box instead of ending it as OK would, and with each
+  // text change.
+  std::function<void(QDialog&)> onBox;
+  std::function<void(int, const std::string&)> onText;
+};
