@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
 #include <algorithm>
 
 #include "QtDialogHarness.h"
@@ -55,6 +56,9 @@ TEST(DownloadWindow, AClickOnStartRunsTheDownloadToAGreenPass) {
   const auto memory = h.world.Memory(cam);
   EXPECT_EQ(std::vector<uint8_t>(memory.begin(), memory.begin() + 10000), image);
   EXPECT_TRUE(h.boxes.empty());
+  auto* path = qobject_cast<QLineEdit*>(h.view.Control(IDC_EDIT_PATH));
+  EXPECT_TRUE(path->hasFocus()) << "the disabled Start handed its focus on";
+  EXPECT_FALSE(path->hasSelectedText()) << "without selecting the path";
 }
 
 TEST(DownloadWindow, AFailedWriteEndsInARedFail) {

@@ -136,7 +136,21 @@ std::string QtDialogView::GetText(int controlId) {
 }
 
 void QtDialogView::Enable(int controlId, bool enabled) {
-  if (QWidget* control = Control(controlId)) control->setEnabled(enabled);
+  QWidget* control = Control(controlId);
+  if (!control) return;
+  // A control that loses its focus by being disabled hands it on quietly;
+  // left to itself the toolkit would tab on and select the whole path.
+  if (!enabled && dialog_->focusWidget() == control) MoveFocusFrom(control);
+  control->setEnabled(enabled);
+}
+
+void QtDialogView::MoveFocusFrom(QWidget* control) {
+  for (const auto& [id, other] : controls_) {
+    if (other == control || !other->isEnabled() || other->isHidden() || !(other->focusPolicy() & Qt::TabFocus))
+      continue;
+    other->setFocus(Qt::OtherFocusReason);
+    return;
+  }
 }
 
 void QtDialogView::Show(int controlId, bool shown) {

@@ -76,6 +76,7 @@ class QtDialogView final : public IDialogView {
   friend class qt::DialogWindow;
   void Forward(uint32_t message, uintptr_t wParam);
   void RunModalBox(QDialog& box);
+  void MoveFocusFrom(QWidget* control);
 
   IWindow& window_;
   std::unique_ptr<qt::DialogWindow> dialog_;
