@@ -8,7 +8,7 @@
 #include <QLineEdit>
 
 #include "QtDialogHarness.h"
-#include "platform/qt/DialogTemplate.h"
+#include "platform/qt/DialogUnits.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ TEST(WindowState, StartStaysDisabledWithoutAnAcceptedImageAndItsClickDoesNothing
 TEST(WindowState, EveryControlLiesInsideTheWindowWithoutOverlap) {
   QtDialogHarness h;
   h.Open();
-  const platform::qt::DialogTemplate& dialog = platform::qt::MainDialogTemplate();
+  const DialogTemplate& dialog = MainDialogTemplate();
   const QRect client = h.view.Control(IDC_EDIT_PATH)->parentWidget()->rect();
   for (const auto& a : dialog.controls) {
     const QRect ra = h.view.Control(a.id)->geometry();

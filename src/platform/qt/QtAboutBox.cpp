@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "download/DownloadMessages.h"
-#include "platform/qt/DialogTemplate.h"
+#include "platform/qt/DialogUnits.h"
 #include "platform/qt/TemplateWidgets.h"
 #include "ui/Resource.h"
 

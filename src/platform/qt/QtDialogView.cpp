@@ -18,7 +18,7 @@
 
 #include "download/DownloadMessages.h"
 #include "platform/qt/AppIcon.h"
-#include "platform/qt/DialogTemplate.h"
+#include "platform/qt/DialogUnits.h"
 #include "platform/qt/QtAboutBox.h"
 #include "platform/qt/TemplateWidgets.h"
 #include "ui/Resource.h"
@@ -72,7 +72,7 @@ QtDialogView::QtDialogView(IWindow& window) : window_(window), dialog_(std::make
   // The dialog decides when the program ends; a message box closing while
   // the main window is still hidden must not end it.
   QApplication::setQuitOnLastWindowClosed(false);
-  const qt::DialogTemplate& dialog = qt::MainDialogTemplate();
+  const DialogTemplate& dialog = MainDialogTemplate();
   dialog_->setWindowTitle(QString::fromUtf8(dialog.caption));
   dialog_->setWindowIcon(qt::AppIcon());
   // Caption, close box and window menu; no minimise or maximise box.
@@ -201,7 +201,7 @@ void QtDialogView::RunModalBox(QDialog& box) {
 
 void QtDialogView::MessageBox(const std::string& text) {
   // The application's name is the caption, as with every box of the dialog.
-  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(qt::MainDialogTemplate().caption), FromUtf8(text),
+  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(MainDialogTemplate().caption), FromUtf8(text),
                   QMessageBox::Ok, dialog_.get());
   box.setTextFormat(Qt::PlainText);
   RunModalBox(box);

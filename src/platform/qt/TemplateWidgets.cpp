@@ -86,7 +86,7 @@ std::map<int, QWidget*> BuildControls(const DialogTemplate& dialog, QWidget& cli
     QWidget* widget = MakeControl(control, client);
     widget->setGeometry(units.ToPixels(control.units));
     if (control.kind == ControlKind::kIcon) widget->resize(kIconPixels, kIconPixels);
-    if (control.id != kNoId) controls[control.id] = widget;
+    if (control.id != kNoControlId) controls[control.id] = widget;
   }
   return controls;
 }

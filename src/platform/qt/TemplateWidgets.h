@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <map>
 
-#include "platform/qt/DialogTemplate.h"
+#include "platform/qt/DialogUnits.h"
 
 namespace platform::qt {
 
