@@ -15,7 +15,7 @@ TEST(Program, ServesTheWindowUntilEscapeEndsTheDialog) {
   world.AddCamera();
   TempDir dir;
   dir.Write("fw.bin", SampleFor(8));
-  CwdFiles files(dir.Path().string());
+  platform::FilesInFolder files(dir.Path().string());
   platform::Platform seams = world.Platform();
   seams.files = &files;
   platform::Install(seams);

@@ -132,7 +132,7 @@ class QtDialogHarness {
 
   substitute::SubstituteWorld world;
   TempDir dir;
-  CwdFiles files;
+  platform::FilesInFolder files;
   platform::QtWindow window;
   platform::QtDialogView view;
   std::unique_ptr<CZarnetDlg> dlg;

@@ -10,6 +10,7 @@
 #include "download/DownloadMessages.h"
 #include "download/DownloadThread.h"
 #include "firmware/SampleImage.h"
+#include "platform/FilesInFolder.h"
 #include "platform/Platform.h"
 #include "platform/headless/HeadlessView.h"
 #include "platform/headless/HeadlessWindow.h"
@@ -17,25 +18,6 @@
 #include "support/TempDir.h"
 #include "ui/Resource.h"
 #include "ui/ZarnetDlg.h"
-
-// The host's files, with the current directory of the test's choosing.
-class CwdFiles final : public platform::IFileSystem {
- public:
-  explicit CwdFiles(std::string cwd) : cwd_(std::move(cwd)) {}
-  bool GetStatus(const std::string& path) override { return host().GetStatus(path); }
-  std::unique_ptr<platform::IReadFile> OpenRead(const std::string& path, bool exclusive) override {
-    return host().OpenRead(path, exclusive);
-  }
-  std::string CurrentDirectory() override { return cwd_; }
-  std::vector<std::string> FindFiles(const std::string& directory, const std::string& pattern) override {
-    return host().FindFiles(directory, pattern);
-  }
-  char PathSeparator() const override { return '/'; }
-
- private:
-  static platform::IFileSystem& host() { return *platform::Host().files; }
-  std::string cwd_;
-};
 
 inline std::vector<uint8_t> SampleFor(int memClass, uint8_t fwType = 3, uint32_t size = 0) {
   const auto part = _QTL_UVC_Descriptor::TypicalPartForClass(memClass);
@@ -113,7 +95,7 @@ class DialogHarness {
 
   substitute::SubstituteWorld world;
   TempDir dir;
-  CwdFiles files;
+  platform::FilesInFolder files;
   platform::HeadlessWindow window;
   platform::HeadlessView view;
   std::unique_ptr<CZarnetDlg> dlg;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "firmware/SampleImage.h"
+#include "platform/FilesInFolder.h"
 #include "platform/Platform.h"
 #include "platform/qt/programs/WindowProgram.h"
 #include "platform/substitute/SubstituteWorld.h"
@@ -82,25 +83,6 @@ std::optional<Options> ParseOptions(const QStringList& arguments) {
   }
   return options;
 }
-
-// The host's files, with the scratch folder as the current directory.
-class ScratchFiles final : public platform::IFileSystem {
- public:
-  explicit ScratchFiles(std::string directory) : directory_(std::move(directory)) {}
-  bool GetStatus(const std::string& path) override { return Host().GetStatus(path); }
-  std::unique_ptr<platform::IReadFile> OpenRead(const std::string& path, bool exclusive) override {
-    return Host().OpenRead(path, exclusive);
-  }
-  std::string CurrentDirectory() override { return directory_; }
-  std::vector<std::string> FindFiles(const std::string& directory, const std::string& pattern) override {
-    return Host().FindFiles(directory, pattern);
-  }
-  char PathSeparator() const override { return Host().PathSeparator(); }
-
- private:
-  static platform::IFileSystem& Host() { return *platform::Host().files; }
-  std::string directory_;
-};
 
 class ScratchFolder {
  public:
@@ -181,7 +163,7 @@ int main(int argc, char* argv[]) {
         world.AddCamera(substitute::CameraOfClass(static_cast<uint8_t>(options->memoryClass)));
     InjectFault(world, camera, *options);
   }
-  ScratchFiles files(folder.Path().string());
+  platform::FilesInFolder files(folder.Path().string());
   platform::Platform seams = world.Platform();
   seams.files = &files;
   platform::Install(seams);
