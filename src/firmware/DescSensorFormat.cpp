@@ -109,6 +109,37 @@ int ShortListDataCount(const uint8_t* record, uint16_t dataStart, size_t capacit
 // escape).
 bool FitsShortForm(size_t recordLength) { return recordLength < CDescriptor::kLongFormEscape; }
 
+// The part every short-form register list shares: the header and the data
+// after the fixed bytes. Reading checks the data against the list before it
+// touches the object; the caller reads its fixed bytes after success.
+bool ReadListData(CDescriptor& list, const uint8_t* record, uint16_t dataStart, uint8_t* data, size_t capacity,
+                  uint16_t* count) {
+  const int n = ShortListDataCount(record, dataStart, capacity);
+  if (n < 0) return false;
+  list.ReadShortHeader(record);
+  *count = static_cast<uint16_t>(n);
+  std::memcpy(data, record + dataStart, *count);
+  return true;
+}
+
+// Writes the data and the header, or nothing when the record would not fit
+// the short form; the caller writes its fixed bytes after success.
+bool WriteListData(CDescriptor& list, uint8_t* out, uint8_t type, uint16_t dataStart, const uint8_t* data,
+                   uint16_t count) {
+  const size_t length = size_t{count} + dataStart;
+  if (!FitsShortForm(length)) return false;
+  list.m_length = static_cast<uint16_t>(length);
+  list.m_type = type;
+  std::memcpy(out + dataStart, data, count);
+  list.WriteShortHeader(out);
+  return true;
+}
+
+void ListData(DescriptorFields& out, const uint8_t* data, uint16_t count) {
+  AddNumber(out, "dataCount", count);
+  AddBytes(out, "data", data, count);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- sensor power
@@ -280,33 +311,23 @@ CDescVendorRegSetting::CDescVendorRegSetting() {
 }
 
 int CDescVendorRegSetting::ParseFrom(const uint8_t* record) {
-  const int count = ShortListDataCount(record, kDataStart, kDataCapacity);
-  if (count < 0) return 0;
-  ReadShortHeader(record);
+  if (!ReadListData(*this, record, kDataStart, m_data, kDataCapacity, &m_dataCount)) return 0;
   m_value2 = record[2];
   m_value3 = GetLE16(record + 3);
-  m_dataCount = static_cast<uint16_t>(count);
-  std::memcpy(m_data, record + kDataStart, m_dataCount);
   return 1;
 }
 
 int CDescVendorRegSetting::BuildTo(uint8_t* out) {
-  const size_t length = size_t{m_dataCount} + kDataStart;
-  if (!FitsShortForm(length)) return 0;
-  m_length = static_cast<uint16_t>(length);
-  m_type = kType;
+  if (!WriteListData(*this, out, kType, kDataStart, m_data, m_dataCount)) return 0;
   out[2] = m_value2;
   PutLE16(out + 3, m_value3);
-  std::memcpy(out + kDataStart, m_data, m_dataCount);
-  WriteShortHeader(out);
   return 1;
 }
 
 void CDescVendorRegSetting::ListFields(DescriptorFields& out) const {
   AddNumber(out, "value2", m_value2);
   AddNumber(out, "value3", m_value3);
-  AddNumber(out, "dataCount", m_dataCount);
-  AddBytes(out, "data", m_data, m_dataCount);
+  ListData(out, m_data, m_dataCount);
 }
 
 CDescVendorRegSetting_3303::CDescVendorRegSetting_3303() {
@@ -315,27 +336,18 @@ CDescVendorRegSetting_3303::CDescVendorRegSetting_3303() {
 }
 
 int CDescVendorRegSetting_3303::ParseFrom(const uint8_t* record) {
-  const int count = ShortListDataCount(record, kDataStart, kDataCapacity);
-  if (count < 0) return 0;
-  ReadShortHeader(record);
+  if (!ReadListData(*this, record, kDataStart, m_data, kDataCapacity, &m_dataCount)) return 0;
   m_value2 = record[2];
   m_value3 = record[3];
   m_value4 = GetLE16(record + 4);
-  m_dataCount = static_cast<uint16_t>(count);
-  std::memcpy(m_data, record + kDataStart, m_dataCount);
   return 1;
 }
 
 int CDescVendorRegSetting_3303::BuildTo(uint8_t* out) {
-  const size_t length = size_t{m_dataCount} + kDataStart;
-  if (!FitsShortForm(length)) return 0;
-  m_length = static_cast<uint16_t>(length);
-  m_type = kType;
+  if (!WriteListData(*this, out, kType, kDataStart, m_data, m_dataCount)) return 0;
   out[2] = m_value2;
   out[3] = m_value3;
   PutLE16(out + 4, m_value4);
-  std::memcpy(out + kDataStart, m_data, m_dataCount);
-  WriteShortHeader(out);
   return 1;
 }
 
@@ -343,8 +355,7 @@ void CDescVendorRegSetting_3303::ListFields(DescriptorFields& out) const {
   AddNumber(out, "value2", m_value2);
   AddNumber(out, "value3", m_value3);
   AddNumber(out, "value4", m_value4);
-  AddNumber(out, "dataCount", m_dataCount);
-  AddBytes(out, "data", m_data, m_dataCount);
+  ListData(out, m_data, m_dataCount);
 }
 
 CDescSnrIspRegSetting::CDescSnrIspRegSetting() {
@@ -353,33 +364,23 @@ CDescSnrIspRegSetting::CDescSnrIspRegSetting() {
 }
 
 int CDescSnrIspRegSetting::ParseFrom(const uint8_t* record) {
-  const int count = ShortListDataCount(record, kDataStart, kDataCapacity);
-  if (count < 0) return 0;
-  ReadShortHeader(record);
+  if (!ReadListData(*this, record, kDataStart, m_data, kDataCapacity, &m_dataCount)) return 0;
   m_value2 = record[2];
   m_value3 = record[3];
-  m_dataCount = static_cast<uint16_t>(count);
-  std::memcpy(m_data, record + kDataStart, m_dataCount);
   return 1;
 }
 
 int CDescSnrIspRegSetting::BuildTo(uint8_t* out) {
-  const size_t length = size_t{m_dataCount} + kDataStart;
-  if (!FitsShortForm(length)) return 0;
-  m_length = static_cast<uint16_t>(length);
-  m_type = kType;
+  if (!WriteListData(*this, out, kType, kDataStart, m_data, m_dataCount)) return 0;
   out[2] = m_value2;
   out[3] = m_value3;
-  std::memcpy(out + kDataStart, m_data, m_dataCount);
-  WriteShortHeader(out);
   return 1;
 }
 
 void CDescSnrIspRegSetting::ListFields(DescriptorFields& out) const {
   AddNumber(out, "value2", m_value2);
   AddNumber(out, "value3", m_value3);
-  AddNumber(out, "dataCount", m_dataCount);
-  AddBytes(out, "data", m_data, m_dataCount);
+  ListData(out, m_data, m_dataCount);
 }
 
 CDescVendorRegSetting_Cache_3301::CDescVendorRegSetting_Cache_3301() {
@@ -415,8 +416,7 @@ void CDescVendorRegSetting_Cache_3301::ListFields(DescriptorFields& out) const {
   AddNumber(out, "value0", m_value0);
   AddNumber(out, "value1", m_value1);
   AddNumber(out, "value2", m_value2);
-  AddNumber(out, "dataCount", m_dataCount);
-  AddBytes(out, "data", m_data, m_dataCount);
+  ListData(out, m_data, m_dataCount);
 }
 
 // -------------------------------------------------------- UVC control attributes
