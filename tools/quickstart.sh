@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 tools/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc 2>/dev/null || echo 2)" --target zarnet-cli
-cli=build/default/tools/zarnet-cli
+cli=build/default/src/frontends/zarnet-cli
 sample=build/default/sample.bin
 "$cli" make-sample "$sample"
 "$cli" flash --simulate "$sample"

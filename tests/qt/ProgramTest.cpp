@@ -6,7 +6,7 @@
 #include <QTimer>
 
 #include "QtDialogHarness.h"
-#include "platform/qt/programs/WindowProgram.h"
+#include "frontends/qt/programs/WindowProgram.h"
 
 namespace {
 

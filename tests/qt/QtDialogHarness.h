@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt/QtAboutBox.h"
-#include "platform/qt/QtDialogView.h"
-#include "platform/qt/QtWindow.h"
+#include "frontends/qt/QtAboutBox.h"
+#include "frontends/qt/QtDialogView.h"
+#include "frontends/qt/QtWindow.h"
 #include "support/DialogHarness.h"
 
 // What a modal box showed.

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/qt/QtWindow.h"
+#include "frontends/qt/QtWindow.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <QLineEdit>
 
 #include "QtDialogHarness.h"
-#include "platform/qt/DialogUnits.h"
+#include "frontends/qt/DialogUnits.h"
 
 namespace {
 

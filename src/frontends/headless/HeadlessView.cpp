@@ -1,4 +1,4 @@
-#include "platform/headless/HeadlessView.h"
+#include "frontends/headless/HeadlessView.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
-#include "platform/qt/programs/WindowProgram.h"
+#include "frontends/qt/programs/WindowProgram.h"
 
-#include "platform/qt/QtDialogView.h"
-#include "platform/qt/QtWindow.h"
+#include "frontends/qt/QtDialogView.h"
+#include "frontends/qt/QtWindow.h"
 #include "ui/ZarnetApp.h"
 #include "ui/ZarnetDlg.h"
 

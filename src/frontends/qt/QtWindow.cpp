@@ -1,4 +1,4 @@
-#include "platform/qt/QtWindow.h"
+#include "frontends/qt/QtWindow.h"
 
 #include <QMetaObject>
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "platform/Platform.h"
-#include "platform/qt/programs/WindowProgram.h"
+#include "frontends/qt/programs/WindowProgram.h"
 #ifdef ZARNET_HAVE_UDEV
 #include "platform/linux/UdevNotifications.h"
 #endif

@@ -1,4 +1,4 @@
-#include "platform/qt/QtDialogView.h"
+#include "frontends/qt/QtDialogView.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -17,10 +17,10 @@
 #include <algorithm>
 
 #include "download/DownloadMessages.h"
-#include "platform/qt/AppIcon.h"
-#include "platform/qt/DialogUnits.h"
-#include "platform/qt/QtAboutBox.h"
-#include "platform/qt/TemplateWidgets.h"
+#include "frontends/qt/AppIcon.h"
+#include "frontends/qt/DialogUnits.h"
+#include "frontends/qt/QtAboutBox.h"
+#include "frontends/qt/TemplateWidgets.h"
 #include "ui/Resource.h"
 
 namespace platform {

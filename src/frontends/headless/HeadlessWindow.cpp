@@ -1,4 +1,4 @@
-#include "platform/headless/HeadlessWindow.h"
+#include "frontends/headless/HeadlessWindow.h"
 
 namespace platform {
 

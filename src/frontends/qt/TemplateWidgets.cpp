@@ -1,4 +1,4 @@
-#include "platform/qt/TemplateWidgets.h"
+#include "frontends/qt/TemplateWidgets.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -6,7 +6,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include "platform/qt/AppIcon.h"
+#include "frontends/qt/AppIcon.h"
 
 namespace platform::qt {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/DialogUnits.h"
+#include "frontends/qt/DialogUnits.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>

@@ -17,8 +17,8 @@
 #include "download/DownloadMessages.h"
 #include "download/DownloadThread.h"
 #include "download/ImageAcceptance.h"
-#include "platform/headless/HeadlessView.h"
-#include "platform/headless/HeadlessWindow.h"
+#include "frontends/headless/HeadlessView.h"
+#include "frontends/headless/HeadlessWindow.h"
 #include "ui/Resource.h"
 #include "ui/ZarnetDlg.h"
 

@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <map>
 
-#include "platform/qt/DialogUnits.h"
+#include "frontends/qt/DialogUnits.h"
 
 namespace platform::qt {
 

@@ -13,7 +13,7 @@
 #include "firmware/SampleImage.h"
 #include "platform/FilesInFolder.h"
 #include "platform/Platform.h"
-#include "platform/qt/programs/WindowProgram.h"
+#include "frontends/qt/programs/WindowProgram.h"
 #include "platform/substitute/SubstituteWorld.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/headless/HeadlessView.h"
+#include "frontends/headless/HeadlessView.h"
 
 class TerminalReport {
  public:

@@ -1,4 +1,4 @@
-#include "platform/qt/QtAboutBox.h"
+#include "frontends/qt/QtAboutBox.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -7,8 +7,8 @@
 #include <algorithm>
 
 #include "download/DownloadMessages.h"
-#include "platform/qt/DialogUnits.h"
-#include "platform/qt/TemplateWidgets.h"
+#include "frontends/qt/DialogUnits.h"
+#include "frontends/qt/TemplateWidgets.h"
 #include "ui/Resource.h"
 
 namespace platform::qt {

@@ -1,4 +1,4 @@
-#include "platform/qt/AppIcon.h"
+#include "frontends/qt/AppIcon.h"
 
 #include <QPainter>
 #include <QPainterPath>
