@@ -148,7 +148,7 @@ int ReadFirmwareInfo(CCameraDevice& camera, FirmwareInfoRecord* record) {
     PutLE16(block, 2, kFirstFirmwareInfoRecord + i);
     block[4] = kFirmwareInfoRecordLength;
     block[5] = 0;
-    if (!SendShortReadCommand(camera, block, raw.data() + i * kFirmwareInfoRecordLength, kFirmwareInfoRecordLength))
+    if (!SendShortReadCommand(camera, block, raw.data() + size_t{i} * kFirmwareInfoRecordLength, kFirmwareInfoRecordLength))
       return 0;
   }
   *record = AssembleFirmwareInfo(raw);

@@ -106,7 +106,7 @@ void CDownloadFunc::FinishSerialFlash(platform::Handle* handle, bool passed) {
     *handle = platform::kInvalidHandle;
     CloseDialogCamera();
     platform::Sleep(kReopenWaitMs);
-    Send(WM_DL_PROGRESS, dlg.m_firmwareLength * (dlg.m_fwType == 4 ? 3u : 2u));
+    Send(WM_DL_PROGRESS, uintptr_t{dlg.m_firmwareLength} * (dlg.m_fwType == 4 ? 3u : 2u));
     if (ReopenIdentifiedCamera()) {
       m_bSuccess = 1;
       SetStatus("Firmware update finished");

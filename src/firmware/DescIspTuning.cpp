@@ -127,6 +127,9 @@ void CDescDmicPara::ListFields(DescriptorFields& out) const { ListByteRun(out, m
 
 namespace {
 
+// A stored byte read as a two's-complement value.
+int16_t SignedByte(uint8_t byte) { return static_cast<int16_t>(byte < 0x80 ? byte : byte - 0x100); }
+
 struct SwitchBit {
   uint8_t CDescIspControl::* flag;
   size_t byte;
@@ -177,7 +180,7 @@ int CDescIspLSC::ParseFrom(const uint8_t* record) {
   // would hand over bytes that are not its own.
   if (DecodeLength(record) < kReadLength) return 0;
   ReadShortHeader(record);
-  for (size_t i = 0; i < 4; ++i) m_settings[i] = static_cast<int8_t>(record[kPayloadAt + i]);
+  for (size_t i = 0; i < 4; ++i) m_settings[i] = SignedByte(record[kPayloadAt + i]);
   std::memcpy(m_data, record + kFixedSize, kDataSize);
   m_dataCount = kDataSize;
   return 1;

@@ -21,7 +21,9 @@ void CZarnetDlg::FindDefaultFirmware() {
   std::string path = m_strPath;
   for (const std::string& name : files.FindFiles(directory, "*.bin")) {
     if (name == "." || name == "..") continue;
-    path = directory + files.PathSeparator() + name;
+    path = directory;
+    path += files.PathSeparator();
+    path += name;
     break;
   }
   ChooseFirmware(path);

@@ -18,9 +18,9 @@ uint32_t DefaultMemorySize(uint8_t memoryClass) {
     case 1: return 128;
     case 2: return 256;
     case 3: return 512;
-    case 4: return 2048;
+    case 4:
     case 5: return 2048;
-    case 6: return 8192;
+    case 6:
     case 7: return 8192;
     case 8: return 65536;
     default: return 0;
