@@ -1,9 +1,13 @@
 #pragma once
-// A substitute for the camera, its firmware, its driver and the capture
-// framework around them, reached only through the platform seams. A test (or
-// a demonstration) creates one world, adds devices, installs `Platform()`
-// and lets the host talk to the cameras as it would to hardware; the world
-// answers whatever arrives and keeps what it was told.
+// A substitute for the camera, its firmware and its driver, reached only
+// through operation-level channels (extension-unit controls and vendor
+// requests) and its own enumeration; the capture framework's objects and the
+// driver's device files are the platform's adapters over those. A test (or a
+// demonstration) creates one world, adds devices, installs `Platform()` and
+// lets the host talk to the cameras as it would to hardware; the world
+// answers whatever arrives and keeps what it was told. Fault injection, the
+// traffic log and the transfer time are decorators stacked over every
+// channel, as they could be over any backend's.
 //
 // Time is virtual unless the world is made real-time: Sleep then advances
 // the clock at once, and a camera that left the bus comes back when the
@@ -25,9 +29,7 @@
 #include "platform/Platform.h"
 #include "platform/substitute/Camera.h"
 #include "platform/substitute/CameraProtocol.h"
-#include "platform/substitute/Faults.h"
 #include "platform/substitute/SubstituteConfig.h"
-#include "platform/substitute/TrafficLog.h"
 #include "platform/substitute/WorldCore.h"
 
 namespace substitute {
@@ -104,7 +106,7 @@ class SubstituteWorld {
     });
   }
 
-  // Faults.
+  // Faults, on every channel of the device.
   void AddFault(DeviceId id, const FaultRule& rule);
   void ClearFaults(DeviceId id);
   uint32_t FaultsFired(DeviceId id);
