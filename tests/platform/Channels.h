@@ -34,7 +34,7 @@ class MemoryControls final : public platform::IExtensionUnitChannel {
     calls.push_back({'G', selector, length, {}});
     const Bytes& value = controls[selector];
     *returned = std::min<uint32_t>(length, static_cast<uint32_t>(value.size()));
-    std::memcpy(data, value.data(), *returned);
+    if (*returned) std::memcpy(data, value.data(), *returned);
     return status;
   }
   platform::Status Set(uint32_t selector, const uint8_t* data, uint32_t length) override {

@@ -97,7 +97,8 @@ uint32_t DeviceFilesAdapter::IoControl(Handle handle, uint32_t code, const void*
   if (result != 0) return result;
   // The answer is the block as it came, with the data read in place.
   std::memcpy(output, block.data(), std::min<size_t>(outLength, block.size()));
-  if (setup.toHost) std::memcpy(output + VendorRequestBlock::kDataOffset, data.data(), setup.wLength);
+  if (setup.toHost && setup.wLength)
+    std::memcpy(output + VendorRequestBlock::kDataOffset, data.data(), setup.wLength);
   if (returned) *returned = outLength;
   return 0;
 }

@@ -32,7 +32,9 @@ void SubstituteWorld::SetPresenceListener(PresenceListener listener) { core_->Se
 std::vector<PresenceEvent> SubstituteWorld::PresenceHistory() { return core_->PresenceHistory(); }
 void SubstituteWorld::SetEnumerationFailure(platform::Status status) { core_->SetEnumerationFailure(status); }
 void SubstituteWorld::SetDeviceListFailure(platform::Status status) { core_->SetDeviceListFailure(status); }
-size_t SubstituteWorld::OpenHandleCount() { return static_cast<size_t>(*core_->OpenVendorChannels()); }
+size_t SubstituteWorld::OpenHandleCount() {
+  return static_cast<size_t>(*core_->OpenVendorChannels());
+}
 int SubstituteWorld::LiveObjectCount() { return *core_->LiveObjects(); }
 
 std::vector<uint8_t> SubstituteWorld::Memory(DeviceId id) {
