@@ -122,6 +122,7 @@ platform::IClock& SubstituteWorld::Clock() { return *seams_->clock; }
 platform::IDebugOutput& SubstituteWorld::DebugOutput() { return seams_->debug; }
 platform::IComRuntime& SubstituteWorld::ComRuntime() { return seams_->com; }
 platform::IDeviceNotifications& SubstituteWorld::DeviceNotifications() { return seams_->notifications; }
+platform::ICameraBackend& SubstituteWorld::Backend() { return seams_->backend; }
 
 void SubstituteWorld::SetNotificationRegistrationFails(bool fails) { core_->SetNotificationRegistrationFails(fails); }
 size_t SubstituteWorld::NotificationRegistrations() { return core_->NotificationRegistrations(); }

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/CameraBackend.h"
 #include "platform/Platform.h"
 #include "platform/substitute/Camera.h"
 #include "platform/substitute/CameraProtocol.h"
@@ -52,6 +53,9 @@ class SubstituteWorld {
   platform::IDebugOutput& DebugOutput();
   platform::IComRuntime& ComRuntime();
   platform::IDeviceNotifications& DeviceNotifications();
+  // The operation-level backend that capture and device files are adapters
+  // over; its channels carry the world's faults, log and transfer time.
+  platform::ICameraBackend& Backend();
 
   // Devices take the enumeration positions in the order they are added.
   DeviceId AddCamera(const SubstituteCameraConfig& camera = {});
@@ -79,7 +83,7 @@ class SubstituteWorld {
   void SetEnumerationFailure(platform::Status status);  // kOk: enumerates again
   void SetDeviceListFailure(platform::Status status);
   size_t OpenHandleCount();
-  int LiveObjectCount();  // enumerators, monikers, bags, filters, property interfaces
+  int LiveObjectCount();  // listed devices and extension-unit channels still held
 
   // The camera's state.
   std::vector<uint8_t> Memory(DeviceId id);
