@@ -82,9 +82,9 @@ void FullFlash(benchmark::State& state, bool realTime) {
     state.PauseTiming();
     if (h->Text(IDC_RESULT) != "Pass") state.SkipWithError("the download did not pass");
     for (const auto& e : h->world.Traffic()) {
-      if (e.kind == substitute::TrafficKind::kIoControl) {
+      if (e.kind == substitute::TrafficKind::kVendorRequest) {
         ++io;
-        ioBytes += e.in.size() + e.outLength;
+        ioBytes += 8u + e.setup.wLength;
       } else {
         ++ks;
       }
@@ -102,7 +102,7 @@ void FullFlash(benchmark::State& state, bool realTime) {
   state.counters["protocol_min"] =
       served ? 2.0 * ((length + 4095) / 4096) : 3.0 * static_cast<double>(ProtocolTransfers(length));
   // The substitute camera's USB model: 1 ms a control transfer or request,
-  // 1 ns a byte of an I/O control block.
+  // 1 ns a byte of a vendor request's setup and data stages.
   state.counters["modeled_device_ms"] =
       (static_cast<double>(ks + io) * 1.0 + static_cast<double>(ioBytes) * 1e-6) / n;
   state.counters["longest_window_block_us"] = static_cast<double>(longestHandling.count()) / 1000.0;

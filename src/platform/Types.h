@@ -15,6 +15,7 @@ constexpr Status kFail = static_cast<Status>(0x80004005u);
 constexpr Status kNoInterface = static_cast<Status>(0x80004002u);
 constexpr Status kNotFound = static_cast<Status>(0x80070490u);
 constexpr Status kDeviceGone = static_cast<Status>(0x8007048Fu);  // device not connected
+constexpr Status kStalled = static_cast<Status>(0x8007001Fu);     // the device refused the request
 
 inline bool Failed(Status s) { return s < 0; }
 

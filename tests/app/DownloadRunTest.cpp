@@ -23,8 +23,8 @@ std::vector<uint8_t> Prefix(const std::vector<uint8_t>& bytes, size_t n) {
 std::vector<std::pair<uint32_t, uint32_t>> DriverWrites(substitute::SubstituteWorld& world) {
   std::vector<std::pair<uint32_t, uint32_t>> writes;
   for (const auto& e : world.Traffic()) {
-    if (e.kind != TrafficKind::kIoControl || e.in.size() < 12 || e.in[5] != 4) continue;
-    writes.emplace_back(e.in[8] | (e.in[9] << 8), e.in[10] | (e.in[11] << 8));
+    if (e.kind != TrafficKind::kVendorRequest || e.setup.bRequest != 4) continue;
+    writes.emplace_back(e.setup.wIndex, e.setup.wLength);
   }
   return writes;
 }

@@ -139,6 +139,37 @@ TEST_F(DevicesTest, ObjectsAreCountedWhileAlive) {
   EXPECT_EQ(world.LiveObjectCount(), 0);
 }
 
+TEST_F(DevicesTest, TheBackendServesTheCamerasWithoutTheAdapters) {
+  const DeviceId id = world.AddCamera();
+  world.AddDevice(substitute::WebcamWithoutExtensionUnit());
+  std::vector<std::shared_ptr<platform::IVideoInput>> devices;
+  ASSERT_EQ(world.Backend().ListVideoInputs(&devices), platform::kOk);
+  ASSERT_EQ(devices.size(), 2u);
+  std::shared_ptr<platform::IExtensionUnitChannel> none;
+  EXPECT_EQ(devices[1]->OpenExtensionUnit(&none), platform::kOk);
+  EXPECT_EQ(none, nullptr);
+  std::shared_ptr<platform::IExtensionUnitChannel> unit;
+  ASSERT_EQ(devices[0]->OpenExtensionUnit(&unit), platform::kOk);
+  const Bytes identify = Block(0x00, 0xD0, 0, 8);
+  ASSERT_EQ(unit->Set(10, identify.data(), 8), platform::kOk);
+  uint16_t length = 0;
+  EXPECT_EQ(unit->GetLength(11, &length), platform::kOk);
+  EXPECT_EQ(length, 8u);
+  Bytes data(65, 0);
+  uint32_t returned = 0;
+  ASSERT_EQ(unit->Get(11, data.data(), 65, &returned), platform::kOk);
+  EXPECT_EQ(returned, 8u);
+  EXPECT_EQ(data[0], 'M');
+  EXPECT_EQ(unit->Set(12, identify.data(), 8), platform::kNotFound);
+  const auto requests = world.Backend().OpenVendorRequests(world.DevicePath(id));
+  ASSERT_NE(requests, nullptr);
+  uint8_t probe = 0;
+  EXPECT_EQ(requests->Send({true, 5, 0, 0, 1}, &probe, &returned), 0u);
+  EXPECT_EQ(probe, 0x01);
+  EXPECT_EQ(world.AccessCount(id), 4u);   // a length query is no access of the command protocol
+  EXPECT_EQ(world.Traffic().size(), 5u);  // but it is logged
+}
+
 TEST(WorldLifetime, ObjectsThatOutliveTheWorldFailAsOnAGoneDevice) {
   RawCamera camera;
   {

@@ -26,7 +26,7 @@ TEST_F(ResetTest, ResetDeviceLeavesTheBusAtOnce) {
   EXPECT_FALSE(world.IsPresent(id));
   EXPECT_EQ(world.Departures(id), 1u);
   EXPECT_EQ(camera.Command(Block(0x00, 0xD0, 0, 8)), platform::kDeviceGone);
-  Bytes block(17, 0);
+  Bytes block{1, 0, 0, 0, 0x40, 5, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0};  // the driver's probe
   uint32_t returned = 0;
   EXPECT_EQ(world.DeviceFiles().IoControl(handle, 0x220100, block.data(), 17, block.data(), 17, &returned),
             platform::kErrorDeviceNotConnected);

@@ -20,11 +20,9 @@ TEST_F(TrafficLogTest, ControlAccessesWithTheirBytesAndResults) {
 
   const std::vector<TrafficEntry> log = world.Traffic();
   ASSERT_EQ(log.size(), 3u);
-  EXPECT_EQ(log[0].kind, TrafficKind::kKsSet);
+  EXPECT_EQ(log[0].kind, TrafficKind::kSet);
   EXPECT_EQ(log[0].Selector(), 10u);
-  EXPECT_EQ(log[0].property.flags, platform::kKsPropertySetTopology);
-  EXPECT_EQ(log[0].property.nodeId, 3u);
-  EXPECT_EQ(log[0].propertyLength, 32u);
+  EXPECT_EQ(log[0].length, 8u);
   EXPECT_EQ(log[0].in, (Bytes{0x00, 0xC2, 0x21, 0xFE, 0x02, 0x00, 0x00, 0x00}));
   EXPECT_TRUE(log[0].out.empty());
   EXPECT_EQ(log[0].status, platform::kOk);
@@ -32,7 +30,7 @@ TEST_F(TrafficLogTest, ControlAccessesWithTheirBytesAndResults) {
   EXPECT_EQ(log[0].devInst, world.DevInst(id));
   EXPECT_EQ(log[0].timeMs, 42u);
 
-  EXPECT_EQ(log[1].kind, TrafficKind::kKsGet);
+  EXPECT_EQ(log[1].kind, TrafficKind::kGet);
   EXPECT_EQ(log[1].Selector(), 11u);
   EXPECT_EQ(log[1].length, 8u);
   EXPECT_EQ(log[1].returned, 8u);
@@ -46,7 +44,7 @@ TEST_F(TrafficLogTest, ControlAccessesWithTheirBytesAndResults) {
   EXPECT_TRUE(world.Traffic().empty());
 }
 
-TEST_F(TrafficLogTest, IoControlKeepsTheInputAsItCameAndTheOutputAsReturned) {
+TEST_F(TrafficLogTest, DriverBlockIsLoggedAsTheVendorRequestItCarries) {
   const DeviceId id = world.AddCamera();
   world.SetMemory(id, 0x10, {0xA1, 0xA2});
   const platform::Handle handle = world.DeviceFiles().Open(world.DevicePath(id));
@@ -56,17 +54,22 @@ TEST_F(TrafficLogTest, IoControlKeepsTheInputAsItCameAndTheOutputAsReturned) {
   ASSERT_EQ(world.DeviceFiles().IoControl(handle, 0x220100, block.data(), 18, block.data(), 18, &returned), 0u);
   const std::vector<TrafficEntry> log = world.Traffic();
   ASSERT_EQ(log.size(), 1u);
-  EXPECT_EQ(log[0].kind, TrafficKind::kIoControl);
-  EXPECT_EQ(log[0].ioCode, 0x220100u);
-  EXPECT_EQ(log[0].in, sent);
-  EXPECT_EQ(log[0].outLength, 18u);
-  EXPECT_EQ(log[0].returned, 18u);
-  EXPECT_EQ(log[0].ioResult, 0u);
+  EXPECT_EQ(log[0].kind, TrafficKind::kVendorRequest);
+  EXPECT_TRUE(log[0].setup.toHost);
+  EXPECT_EQ(log[0].setup.bRequest, 5);
+  EXPECT_EQ(log[0].setup.wValue, 0);
+  EXPECT_EQ(log[0].setup.wIndex, 0x10);
+  EXPECT_EQ(log[0].setup.wLength, 2);
+  EXPECT_TRUE(log[0].in.empty());
+  EXPECT_EQ(log[0].out, (Bytes{0xA1, 0xA2}));
+  EXPECT_EQ(log[0].returned, 2u);
+  EXPECT_EQ(log[0].result, 0u);
+  EXPECT_EQ(log[0].device, id);
   Bytes expected = sent;
   expected[12] = 0xA1;
   expected[13] = 0xA2;
-  EXPECT_EQ(log[0].out, expected);
   EXPECT_EQ(block, expected);
+  EXPECT_EQ(returned, 18u);
 }
 
 TEST_F(TrafficLogTest, AccessesToAGoneDeviceAndInjectedFaultsAreLoggedToo) {

@@ -70,6 +70,10 @@ FirmwareInfoRecord Camera::FirmwareRecord(uint16_t index) const {
   return record;
 }
 
+uint16_t Camera::ControlLength(uint32_t selector) const {
+  return static_cast<uint16_t>(selector == kCommandSelector ? kCommandBlockSize : dataLength_);
+}
+
 platform::Status Camera::Get(uint32_t selector, uint8_t* data, uint32_t length, uint32_t* returned) {
   *returned = 0;
   if (selector == kCommandSelector) return GetCommandStatus(data, length, returned);

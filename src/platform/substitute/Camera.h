@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "platform/Types.h"
+#include "platform/VendorRequestChannel.h"
 #include "platform/substitute/CameraMemory.h"
-#include "platform/substitute/Faults.h"
 #include "platform/substitute/SubstituteConfig.h"
 
 namespace substitute {
@@ -42,15 +42,13 @@ class Camera {
   // and the flash status register keep what they hold.
   void PowerUp(CameraMode mode);
 
-  // Extension-unit controls; the request itself has been checked already.
+  // Extension-unit controls (command and data selectors only).
+  uint16_t ControlLength(uint32_t selector) const;
   platform::Status Get(uint32_t selector, uint8_t* data, uint32_t length, uint32_t* returned);
   platform::Status Set(uint32_t selector, const uint8_t* data, uint32_t length);
-  // A download-mode request block of the driver; 0 or the driver's error code.
-  uint32_t DriverRequest(const uint8_t* in, uint32_t inLength, uint8_t* out, uint32_t outLength,
-                         uint32_t* returned);
-
-  AccessFacts DescribeControl(bool isSet, uint32_t selector, const uint8_t* data, uint32_t length) const;
-  static AccessFacts DescribeDriverRequest(const uint8_t* in, uint32_t inLength);
+  // A download-mode vendor request, as the driver passes it on; 0 or the
+  // driver's error code.
+  uint32_t VendorRequest(const platform::VendorRequestSetup& setup, uint8_t* data, uint32_t* transferred);
   // Refuses the current access with a status of the caller's choosing: the
   // status is latched and an open transfer is dropped, as for any failure.
   void Refuse(uint16_t status) { Fail(status); }
@@ -119,14 +117,11 @@ class Camera {
   platform::Status Complete();
 
   // Download-mode driver path.
-  uint32_t DriverProbe(uint16_t index, uint16_t length, const std::vector<uint8_t>& block, uint8_t* out,
-                       uint32_t outLength, uint32_t* returned);
-  uint32_t DriverRead(uint16_t address, uint16_t length, const std::vector<uint8_t>& block, uint8_t* out,
-                      uint32_t outLength, uint32_t* returned);
-  uint32_t DriverWrite(uint16_t address, uint16_t length, const std::vector<uint8_t>& block, uint8_t* out,
-                       uint32_t outLength, uint32_t* returned);
-  uint32_t DriverErase(const std::vector<uint8_t>& block, uint8_t* out, uint32_t outLength, uint32_t* returned);
-  uint32_t DriverReset(const std::vector<uint8_t>& block, uint8_t* out, uint32_t outLength, uint32_t* returned);
+  bool FlashTakes(const platform::VendorRequestSetup& setup) const;
+  uint32_t DriverRead(const platform::VendorRequestSetup& setup, uint8_t* data, uint32_t* transferred);
+  uint32_t DriverWrite(const platform::VendorRequestSetup& setup, const uint8_t* data, uint32_t* transferred);
+  uint32_t DriverErase(const platform::VendorRequestSetup& setup);
+  uint32_t DriverReset(const platform::VendorRequestSetup& setup);
 
   SubstituteCameraConfig config_;
   CameraMemory memory_;

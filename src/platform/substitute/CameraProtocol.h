@@ -1,10 +1,10 @@
 #pragma once
 // Numbers the substitute camera shares with the host: where its extension unit
-// lives, the command-status codes it latches, the capture-framework results it
-// answers with, and its driver's I/O control code.
+// lives, the command-status codes it latches and the results it answers with.
 
 #include <cstdint>
 
+#include "platform/Capture.h"
 #include "platform/Types.h"
 
 namespace substitute {
@@ -16,10 +16,6 @@ constexpr uint32_t kCommandSelector = 10;
 constexpr uint32_t kDataSelector = 11;
 constexpr uint32_t kCommandBlockSize = 8;
 constexpr uint32_t kPowerUpDataLength = 8;
-
-constexpr uint32_t kDriverRequestCode = 0x220100;
-constexpr uint32_t kDriverHeaderSize = 16;  // the request block without its data
-constexpr uint32_t kDriverDataOffset = 12;
 
 // Command status as a get on the command control reports it: the low byte goes
 // out in byte 0, the high byte in byte 1.
@@ -35,12 +31,11 @@ constexpr uint16_t kHardwareError = 0x09;   // a memory command for a memory tha
 constexpr uint16_t kDone = 0xFE;            // the last command completed
 }  // namespace camera_status
 
-// Results of the capture framework that the substitute produces besides the
-// ones the seams already name.
-constexpr platform::Status kStalled = static_cast<platform::Status>(0x8007001Fu);  // the camera refused
-constexpr platform::Status kInvalidArgument = static_cast<platform::Status>(0x80070057u);
-constexpr platform::Status kSetNotFound = static_cast<platform::Status>(0x80070492u);
-constexpr platform::Status kPropertyMissing = static_cast<platform::Status>(0x80070002u);
+// Results the substitute answers with besides the ones every seam shares.
+using platform::kInvalidArgument;
+using platform::kPropertyMissing;
+using platform::kSetNotFound;
+using platform::kStalled;  // the camera refused
 
 // Register addresses of the controller's 16-bit register space.
 constexpr uint16_t kGenerationRegister = 0xFE21;  // and 0xFE22

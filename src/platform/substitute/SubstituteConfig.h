@@ -4,12 +4,18 @@
 // serial flash that holds an old image and is write-protected, as it ships.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/decorators/Timing.h"
+
 namespace substitute {
+
+// A device of a world: its number in the order devices were added.
+using DeviceId = size_t;
 
 using FirmwareInfoRecord = std::array<uint8_t, 8>;
 using FirmwareInfoRecords = std::array<FirmwareInfoRecord, 5>;  // records 8 to 12
@@ -77,12 +83,9 @@ struct SubstituteDeviceConfig {
   SubstituteCameraConfig camera;
 };
 
-// Modelled cost of USB traffic in real-time mode.
-struct UsbLatency {
-  uint32_t controlTransferMicros = 1000;
-  uint32_t ioControlMicros = 1000;
-  uint32_t ioControlNanosPerByte = 1000;
-};
+// Modelled cost of USB traffic in real-time mode: per control transfer, per
+// vendor request and per byte of a request's setup and data stages.
+using UsbLatency = platform::TransferTiming;
 
 struct SubstituteWorldConfig {
   bool realTime = false;  // the clock really sleeps and traffic costs time

@@ -2,54 +2,29 @@
 
 #include <atomic>
 
-#include "platform/substitute/CaptureObjects.h"
+#include "platform/adapters/CaptureSystemAdapter.h"
+#include "platform/adapters/DeviceFilesAdapter.h"
+#include "platform/substitute/CameraProtocol.h"
+#include "platform/substitute/WorldBackend.h"
 
 namespace substitute {
 namespace {
 
-class CaptureSystemSeam final : public platform::ICaptureSystem {
- public:
-  explicit CaptureSystemSeam(std::shared_ptr<WorldCore> core) : core_(std::move(core)) {}
-
-  platform::Status CreateVideoInputEnumerator(std::unique_ptr<platform::IEnumMoniker>* out) override {
-    out->reset();
-    std::vector<DeviceRef> devices;
-    const platform::Status status = core_->Enumerate(&devices);
-    // An empty category is success without an enumerator.
-    if (!platform::Failed(status) && !devices.empty()) *out = MakeEnumerator(core_, std::move(devices));
-    return status;
-  }
-  platform::Status QueryDeviceInstance(const std::string& devicePath, uint32_t* devInst) override {
-    return core_->QueryDeviceInstance(devicePath, devInst);
-  }
-
- private:
-  std::shared_ptr<WorldCore> core_;
-};
-
-class DeviceFilesSeam final : public platform::IDeviceFiles {
- public:
-  explicit DeviceFilesSeam(std::shared_ptr<WorldCore> core) : core_(std::move(core)) {}
-
-  platform::Handle Open(const std::string& devicePath) override { return core_->Open(devicePath); }
-  bool Close(platform::Handle handle) override { return core_->Close(handle); }
-  uint32_t IoControl(platform::Handle handle, uint32_t code, const void* in, uint32_t inLength, void* out,
-                     uint32_t outLength, uint32_t* returned) override {
-    return core_->IoControl(handle, code, in, inLength, out, outLength, returned);
-  }
-
- private:
-  std::shared_ptr<WorldCore> core_;
-};
-
+// Also the clock of the channels' log and transfer time, which may outlive
+// the world: it holds the world weakly.
 class ClockSeam final : public platform::IClock {
  public:
-  explicit ClockSeam(std::shared_ptr<WorldCore> core) : core_(std::move(core)) {}
-  void Sleep(uint32_t milliseconds) override { core_->Sleep(milliseconds); }
-  uint64_t NowMilliseconds() override { return core_->Now(); }
+  explicit ClockSeam(const std::shared_ptr<WorldCore>& core) : core_(core) {}
+  void Sleep(uint32_t milliseconds) override {
+    if (const std::shared_ptr<WorldCore> core = core_.lock()) core->Sleep(milliseconds);
+  }
+  uint64_t NowMilliseconds() override {
+    const std::shared_ptr<WorldCore> core = core_.lock();
+    return core ? core->Now() : 0;
+  }
 
  private:
-  std::shared_ptr<WorldCore> core_;
+  std::weak_ptr<WorldCore> core_;
 };
 
 class DebugSeam final : public platform::IDebugOutput {
@@ -81,14 +56,35 @@ class ComSeam final : public platform::IComRuntime {
   std::atomic<int> uninitializations{0};
 };
 
+platform::ExtensionUnitAddress CameraExtensionUnit() {
+  return {kExtensionUnitGuid, kExtensionUnitNode, {kCommandSelector, kDataSelector}};
+}
+
+ChannelLayers LayersOf(const SubstituteWorldConfig& config, const std::shared_ptr<platform::IClock>& clock) {
+  ChannelLayers layers;
+  if (config.logTraffic) layers.log = std::make_shared<platform::TrafficLog>();
+  layers.clock = clock;
+  if (config.realTime) layers.pause = std::make_shared<platform::TransferPause>(clock);
+  layers.timing = config.latency;
+  return layers;
+}
+
 }  // namespace
 
 struct SubstituteWorld::Seams {
   explicit Seams(const std::shared_ptr<WorldCore>& core)
-      : capture(core), files(core), clock(core), debug(core), notifications(core) {}
-  CaptureSystemSeam capture;
-  DeviceFilesSeam files;
-  ClockSeam clock;
+      : clock(std::make_shared<ClockSeam>(core)),
+        layers(LayersOf(core->Config(), clock)),
+        backend(core, layers),
+        capture(backend, CameraExtensionUnit()),
+        files(backend),
+        debug(core),
+        notifications(core) {}
+  std::shared_ptr<ClockSeam> clock;
+  ChannelLayers layers;
+  WorldBackend backend;
+  platform::CaptureSystemAdapter capture;
+  platform::DeviceFilesAdapter files;
   DebugSeam debug;
   NotificationsSeam notifications;
   ComSeam com;
@@ -104,7 +100,7 @@ SubstituteWorld::~SubstituteWorld() {
   // The platform keeps plain pointers to the seams: never leave them dangling.
   const platform::Platform& current = platform::Current();
   if (current.capture == &seams_->capture || current.deviceFiles == &seams_->files ||
-      current.clock == &seams_->clock || current.debug == &seams_->debug || current.com == &seams_->com ||
+      current.clock == seams_->clock.get() || current.debug == &seams_->debug || current.com == &seams_->com ||
       current.notifications == &seams_->notifications)
     platform::InstallHost();
 }
@@ -113,7 +109,7 @@ platform::Platform SubstituteWorld::Platform() {
   platform::Platform seams;
   seams.capture = &seams_->capture;
   seams.deviceFiles = &seams_->files;
-  seams.clock = &seams_->clock;
+  seams.clock = seams_->clock.get();
   seams.debug = &seams_->debug;
   seams.com = &seams_->com;
   seams.notifications = &seams_->notifications;
@@ -122,10 +118,11 @@ platform::Platform SubstituteWorld::Platform() {
 
 platform::ICaptureSystem& SubstituteWorld::CaptureSystem() { return seams_->capture; }
 platform::IDeviceFiles& SubstituteWorld::DeviceFiles() { return seams_->files; }
-platform::IClock& SubstituteWorld::Clock() { return seams_->clock; }
+platform::IClock& SubstituteWorld::Clock() { return *seams_->clock; }
 platform::IDebugOutput& SubstituteWorld::DebugOutput() { return seams_->debug; }
 platform::IComRuntime& SubstituteWorld::ComRuntime() { return seams_->com; }
 platform::IDeviceNotifications& SubstituteWorld::DeviceNotifications() { return seams_->notifications; }
+platform::ICameraBackend& SubstituteWorld::Backend() { return seams_->backend; }
 
 void SubstituteWorld::SetNotificationRegistrationFails(bool fails) { core_->SetNotificationRegistrationFails(fails); }
 size_t SubstituteWorld::NotificationRegistrations() { return core_->NotificationRegistrations(); }
@@ -138,6 +135,14 @@ DeviceId SubstituteWorld::AddDevice(const SubstituteDeviceConfig& device) { retu
 
 uint64_t SubstituteWorld::Now() { return core_->Now(); }
 void SubstituteWorld::Advance(uint32_t milliseconds) { core_->Sleep(milliseconds); }
+
+std::vector<TrafficEntry> SubstituteWorld::Traffic() {
+  return seams_->layers.log ? seams_->layers.log->Entries() : std::vector<TrafficEntry>();
+}
+
+void SubstituteWorld::ClearTraffic() {
+  if (seams_->layers.log) seams_->layers.log->Clear();
+}
 
 std::vector<std::string> SubstituteWorld::DebugLines() { return core_->DebugLines(); }
 void SubstituteWorld::ClearDebugLines() { core_->ClearDebugLines(); }

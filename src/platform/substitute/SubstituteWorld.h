@@ -1,9 +1,13 @@
 #pragma once
-// A substitute for the camera, its firmware, its driver and the capture
-// framework around them, reached only through the platform seams. A test (or
-// a demonstration) creates one world, adds devices, installs `Platform()`
-// and lets the host talk to the cameras as it would to hardware; the world
-// answers whatever arrives and keeps what it was told.
+// A substitute for the camera, its firmware and its driver, reached only
+// through operation-level channels (extension-unit controls and vendor
+// requests) and its own enumeration; the capture framework's objects and the
+// driver's device files are the platform's adapters over those. A test (or a
+// demonstration) creates one world, adds devices, installs `Platform()` and
+// lets the host talk to the cameras as it would to hardware; the world
+// answers whatever arrives and keeps what it was told. Fault injection, the
+// traffic log and the transfer time are decorators stacked over every
+// channel, as they could be over any backend's.
 //
 // Time is virtual unless the world is made real-time: Sleep then advances
 // the clock at once, and a camera that left the bus comes back when the
@@ -22,12 +26,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/CameraBackend.h"
 #include "platform/Platform.h"
 #include "platform/substitute/Camera.h"
 #include "platform/substitute/CameraProtocol.h"
-#include "platform/substitute/Faults.h"
 #include "platform/substitute/SubstituteConfig.h"
-#include "platform/substitute/TrafficLog.h"
 #include "platform/substitute/WorldCore.h"
 
 namespace substitute {
@@ -50,6 +53,9 @@ class SubstituteWorld {
   platform::IDebugOutput& DebugOutput();
   platform::IComRuntime& ComRuntime();
   platform::IDeviceNotifications& DeviceNotifications();
+  // The operation-level backend that capture and device files are adapters
+  // over; its channels carry the world's faults, log and transfer time.
+  platform::ICameraBackend& Backend();
 
   // Devices take the enumeration positions in the order they are added.
   DeviceId AddCamera(const SubstituteCameraConfig& camera = {});
@@ -77,7 +83,7 @@ class SubstituteWorld {
   void SetEnumerationFailure(platform::Status status);  // kOk: enumerates again
   void SetDeviceListFailure(platform::Status status);
   size_t OpenHandleCount();
-  int LiveObjectCount();  // enumerators, monikers, bags, filters, property interfaces
+  int LiveObjectCount();  // listed devices and extension-unit channels still held
 
   // The camera's state.
   std::vector<uint8_t> Memory(DeviceId id);
@@ -104,7 +110,7 @@ class SubstituteWorld {
     });
   }
 
-  // Faults.
+  // Faults, on every channel of the device.
   void AddFault(DeviceId id, const FaultRule& rule);
   void ClearFaults(DeviceId id);
   uint32_t FaultsFired(DeviceId id);

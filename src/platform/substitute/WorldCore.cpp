@@ -77,11 +77,7 @@ void WorldCore::Sleep(uint32_t milliseconds) {
   FirePresenceEvents();
 }
 
-void WorldCore::Pause(uint64_t micros) {
-  if (config_.realTime && micros) std::this_thread::sleep_for(std::chrono::microseconds(micros));
-}
-
-// --- debug output and traffic -------------------------------------------------
+// --- debug output -------------------------------------------------------------
 
 void WorldCore::WriteDebug(const std::string& line) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -96,16 +92,6 @@ std::vector<std::string> WorldCore::DebugLines() {
 void WorldCore::ClearDebugLines() {
   std::lock_guard<std::mutex> lock(mutex_);
   debugLines_.clear();
-}
-
-std::vector<TrafficEntry> WorldCore::Traffic() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return traffic_.Entries();
-}
-
-void WorldCore::ClearTraffic() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  traffic_.Clear();
 }
 
 // --- enumeration ------------------------------------------------------------
@@ -163,37 +149,19 @@ platform::Status WorldCore::ReadProperty(const DeviceRef& ref, const std::string
   return kPropertyMissing;
 }
 
-platform::Status WorldCore::QueryKsControl(const DeviceRef& ref) {
+platform::Status WorldCore::ExtensionUnit(const DeviceRef& ref, bool* hasUnit) {
   std::lock_guard<std::mutex> lock(mutex_);
   UpdatePresence();
+  *hasUnit = false;
   const DeviceSlot* slot = Current(ref);
   if (!slot) return platform::kDeviceGone;
-  return slot->config.hasKsControl ? platform::kOk : platform::kNoInterface;
+  if (!slot->config.hasKsControl) return platform::kNoInterface;
+  *hasUnit = slot->config.hasExtensionUnit;
+  return platform::kOk;
 }
 
-// --- device files -------------------------------------------------------------
-
-platform::Handle WorldCore::Open(const std::string& path) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  UpdatePresence();
-  for (DeviceId id : order_) {
-    const DeviceSlot& slot = *slots_[id];
-    if (!slot.config.hasDevicePath || slot.devicePath != path || !slot.config.opens) continue;
-    const platform::Handle handle = nextHandle_++;
-    handles_[handle] = {id, slot.devInst};
-    return handle;
-  }
-  return platform::kInvalidHandle;
-}
-
-bool WorldCore::Close(platform::Handle handle) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return handles_.erase(handle) == 1;
-}
-
-size_t WorldCore::OpenHandleCount() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return handles_.size();
+std::shared_ptr<platform::FaultState> WorldCore::Faults(DeviceId id) {
+  return WithDevice(id, [](DeviceSlot& slot) { return slot.faults; });
 }
 
 }  // namespace substitute

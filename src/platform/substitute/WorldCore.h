@@ -1,8 +1,8 @@
 #pragma once
 // The state of a substitute world behind one mutex: its devices and which of
-// them are on the bus, open device files, time, the traffic log and the debug
-// lines. The capture objects handed to a host keep only weak references to
-// it, so that once the world is gone they fail as on a gone device.
+// them are on the bus, time and the debug lines. The devices and channels
+// handed out keep only weak references to it, so that once the world is gone
+// they fail as on a gone device.
 
 #include <atomic>
 #include <chrono>
@@ -22,12 +22,24 @@
 #include "platform/Capture.h"
 #include "platform/DeviceNotifications.h"
 #include "platform/Types.h"
+#include "platform/VendorRequestChannel.h"
+#include "platform/decorators/Faults.h"
+#include "platform/decorators/TrafficLog.h"
 #include "platform/substitute/Camera.h"
-#include "platform/substitute/Faults.h"
 #include "platform/substitute/SubstituteConfig.h"
-#include "platform/substitute/TrafficLog.h"
 
 namespace substitute {
+
+// Fault injection and the traffic log are the decorators' own; a world
+// stacks them over its cameras' channels.
+using platform::AccessFacts;
+using platform::AccessKind;
+using platform::AddressRange;
+using platform::FaultAction;
+using platform::FaultPlan;
+using platform::FaultRule;
+using platform::TrafficEntry;
+using platform::TrafficKind;
 
 // One incarnation of a device: a reset or an unplug ends it.
 struct DeviceRef {
@@ -48,13 +60,13 @@ struct DeviceSlot {
   std::string basePath;
   std::string devicePath;
   std::unique_ptr<Camera> camera;
-  FaultPlan faults;
+  // The fault rules and the access count, shared with the channels' decorators.
+  std::shared_ptr<platform::FaultState> faults = std::make_shared<platform::FaultState>();
   bool present = false;
   uint32_t devInst = 0;
   size_t returnPosition = 0;
   std::optional<uint64_t> returnAt;
   CameraMode returnMode = CameraMode::kRunning;
-  uint64_t accesses = 0;
   uint32_t departures = 0;
 };
 
@@ -66,23 +78,33 @@ class WorldCore {
 
   DeviceId AddDevice(const SubstituteDeviceConfig& config);
 
-  // Capture seam.
+  // Enumeration.
   platform::Status Enumerate(std::vector<DeviceRef>* devices);
   platform::Status QueryDeviceInstance(const std::string& path, uint32_t* devInst);
   platform::Status Bind(const DeviceRef& ref);
   platform::Status ReadProperty(const DeviceRef& ref, const std::string& name, std::string* value);
-  platform::Status QueryKsControl(const DeviceRef& ref);
-  platform::Status KsProperty(const DeviceRef& ref, const platform::KsNodeProperty& property, uint32_t propertyLength,
-                              uint8_t* data, uint32_t length, uint32_t* returned);
+  // Whether the device offers a control interface (kNoInterface when not)
+  // and on it the camera's extension unit.
+  platform::Status ExtensionUnit(const DeviceRef& ref, bool* hasUnit);
   void SetEnumerationFailure(platform::Status status);
   void SetDeviceListFailure(platform::Status status);
 
-  // Device files.
-  platform::Handle Open(const std::string& path);
-  bool Close(platform::Handle handle);
-  uint32_t IoControl(platform::Handle handle, uint32_t code, const void* in, uint32_t inLength, void* out,
-                     uint32_t outLength, uint32_t* returned);
-  size_t OpenHandleCount();
+  // The extension unit of one appearance of a device.
+  platform::Status ControlLength(const DeviceRef& ref, uint32_t selector, uint16_t* length);
+  platform::Status ControlGet(const DeviceRef& ref, uint32_t selector, uint8_t* data, uint32_t length,
+                              uint32_t* returned);
+  platform::Status ControlSet(const DeviceRef& ref, uint32_t selector, const uint8_t* data, uint32_t length);
+
+  // The driver's vendor requests: the device a path opens on, and one request.
+  std::optional<DeviceRef> Openable(const std::string& path);
+  uint32_t VendorRequest(const DeviceRef& ref, const platform::VendorRequestSetup& setup, uint8_t* data,
+                         uint32_t* transferred);
+
+  // What fault actions reach.
+  bool Reachable(const DeviceRef& ref);
+  void Unplug(const DeviceRef& ref, std::optional<uint32_t> replugAfterMs);
+  void LatchStatus(const DeviceRef& ref, uint16_t status);
+  std::shared_ptr<platform::FaultState> Faults(DeviceId id);
 
   // Time.
   void Sleep(uint32_t milliseconds);
@@ -92,10 +114,6 @@ class WorldCore {
   void WriteDebug(const std::string& line);
   std::vector<std::string> DebugLines();
   void ClearDebugLines();
-
-  // Traffic.
-  std::vector<TrafficEntry> Traffic();
-  void ClearTraffic();
 
   // Presence.
   void Unplug(DeviceId id, std::optional<uint32_t> replugAfterMs);
@@ -128,7 +146,8 @@ class WorldCore {
   }
 
   std::shared_ptr<std::atomic<int>> LiveObjects() const { return liveObjects_; }
-  bool RealTime() const { return config_.realTime; }
+  std::shared_ptr<std::atomic<int>> OpenVendorChannels() const { return openVendorChannels_; }
+  const SubstituteWorldConfig& Config() const { return config_; }
 
  private:
   DeviceSlot& Slot(DeviceId id);
@@ -143,22 +162,12 @@ class WorldCore {
   size_t PositionOf(DeviceId id) const;
   void FirePresenceEvents();
   void Notify(const std::vector<PresenceEvent>& events);
-  void Pause(uint64_t micros);
   void RunBus();
   std::optional<uint64_t> EarliestReturn() const;
-
-  platform::Status ServeControl(DeviceSlot& slot, DeviceId id, const platform::KsNodeProperty& property,
-                                uint32_t propertyLength, uint8_t* data, uint32_t length, uint32_t* returned,
-                                bool* faultFired);
-  platform::Status CheckControlRequest(const DeviceSlot& slot, const platform::KsNodeProperty& property,
-                                       uint32_t propertyLength, const uint8_t* data) const;
-  uint32_t ServeDriver(DeviceSlot& slot, DeviceId id, uint32_t code, const uint8_t* in, uint32_t inLength,
-                       uint8_t* out, uint32_t outLength, uint32_t* returned, bool* faultFired);
-  void LogControl(const DeviceRef& ref, const platform::KsNodeProperty& property, uint32_t propertyLength,
-                  const uint8_t* data, uint32_t length, uint32_t returned, platform::Status status,
-                  bool faultFired);
-  void LogDriver(const DeviceRef& ref, uint32_t code, const std::vector<uint8_t>& in, const uint8_t* out,
-                 uint32_t outLength, uint32_t returned, uint32_t result, bool faultFired);
+  // Runs `serve` on the device if this appearance of it is still on the bus,
+  // follows a departure it caused and tells about it; `gone` otherwise.
+  template <typename Result, typename Serve>
+  Result OnDevice(const DeviceRef& ref, Result gone, Serve serve);
 
   const SubstituteWorldConfig config_;
   const std::chrono::steady_clock::time_point createdAt_ = std::chrono::steady_clock::now();
@@ -166,12 +175,9 @@ class WorldCore {
   std::vector<std::unique_ptr<DeviceSlot>> slots_;
   std::vector<DeviceId> order_;  // the present devices in enumeration order
   uint32_t nextDevInst_ = 0x11;
-  std::map<platform::Handle, DeviceRef> handles_;
-  platform::Handle nextHandle_ = 0x100;
   uint64_t virtualNow_;
   platform::Status enumerationFailure_ = platform::kOk;
   platform::Status deviceListFailure_ = platform::kOk;
-  TrafficLog traffic_;
   std::vector<std::string> debugLines_;
   std::vector<PresenceEvent> pendingEvents_;
   std::vector<PresenceEvent> presenceHistory_;
@@ -183,6 +189,7 @@ class WorldCore {
   std::condition_variable busWake_;
   bool busStopping_ = false;
   std::shared_ptr<std::atomic<int>> liveObjects_ = std::make_shared<std::atomic<int>>(0);
+  std::shared_ptr<std::atomic<int>> openVendorChannels_ = std::make_shared<std::atomic<int>>(0);
 };
 
 }  // namespace substitute

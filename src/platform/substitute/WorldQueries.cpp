@@ -32,7 +32,9 @@ void SubstituteWorld::SetPresenceListener(PresenceListener listener) { core_->Se
 std::vector<PresenceEvent> SubstituteWorld::PresenceHistory() { return core_->PresenceHistory(); }
 void SubstituteWorld::SetEnumerationFailure(platform::Status status) { core_->SetEnumerationFailure(status); }
 void SubstituteWorld::SetDeviceListFailure(platform::Status status) { core_->SetDeviceListFailure(status); }
-size_t SubstituteWorld::OpenHandleCount() { return core_->OpenHandleCount(); }
+size_t SubstituteWorld::OpenHandleCount() {
+  return static_cast<size_t>(*core_->OpenVendorChannels());
+}
 int SubstituteWorld::LiveObjectCount() { return *core_->LiveObjects(); }
 
 std::vector<uint8_t> SubstituteWorld::Memory(DeviceId id) {
@@ -100,35 +102,16 @@ std::optional<uint8_t> SubstituteWorld::ByteA7(DeviceId id) {
   return core_->WithDevice(id, [](DeviceSlot& slot) { return slot.camera->ByteA7(); });
 }
 
-uint64_t SubstituteWorld::AccessCount(DeviceId id) {
-  return core_->WithDevice(id, [](DeviceSlot& slot) { return slot.accesses; });
-}
+uint64_t SubstituteWorld::AccessCount(DeviceId id) { return core_->Faults(id)->Accesses(); }
 
-void SubstituteWorld::AddFault(DeviceId id, const FaultRule& rule) {
-  core_->WithDevice(id, [&](DeviceSlot& slot) {
-    slot.faults.Add(rule);
-    return 0;
-  });
-}
-
-void SubstituteWorld::ClearFaults(DeviceId id) {
-  core_->WithDevice(id, [](DeviceSlot& slot) {
-    slot.faults.Clear();
-    return 0;
-  });
-}
-
-uint32_t SubstituteWorld::FaultsFired(DeviceId id) {
-  return core_->WithDevice(id, [](DeviceSlot& slot) { return slot.faults.Fired(); });
-}
-
-std::vector<TrafficEntry> SubstituteWorld::Traffic() { return core_->Traffic(); }
-void SubstituteWorld::ClearTraffic() { core_->ClearTraffic(); }
+void SubstituteWorld::AddFault(DeviceId id, const FaultRule& rule) { core_->Faults(id)->Add(rule); }
+void SubstituteWorld::ClearFaults(DeviceId id) { core_->Faults(id)->Clear(); }
+uint32_t SubstituteWorld::FaultsFired(DeviceId id) { return core_->Faults(id)->Fired(); }
 
 std::vector<std::vector<uint8_t>> SubstituteWorld::CommandBlocks(DeviceId id) {
   std::vector<std::vector<uint8_t>> blocks;
-  for (const TrafficEntry& entry : core_->Traffic()) {
-    if (entry.device == id && entry.kind == TrafficKind::kKsSet && entry.Selector() == kCommandSelector)
+  for (const TrafficEntry& entry : Traffic()) {
+    if (entry.device == id && entry.kind == TrafficKind::kSet && entry.Selector() == kCommandSelector)
       blocks.push_back(entry.in);
   }
   return blocks;

@@ -1,0 +1,153 @@
+#include "platform/substitute/WorldBackend.h"
+
+#include <atomic>
+#include <utility>
+
+namespace substitute {
+namespace {
+
+// Counts the objects alive, so that tests can see a host release what it took.
+class LiveToken {
+ public:
+  explicit LiveToken(std::shared_ptr<std::atomic<int>> counter) : counter_(std::move(counter)) { ++*counter_; }
+  ~LiveToken() { --*counter_; }
+  LiveToken(const LiveToken&) = delete;
+  LiveToken& operator=(const LiveToken&) = delete;
+
+ private:
+  std::shared_ptr<std::atomic<int>> counter_;
+};
+
+// What every object holds: the world, weakly, and the device's appearance.
+class DeviceObject {
+ public:
+  DeviceObject(const std::shared_ptr<WorldCore>& core, const DeviceRef& ref,
+               std::shared_ptr<std::atomic<int>> counter)
+      : core_(core), ref_(ref), token_(std::move(counter)) {}
+
+ protected:
+  std::weak_ptr<WorldCore> core_;
+  DeviceRef ref_;
+
+ private:
+  LiveToken token_;
+};
+
+class ExtensionUnit final : public platform::IExtensionUnitChannel, private DeviceObject {
+ public:
+  ExtensionUnit(const std::shared_ptr<WorldCore>& core, const DeviceRef& ref)
+      : DeviceObject(core, ref, core->LiveObjects()) {}
+
+  platform::Status GetLength(uint32_t selector, uint16_t* length) override {
+    *length = 0;
+    const std::shared_ptr<WorldCore> core = core_.lock();
+    return core ? core->ControlLength(ref_, selector, length) : platform::kDeviceGone;
+  }
+  platform::Status Get(uint32_t selector, uint8_t* data, uint32_t length, uint32_t* returned) override {
+    *returned = 0;
+    const std::shared_ptr<WorldCore> core = core_.lock();
+    return core ? core->ControlGet(ref_, selector, data, length, returned) : platform::kDeviceGone;
+  }
+  platform::Status Set(uint32_t selector, const uint8_t* data, uint32_t length) override {
+    const std::shared_ptr<WorldCore> core = core_.lock();
+    return core ? core->ControlSet(ref_, selector, data, length) : platform::kDeviceGone;
+  }
+};
+
+class VendorRequests final : public platform::IVendorRequestChannel, private DeviceObject {
+ public:
+  VendorRequests(const std::shared_ptr<WorldCore>& core, const DeviceRef& ref)
+      : DeviceObject(core, ref, core->OpenVendorChannels()) {}
+
+  uint32_t Send(const platform::VendorRequestSetup& setup, uint8_t* data, uint32_t* transferred) override {
+    *transferred = 0;
+    const std::shared_ptr<WorldCore> core = core_.lock();
+    return core ? core->VendorRequest(ref_, setup, data, transferred) : platform::kErrorDeviceNotConnected;
+  }
+};
+
+// What the fault decorators may do to the world: one device's appearance.
+class FaultHooks final : public platform::IFaultHooks {
+ public:
+  FaultHooks(const std::shared_ptr<WorldCore>& core, const DeviceRef& ref) : core_(core), ref_(ref) {}
+
+  bool Reachable() override {
+    const std::shared_ptr<WorldCore> core = core_.lock();
+    return core && core->Reachable(ref_);
+  }
+  void Unplug(std::optional<uint32_t> replugAfterMs) override {
+    if (const std::shared_ptr<WorldCore> core = core_.lock()) core->Unplug(ref_, replugAfterMs);
+  }
+  void LatchStatus(uint16_t status) override {
+    if (const std::shared_ptr<WorldCore> core = core_.lock()) core->LatchStatus(ref_, status);
+  }
+
+ private:
+  std::weak_ptr<WorldCore> core_;
+  DeviceRef ref_;
+};
+
+platform::ChannelDecorations DecorationsFor(const std::shared_ptr<WorldCore>& core, const DeviceRef& ref,
+                                            const ChannelLayers& layers) {
+  platform::ChannelDecorations d;
+  d.faults = core->Faults(ref.id);
+  d.hooks = std::make_shared<FaultHooks>(core, ref);
+  d.incarnation = ref.devInst;
+  d.traffic = {layers.log, {ref.id, ref.devInst}, layers.clock, d.faults};
+  d.pause = layers.pause;
+  d.timing = layers.timing;
+  return d;
+}
+
+class VideoInput final : public platform::IVideoInput, private DeviceObject {
+ public:
+  VideoInput(const std::shared_ptr<WorldCore>& core, const DeviceRef& ref, const ChannelLayers& layers)
+      : DeviceObject(core, ref, core->LiveObjects()), layers_(layers) {}
+
+  platform::Status Bind() override {
+    const std::shared_ptr<WorldCore> core = core_.lock();
+    return core ? core->Bind(ref_) : platform::kDeviceGone;
+  }
+  platform::Status ReadProperty(const std::string& name, std::string* value) override {
+    const std::shared_ptr<WorldCore> core = core_.lock();
+    return core ? core->ReadProperty(ref_, name, value) : platform::kDeviceGone;
+  }
+  platform::Status OpenExtensionUnit(std::shared_ptr<platform::IExtensionUnitChannel>* out) override {
+    out->reset();
+    const std::shared_ptr<WorldCore> core = core_.lock();
+    if (!core) return platform::kDeviceGone;
+    bool hasUnit = false;
+    const platform::Status status = core->ExtensionUnit(ref_, &hasUnit);
+    if (platform::Failed(status) || !hasUnit) return status;
+    *out = platform::Decorate(std::make_shared<ExtensionUnit>(core, ref_), DecorationsFor(core, ref_, layers_));
+    return status;
+  }
+
+ private:
+  ChannelLayers layers_;
+};
+
+}  // namespace
+
+WorldBackend::WorldBackend(std::shared_ptr<WorldCore> core, ChannelLayers layers)
+    : core_(std::move(core)), layers_(std::move(layers)) {}
+
+platform::Status WorldBackend::ListVideoInputs(std::vector<std::shared_ptr<platform::IVideoInput>>* out) {
+  out->clear();
+  std::vector<DeviceRef> devices;
+  const platform::Status status = core_->Enumerate(&devices);
+  for (const DeviceRef& ref : devices) out->push_back(std::make_shared<VideoInput>(core_, ref, layers_));
+  return status;
+}
+
+platform::Status WorldBackend::QueryDeviceInstance(const std::string& devicePath, uint32_t* devInst) {
+  return core_->QueryDeviceInstance(devicePath, devInst);
+}
+
+std::shared_ptr<platform::IVendorRequestChannel> WorldBackend::OpenVendorRequests(const std::string& devicePath) {
+  const std::optional<DeviceRef> ref = core_->Openable(devicePath);
+  if (!ref) return nullptr;
+  return platform::Decorate(std::make_shared<VendorRequests>(core_, *ref), DecorationsFor(core_, *ref, layers_));
+}
+
+}  // namespace substitute
