@@ -56,7 +56,7 @@ class QtDialogHarness {
       : world(config), files(dir.Path().string()), view(window) {
     platform::Platform p = world.Platform();
     p.files = &files;
-    platform::Install(p);
+    inForce.emplace(p);
     view.SetModalHook([this](QDialog& box) {
       boxes.push_back(ReadBox(box));
       if (onBox)
@@ -75,7 +75,7 @@ class QtDialogHarness {
   ~QtDialogHarness() {
     Close();
     ResetDeviceState();
-    platform::InstallHost();
+    inForce.reset();
   }
 
   std::string WriteImage(const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -133,6 +133,7 @@ class QtDialogHarness {
   substitute::SubstituteWorld world;
   TempDir dir;
   platform::FilesInFolder files;
+  std::optional<platform::ScopedPlatform> inForce;
   platform::QtWindow window;
   platform::QtDialogView view;
   std::unique_ptr<CZarnetDlg> dlg;

@@ -3,6 +3,7 @@
 // virtual time: the test's thread is the window's thread and pumps it.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,7 @@ class DialogHarness {
       : world(config), files(dir.Path().string()) {
     platform::Platform p = world.Platform();
     p.files = &files;
-    platform::Install(p);
+    inForce.emplace(p);
     view.SetTitleForTest(kDialogCaption);
     view.OnChange([this](int id) {
       if (id == IDC_STATUS) statusLines.push_back(view.GetText(IDC_STATUS));
@@ -47,7 +48,7 @@ class DialogHarness {
   ~DialogHarness() {
     Close();
     ResetDeviceState();
-    platform::InstallHost();
+    inForce.reset();
   }
 
   std::string WriteImage(const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -96,6 +97,7 @@ class DialogHarness {
   substitute::SubstituteWorld world;
   TempDir dir;
   platform::FilesInFolder files;
+  std::optional<platform::ScopedPlatform> inForce;
   platform::HeadlessWindow window;
   platform::HeadlessView view;
   std::unique_ptr<CZarnetDlg> dlg;
