@@ -23,17 +23,13 @@ constexpr platform::Rgb kRed{255, 0, 0};
 }  // namespace
 
 CZarnetDlg::CZarnetDlg(platform::IDialogView& view, platform::IWindow& window)
-    : m_hWnd(&window), m_pFirmware(new uint8_t[kImageBufferSize]()), m_view(view) {
+    : m_hWnd(&window), m_pFirmware(std::make_unique<uint8_t[]>(kImageBufferSize)), m_view(view) {
   m_hWnd->SetHandler(this);
 }
 
 CZarnetDlg::~CZarnetDlg() {
-  if (m_pThread) {
-    // A dialog destroyed without OnDestroy still must not leave its thread behind.
-    m_pThread->PostThreadMessage(platform::kQuitMessage, 0, 0);
-    m_pThread->Join();
-    delete m_pThread;
-  }
+  // A dialog destroyed without OnDestroy still must not leave its thread behind.
+  StopDownloadThread();
   if (m_cameraKey != 0) CloseCamera(m_cameraKey);
   m_cameraKey = 0;
   m_hWnd->SetHandler(nullptr);
@@ -80,13 +76,17 @@ void CZarnetDlg::RegisterForDeviceNotifications() {
 }
 
 bool CZarnetDlg::StartDownloadThread() {
-  auto* thread = new CDownloadThread();
-  if (!thread->CreateThread()) {
-    delete thread;
-    return false;
-  }
-  m_pThread = thread;
+  auto thread = std::make_unique<CDownloadThread>();
+  if (!thread->CreateThread()) return false;
+  m_pThread = std::move(thread);
   return true;
+}
+
+void CZarnetDlg::StopDownloadThread() {
+  if (!m_pThread) return;
+  m_pThread->PostThreadMessage(platform::kQuitMessage, 0, 0);
+  m_pThread->Join();
+  m_pThread.reset();
 }
 
 void CZarnetDlg::OnOK() {}
@@ -113,10 +113,7 @@ void CZarnetDlg::OnDestroy() {
     // The window goes first, so a download that is still reporting never
     // waits for a window that waits for it; the job itself runs to its end.
     m_hWnd->Close();
-    m_pThread->PostThreadMessage(platform::kQuitMessage, 0, 0);
-    m_pThread->Join();
-    delete m_pThread;
-    m_pThread = nullptr;
+    StopDownloadThread();
   }
   // Only now: a running download works on this very key until it ends.
   if (m_cameraKey != 0) CloseCamera(m_cameraKey);

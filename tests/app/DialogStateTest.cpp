@@ -245,12 +245,11 @@ TEST(DialogState, RangeIsThirtyTwoBitAndResultColours) {
 TEST(DialogState, ProgressCallbackBeforeTheThreadExistsChangesNothing) {
   DialogHarness h;
   h.Open();
-  CDownloadThread* thread = h.dlg->m_pThread;
-  h.dlg->m_pThread = nullptr;
+  std::unique_ptr<CDownloadThread> thread = std::move(h.dlg->m_pThread);
   h.view.ClearRecords();
   ProgressCallback(100, 200);
   EXPECT_TRUE(h.view.ProgressPositions().empty());
-  h.dlg->m_pThread = thread;
+  h.dlg->m_pThread = std::move(thread);
   h.dlg->m_passIndex = 2;
   h.dlg->m_firmwareLength = 1000;
   ProgressCallback(100, 200);

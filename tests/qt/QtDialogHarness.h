@@ -86,9 +86,7 @@ class QtDialogHarness {
   // its window.
   void Open() {
     dlg = std::make_unique<CZarnetDlg>(view, window);
-    g_pMainDlg = dlg.get();
-    SetProgressFunction(ProgressCallback);
-    dlg->OnInitDialog();
+    session.emplace(*dlg);
     // Each time the worker runs dry it wakes the main thread.
     if (dlg->m_pThread) dlg->m_pThread->SetIdleListener([this] { window.PostTask([] {}); });
     view.Window()->show();
@@ -96,11 +94,8 @@ class QtDialogHarness {
   }
 
   void Close() {
-    if (!dlg) return;
-    dlg->OnDestroy();
+    session.reset();
     dlg.reset();
-    g_pMainDlg = nullptr;
-    SetProgressFunction(nullptr);
   }
 
   static void ProcessPending() { QCoreApplication::processEvents(); }
@@ -137,6 +132,7 @@ class QtDialogHarness {
   platform::QtWindow window;
   platform::QtDialogView view;
   std::unique_ptr<CZarnetDlg> dlg;
+  std::optional<DialogSession> session;
   std::vector<ShownBox> boxes;
   std::vector<std::string> statusLines;
   std::vector<int> progressValues;

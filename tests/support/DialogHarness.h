@@ -17,6 +17,7 @@
 #include "frontends/headless/HeadlessWindow.h"
 #include "platform/substitute/SubstituteWorld.h"
 #include "support/TempDir.h"
+#include "ui/DialogSession.h"
 #include "ui/Resource.h"
 #include "ui/ZarnetDlg.h"
 
@@ -58,19 +59,14 @@ class DialogHarness {
   // Builds the dialog as the application does and lets it initialise.
   void Open() {
     dlg = std::make_unique<CZarnetDlg>(view, window);
-    g_pMainDlg = dlg.get();
-    SetProgressFunction(ProgressCallback);
-    dlg->OnInitDialog();
+    session.emplace(*dlg);
     if (dlg->m_pThread) dlg->m_pThread->SetIdleListener([this] { window.PostTask([] {}); });
     window.PumpPending();
   }
 
   void Close() {
-    if (!dlg) return;
-    dlg->OnDestroy();
+    session.reset();
     dlg.reset();
-    g_pMainDlg = nullptr;
-    SetProgressFunction(nullptr);
   }
 
   // Pumps the window until the download thread has nothing left to do, then
@@ -101,5 +97,6 @@ class DialogHarness {
   platform::HeadlessWindow window;
   platform::HeadlessView view;
   std::unique_ptr<CZarnetDlg> dlg;
+  std::optional<DialogSession> session;
   std::vector<std::string> statusLines;
 };
