@@ -17,6 +17,8 @@ const char kCloseWhileBusyText[] =
 
 namespace {
 
+namespace msg = platform::msg;
+
 constexpr platform::Rgb kGreen{0, 255, 0};
 constexpr platform::Rgb kRed{255, 0, 0};
 
@@ -84,7 +86,7 @@ bool CZarnetDlg::StartDownloadThread() {
 
 void CZarnetDlg::StopDownloadThread() {
   if (!m_pThread) return;
-  m_pThread->PostThreadMessage(platform::kQuitMessage, 0, 0);
+  m_pThread->PostToThread(msg::kQuit, 0, 0);
   m_pThread->Join();
   m_pThread.reset();
 }
@@ -93,7 +95,7 @@ void CZarnetDlg::OnOK() {}
 
 void CZarnetDlg::OnCancel() {
   if (m_bBusy) {
-    m_view.MessageBox(kCloseWhileBusyText);
+    m_view.ShowMessageBox(kCloseWhileBusyText);
     return;
   }
   EndDialog();
@@ -167,24 +169,24 @@ intptr_t CZarnetDlg::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t 
     case WM_DL_PASS: OnDownloadEnded(true); return 0;
     case WM_DL_FAIL: OnDownloadEnded(false); return 0;
     case WM_DL_PROGRESS:
-    case PBM_SETPOS: m_view.SetProgressPos(static_cast<int32_t>(wParam)); return 0;
+    case msg::kProgressSetPos: m_view.SetProgressPos(static_cast<int32_t>(wParam)); return 0;
     case WM_DL_RANGE: m_view.SetProgressRange(0, static_cast<int32_t>(wParam)); return 0;
     case WM_DL_FINISHED: IdentifyCamera(); return 0;
-    case WM_DEVICECHANGE:
+    case msg::kDeviceChange:
       return OnDeviceChange(static_cast<uint32_t>(wParam), reinterpret_cast<const platform::DeviceBroadcast*>(lParam));
-    case WM_SYSCOMMAND: OnSysCommand(static_cast<uint32_t>(wParam)); return 0;
-    case WM_CLOSE: OnCancel(); return 0;
-    case WM_COMMAND: break;
+    case msg::kSysCommand: OnSysCommand(static_cast<uint32_t>(wParam)); return 0;
+    case msg::kClose: OnCancel(); return 0;
+    case msg::kCommand: break;
     default: return 0;
   }
   const int id = static_cast<int>(wParam & 0xFFFF);
-  if ((wParam >> 16) != BN_CLICKED) return 0;
+  if ((wParam >> 16) != msg::kButtonClicked) return 0;
   switch (id) {
     case IDC_BTN_BROWSE: OnBrowse(); break;
     case IDC_BTN_START: OnStart(); break;
     case IDC_BTN_GET_VERSION: OnGetVersion(); break;
-    case IDOK: OnOK(); break;
-    case IDCANCEL: OnCancel(); break;
+    case msg::kIdOk: OnOK(); break;
+    case msg::kIdCancel: OnCancel(); break;
     default: break;
   }
   return 0;
@@ -195,5 +197,5 @@ void ProgressCallback(int32_t done, int32_t) {
   if (!dlg || !dlg->m_pThread) return;
   const uint32_t position = static_cast<uint32_t>(done) +
                             static_cast<uint32_t>(dlg->m_passIndex) * dlg->m_firmwareLength;
-  dlg->m_hWnd->Send(PBM_SETPOS, position, 0);
+  dlg->m_hWnd->Send(msg::kProgressSetPos, position, 0);
 }

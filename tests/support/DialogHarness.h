@@ -77,13 +77,13 @@ class DialogHarness {
   }
 
   void ClickStart() {
-    dlg->HandleMessage(WM_COMMAND, IDC_BTN_START, 0);
+    dlg->HandleMessage(platform::msg::kCommand, IDC_BTN_START, 0);
     WaitForWorker();
   }
 
   void Post(uint32_t job) {
     dlg->m_bBusy = 1;
-    dlg->m_pThread->PostThreadMessage(job, reinterpret_cast<uintptr_t>(dlg.get()), 0);
+    dlg->m_pThread->PostToThread(job, reinterpret_cast<uintptr_t>(dlg.get()), 0);
     WaitForWorker();
   }
 

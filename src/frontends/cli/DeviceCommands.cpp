@@ -135,7 +135,7 @@ class Session {
   }
   void Job(uint32_t message) {
     dlg_->m_bBusy = 1;
-    dlg_->m_pThread->PostThreadMessage(message, reinterpret_cast<uintptr_t>(dlg_.get()), 0);
+    dlg_->m_pThread->PostToThread(message, reinterpret_cast<uintptr_t>(dlg_.get()), 0);
     WaitForJob();
   }
 
@@ -170,7 +170,7 @@ int RunFlash(const CommandLine& c, std::ostream& out, std::ostream& err) {
     session.Report().Result(std::nullopt, kExitRefused, dlg.m_strStatus);
     return kExitRefused;
   }
-  dlg.HandleMessage(WM_COMMAND, IDC_BTN_START, 0);
+  dlg.HandleMessage(platform::msg::kCommand, IDC_BTN_START, 0);
   if (!dlg.m_bBusy) {
     session.Report().Result(std::nullopt, kExitRefused, dlg.m_strError);
     return kExitRefused;
