@@ -85,6 +85,7 @@ class QtDialogHarness {
   // Builds and initialises the dialog as the application does, then shows
   // its window.
   void Open() {
+    Close();  // a second Open starts afresh
     dlg = std::make_unique<CZarnetDlg>(view, window);
     session.emplace(*dlg);
     // Each time the worker runs dry it wakes the main thread.

@@ -13,7 +13,6 @@
 namespace {
 
 const QColor kRed(255, 0, 0);
-const QColor kGreen(0, 255, 0);
 
 TEST(WindowState, WithoutCameraNothingCanStart) {
   QtDialogHarness h;

@@ -58,6 +58,7 @@ class DialogHarness {
 
   // Builds the dialog as the application does and lets it initialise.
   void Open() {
+    Close();  // a second Open starts afresh
     dlg = std::make_unique<CZarnetDlg>(view, window);
     session.emplace(*dlg);
     if (dlg->m_pThread) dlg->m_pThread->SetIdleListener([this] { window.PostTask([] {}); });
