@@ -27,7 +27,7 @@ void BM_ExtensionUnitWriteAndRead64KiB(benchmark::State& state) {
   config.logTraffic = false;
   substitute::SubstituteWorld world(config);
   const auto cam = world.AddCamera();
-  platform::Install(world.Platform());
+  platform::ScopedPlatform inForce(world.Platform());
   ResetDeviceState();
   int32_t index = 0;
   const uint32_t key = OpenCamera(&index);
@@ -53,7 +53,6 @@ void BM_ExtensionUnitWriteAndRead64KiB(benchmark::State& state) {
                                                         benchmark::Counter::kInvert);
   CloseCamera(key);
   ResetDeviceState();
-  platform::InstallHost();
 }
 BENCHMARK(BM_ExtensionUnitWriteAndRead64KiB)->Unit(benchmark::kMillisecond);
 

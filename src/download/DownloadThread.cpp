@@ -6,7 +6,7 @@
 CDownloadThread::~CDownloadThread() {
   // The owner ends the thread first; this only covers an owner that did not.
   if (IsRunning()) {
-    PostThreadMessage(platform::kQuitMessage, 0, 0);
+    PostToThread(platform::msg::kQuit, 0, 0);
     Join();
   }
 }

@@ -64,7 +64,7 @@ class IDialogView {
 
   // A message box with the application's name as caption and one OK button;
   // returns when the user has closed it.
-  virtual void MessageBox(const std::string& text) = 0;
+  virtual void ShowMessageBox(const std::string& text) = 0;
 
   virtual std::string GetTitle() = 0;
   virtual void SetTitle(const std::string& title) = 0;

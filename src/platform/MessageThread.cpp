@@ -6,7 +6,7 @@ MessageThread::~MessageThread() {
   // Owners end the thread (quit, Join) while their own part still lives; this
   // is the last guard against a thread outliving its object.
   if (thread_.joinable()) {
-    PostThreadMessage(kQuitMessage, 0, 0);
+    PostToThread(msg::kQuit, 0, 0);
     thread_.join();
   }
 }
@@ -19,7 +19,7 @@ bool MessageThread::CreateThread() {
   return true;
 }
 
-bool MessageThread::PostThreadMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+bool MessageThread::PostToThread(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!accepting_) return false;
@@ -58,9 +58,9 @@ void MessageThread::Run() {
         arrived_.wait(lock, [this] { return !queue_.empty(); });
         m = queue_.front();
         queue_.pop_front();
-        handling_ = m.message != kQuitMessage;
+        handling_ = m.message != msg::kQuit;
       }
-      if (m.message == kQuitMessage) {
+      if (m.message == msg::kQuit) {
         exitCode_ = static_cast<int>(m.wParam);
         break;
       }

@@ -9,9 +9,9 @@
 #include <mutex>
 #include <thread>
 
-namespace platform {
+#include "platform/WindowMessages.h"
 
-constexpr uint32_t kQuitMessage = 0x0012;  // WM_QUIT
+namespace platform {
 
 class MessageThread {
  public:
@@ -23,7 +23,7 @@ class MessageThread {
   // Starts the thread; it runs InitInstance, then its message loop.
   bool CreateThread();
   // Queues a message; false when the thread is not running.
-  bool PostThreadMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
+  bool PostToThread(uint32_t message, uintptr_t wParam, intptr_t lParam);
   // Waits without limit until the thread has ended; the exit code of its
   // last message (the quit message's wParam) is returned.
   int Join();

@@ -11,18 +11,41 @@ Platform& InForce() {
 
 Platform& Current() { return InForce(); }
 
-void Install(const Platform& platform) {
-  const Platform& host = Host();
-  Platform& p = InForce();
-  p.capture = platform.capture ? platform.capture : host.capture;
-  p.deviceFiles = platform.deviceFiles ? platform.deviceFiles : host.deviceFiles;
-  p.files = platform.files ? platform.files : host.files;
-  p.clock = platform.clock ? platform.clock : host.clock;
-  p.debug = platform.debug ? platform.debug : host.debug;
-  p.com = platform.com ? platform.com : host.com;
-  p.notifications = platform.notifications ? platform.notifications : host.notifications;
+namespace {
+template <typename Seam>
+void Keep(Seam*& inForce, Seam* given) {
+  if (given) inForce = given;
 }
 
-void InstallHost() { InForce() = Host(); }
+template <typename Seam>
+void Drop(Seam*& inForce, Seam* leaving, Seam* host) {
+  if (leaving && inForce == leaving) inForce = host;
+}
+}  // namespace
+
+ScopedPlatform::ScopedPlatform(const Platform& seams) : previous_(InForce()) {
+  Platform& p = InForce();
+  Keep(p.capture, seams.capture);
+  Keep(p.deviceFiles, seams.deviceFiles);
+  Keep(p.files, seams.files);
+  Keep(p.clock, seams.clock);
+  Keep(p.debug, seams.debug);
+  Keep(p.com, seams.com);
+  Keep(p.notifications, seams.notifications);
+}
+
+ScopedPlatform::~ScopedPlatform() { InForce() = previous_; }
+
+void Withdraw(const Platform& seams) {
+  const Platform& host = Host();
+  Platform& p = InForce();
+  Drop(p.capture, seams.capture, host.capture);
+  Drop(p.deviceFiles, seams.deviceFiles, host.deviceFiles);
+  Drop(p.files, seams.files, host.files);
+  Drop(p.clock, seams.clock, host.clock);
+  Drop(p.debug, seams.debug, host.debug);
+  Drop(p.com, seams.com, host.com);
+  Drop(p.notifications, seams.notifications, host.notifications);
+}
 
 }  // namespace platform

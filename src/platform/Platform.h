@@ -26,14 +26,28 @@ struct Platform {
   IDeviceNotifications* notifications = nullptr;
 };
 
-// The platform in force. Until Install is called this is the host backend.
+// The platform in force. Outside every ScopedPlatform this is the host backend.
 Platform& Current();
-// Replaces the platform in force; seams left null keep the host's.
-void Install(const Platform& platform);
-// Back to the host backend (tests call this between cases).
-void InstallHost();
 // The host backend itself.
 const Platform& Host();
+
+// Puts the given seams in force for the scope's life (seams left null keep
+// what is in force) and puts back what was in force before when the scope
+// ends, however it ends. Scopes nest and end in the reverse order.
+class ScopedPlatform {
+ public:
+  explicit ScopedPlatform(const Platform& seams);
+  ~ScopedPlatform();
+  ScopedPlatform(const ScopedPlatform&) = delete;
+  ScopedPlatform& operator=(const ScopedPlatform&) = delete;
+
+ private:
+  const Platform previous_;
+};
+
+// Seams that are about to go away: those of them in force fall back to the
+// host's, so that nothing is left pointing at them.
+void Withdraw(const Platform& seams);
 
 inline void Sleep(uint32_t milliseconds) { Current().clock->Sleep(milliseconds); }
 inline uint64_t NowMilliseconds() { return Current().clock->NowMilliseconds(); }

@@ -2,7 +2,8 @@
 // The window seam: messages to a window that is served by one thread (the
 // window's thread). A send from another thread blocks until the window's
 // thread has handled the message, as a synchronous window-message send does;
-// a post returns at once.
+// a post returns at once. Every window is built on WindowQueue
+// (platform/WindowQueue.h) and adds only the way its thread is woken.
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "ui/DialogTemplates.h"
 
-#include "download/DownloadMessages.h"
+#include "platform/WindowMessages.h"
 #include "ui/AboutDlg.h"
 #include "ui/Resource.h"
 
@@ -33,7 +33,7 @@ const DialogTemplate& AboutBoxTemplate() {
       {
           {kNoControlId, ControlKind::kIcon, "", {11, 17, 21, 20}},
           {kNoControlId, ControlKind::kStatic, CAboutDlg::kVersionText, {40, 10, 119, 8}},
-          {IDOK, ControlKind::kDefaultButton, "OK", {236, 7, 50, 16}},
+          {platform::msg::kIdOk, ControlKind::kDefaultButton, "OK", {236, 7, 50, 16}},
           {IDC_EDIT_NOTICE, ControlKind::kNotice, "", {37, 26, 249, 63}},
       }};
   return dialog;

@@ -32,7 +32,7 @@ void CZarnetDlg::FindDefaultFirmware() {
 void CZarnetDlg::ChooseFirmware(const std::string& path) {
   m_strPath = path;
   ShowTexts();
-  if (!AcceptImage(m_strPath)) m_view.MessageBox(m_strError);
+  if (!AcceptImage(m_strPath)) m_view.ShowMessageBox(m_strError);
   UpdateControlStates();
 }
 
@@ -67,16 +67,16 @@ bool CZarnetDlg::IsCompatible() const {
 bool CZarnetDlg::ReadImageForDownload() {
   platform::IFileSystem& files = *platform::Current().files;
   if (m_strPath.empty()) {
-    m_view.MessageBox("Please select VD code location");
+    m_view.ShowMessageBox("Please select VD code location");
     return false;
   }
   if (!files.GetStatus(m_strPath)) {
-    m_view.MessageBox(m_strPath + " does not exist");
+    m_view.ShowMessageBox(m_strPath + " does not exist");
     return false;
   }
   auto file = files.OpenRead(m_strPath, true);
   if (!file) {
-    m_view.MessageBox("Fail to open file " + m_strPath);
+    m_view.ShowMessageBox("Fail to open file " + m_strPath);
     return false;
   }
   m_firmwareLength = kMaxDownloadLength;
@@ -90,7 +90,7 @@ void CZarnetDlg::OnStart() {
   ReadTexts();
   if (!IsCompatible()) {
     m_strError = "Firmware file is not for this Camera Device";
-    m_view.MessageBox(m_strError);
+    m_view.ShowMessageBox(m_strError);
     return;
   }
   m_bPass = 0;
@@ -105,10 +105,10 @@ void CZarnetDlg::OnStart() {
     StartDownloadThread();
     platform::Sleep(kThreadStartWaitMs);
   }
-  if (!m_pThread || !m_pThread->PostThreadMessage(WM_DL_DOWNLOAD, reinterpret_cast<uintptr_t>(this), 0)) {
+  if (!m_pThread || !m_pThread->PostToThread(WM_DL_DOWNLOAD, reinterpret_cast<uintptr_t>(this), 0)) {
     // Nothing would ever clear the busy state: give the buttons back instead.
     m_bBusy = 0;
-    m_view.MessageBox("The download could not be started.");
+    m_view.ShowMessageBox("The download could not be started.");
   }
   UpdateControlStates();
 }

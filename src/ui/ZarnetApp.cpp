@@ -1,6 +1,6 @@
 #include "ui/ZarnetApp.h"
 
-#include "device/Device.h"
+#include "ui/DialogSession.h"
 #include "ui/ZarnetDlg.h"
 
 int CZarnetApp::InitInstance(platform::IDialogView& view, platform::IWindow& window,
@@ -8,12 +8,7 @@ int CZarnetApp::InitInstance(platform::IDialogView& view, platform::IWindow& win
   // The window system's common controls and the settings key need nothing
   // here: no setting is ever stored.
   CZarnetDlg dlg(view, window);
-  g_pMainDlg = &dlg;
-  SetProgressFunction(ProgressCallback);
-  dlg.OnInitDialog();
+  DialogSession session(dlg);
   runModal(dlg);
-  dlg.OnDestroy();
-  SetProgressFunction(nullptr);
-  g_pMainDlg = nullptr;
   return 0;
 }

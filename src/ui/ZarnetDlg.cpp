@@ -17,23 +17,21 @@ const char kCloseWhileBusyText[] =
 
 namespace {
 
+namespace msg = platform::msg;
+
 constexpr platform::Rgb kGreen{0, 255, 0};
 constexpr platform::Rgb kRed{255, 0, 0};
 
 }  // namespace
 
 CZarnetDlg::CZarnetDlg(platform::IDialogView& view, platform::IWindow& window)
-    : m_hWnd(&window), m_pFirmware(new uint8_t[kImageBufferSize]()), m_view(view) {
+    : m_hWnd(&window), m_pFirmware(std::make_unique<uint8_t[]>(kImageBufferSize)), m_view(view) {
   m_hWnd->SetHandler(this);
 }
 
 CZarnetDlg::~CZarnetDlg() {
-  if (m_pThread) {
-    // A dialog destroyed without OnDestroy still must not leave its thread behind.
-    m_pThread->PostThreadMessage(platform::kQuitMessage, 0, 0);
-    m_pThread->Join();
-    delete m_pThread;
-  }
+  // A dialog destroyed without OnDestroy still must not leave its thread behind.
+  StopDownloadThread();
   if (m_cameraKey != 0) CloseCamera(m_cameraKey);
   m_cameraKey = 0;
   m_hWnd->SetHandler(nullptr);
@@ -80,20 +78,24 @@ void CZarnetDlg::RegisterForDeviceNotifications() {
 }
 
 bool CZarnetDlg::StartDownloadThread() {
-  auto* thread = new CDownloadThread();
-  if (!thread->CreateThread()) {
-    delete thread;
-    return false;
-  }
-  m_pThread = thread;
+  auto thread = std::make_unique<CDownloadThread>();
+  if (!thread->CreateThread()) return false;
+  m_pThread = std::move(thread);
   return true;
+}
+
+void CZarnetDlg::StopDownloadThread() {
+  if (!m_pThread) return;
+  m_pThread->PostToThread(msg::kQuit, 0, 0);
+  m_pThread->Join();
+  m_pThread.reset();
 }
 
 void CZarnetDlg::OnOK() {}
 
 void CZarnetDlg::OnCancel() {
   if (m_bBusy) {
-    m_view.MessageBox(kCloseWhileBusyText);
+    m_view.ShowMessageBox(kCloseWhileBusyText);
     return;
   }
   EndDialog();
@@ -113,10 +115,7 @@ void CZarnetDlg::OnDestroy() {
     // The window goes first, so a download that is still reporting never
     // waits for a window that waits for it; the job itself runs to its end.
     m_hWnd->Close();
-    m_pThread->PostThreadMessage(platform::kQuitMessage, 0, 0);
-    m_pThread->Join();
-    delete m_pThread;
-    m_pThread = nullptr;
+    StopDownloadThread();
   }
   // Only now: a running download works on this very key until it ends.
   if (m_cameraKey != 0) CloseCamera(m_cameraKey);
@@ -170,24 +169,24 @@ intptr_t CZarnetDlg::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t 
     case WM_DL_PASS: OnDownloadEnded(true); return 0;
     case WM_DL_FAIL: OnDownloadEnded(false); return 0;
     case WM_DL_PROGRESS:
-    case PBM_SETPOS: m_view.SetProgressPos(static_cast<int32_t>(wParam)); return 0;
+    case msg::kProgressSetPos: m_view.SetProgressPos(static_cast<int32_t>(wParam)); return 0;
     case WM_DL_RANGE: m_view.SetProgressRange(0, static_cast<int32_t>(wParam)); return 0;
     case WM_DL_FINISHED: IdentifyCamera(); return 0;
-    case WM_DEVICECHANGE:
+    case msg::kDeviceChange:
       return OnDeviceChange(static_cast<uint32_t>(wParam), reinterpret_cast<const platform::DeviceBroadcast*>(lParam));
-    case WM_SYSCOMMAND: OnSysCommand(static_cast<uint32_t>(wParam)); return 0;
-    case WM_CLOSE: OnCancel(); return 0;
-    case WM_COMMAND: break;
+    case msg::kSysCommand: OnSysCommand(static_cast<uint32_t>(wParam)); return 0;
+    case msg::kClose: OnCancel(); return 0;
+    case msg::kCommand: break;
     default: return 0;
   }
   const int id = static_cast<int>(wParam & 0xFFFF);
-  if ((wParam >> 16) != BN_CLICKED) return 0;
+  if ((wParam >> 16) != msg::kButtonClicked) return 0;
   switch (id) {
     case IDC_BTN_BROWSE: OnBrowse(); break;
     case IDC_BTN_START: OnStart(); break;
     case IDC_BTN_GET_VERSION: OnGetVersion(); break;
-    case IDOK: OnOK(); break;
-    case IDCANCEL: OnCancel(); break;
+    case msg::kIdOk: OnOK(); break;
+    case msg::kIdCancel: OnCancel(); break;
     default: break;
   }
   return 0;
@@ -198,5 +197,5 @@ void ProgressCallback(int32_t done, int32_t) {
   if (!dlg || !dlg->m_pThread) return;
   const uint32_t position = static_cast<uint32_t>(done) +
                             static_cast<uint32_t>(dlg->m_passIndex) * dlg->m_firmwareLength;
-  dlg->m_hWnd->Send(PBM_SETPOS, position, 0);
+  dlg->m_hWnd->Send(msg::kProgressSetPos, position, 0);
 }

@@ -82,13 +82,14 @@ class CZarnetDlg final : public platform::IWindowHandler {
   std::string m_strError;
   int32_t m_bImageOk = 0;
   int32_t m_memClass = 8;
-  CDownloadThread* m_pThread = nullptr;
+  std::unique_ptr<CDownloadThread> m_pThread;
   uint8_t m_chipGen = 0;
 
  private:
   void ShowTexts() { UpdateData(false); }
   void ReadTexts() { UpdateData(true); }
   bool StartDownloadThread();
+  void StopDownloadThread();
   void EndDialog();
   void OnDownloadEnded(bool passed);
   bool IsCompatible() const;

@@ -14,8 +14,8 @@ TEST(CloseWhileBusy, EscapeAndTheCloseBoxAreRefusedWithAMessage) {
   h.Open();
   h.dlg->OnStart();
   ASSERT_EQ(h.dlg->m_bBusy, 1);
-  h.dlg->HandleMessage(WM_COMMAND, IDCANCEL, 0);
-  h.dlg->HandleMessage(WM_CLOSE, 0, 0);
+  h.dlg->HandleMessage(platform::msg::kCommand, platform::msg::kIdCancel, 0);
+  h.dlg->HandleMessage(platform::msg::kClose, 0, 0);
   EXPECT_FALSE(h.dlg->Ended());
   EXPECT_FALSE(h.view.Closed());
   EXPECT_EQ(h.view.MessageBoxes(), (std::vector<std::string>{kCloseWhileBusyText, kCloseWhileBusyText}));

@@ -185,7 +185,7 @@ TEST(DialogState, GetVersionResetsAndTheReturnShowsTheVersion) {
   const auto cam = h.world.AddCamera();
   h.Open();
   h.statusLines.clear();
-  h.dlg->HandleMessage(WM_COMMAND, IDC_BTN_GET_VERSION, 0);
+  h.dlg->HandleMessage(platform::msg::kCommand, IDC_BTN_GET_VERSION, 0);
   EXPECT_EQ(h.dlg->m_cameraKey, 0u);
   EXPECT_EQ(h.Text(IDC_STATUS), "Corvex Camera Connected") << "nothing changes on screen at once";
   h.window.PumpPending();
@@ -208,9 +208,9 @@ TEST(DialogState, GetVersionWithoutCameraDoesNothing) {
 TEST(DialogState, AboutBoxShowsTheNoticeEachTime) {
   DialogHarness h;
   h.Open();
-  h.dlg->HandleMessage(WM_SYSCOMMAND, 0x10, 0);
-  h.dlg->HandleMessage(WM_SYSCOMMAND, 0x1F, 0);
-  h.dlg->HandleMessage(WM_SYSCOMMAND, 0x20, 0);
+  h.dlg->HandleMessage(platform::msg::kSysCommand, 0x10, 0);
+  h.dlg->HandleMessage(platform::msg::kSysCommand, 0x1F, 0);
+  h.dlg->HandleMessage(platform::msg::kSysCommand, 0x20, 0);
   const std::string notice = std::string(CAboutDlg::kNotice[0]) + CAboutDlg::kNotice[1] + CAboutDlg::kNotice[2] +
                              CAboutDlg::kNotice[3];
   EXPECT_EQ(h.view.AboutTexts(), (std::vector<std::string>{notice, notice}));
@@ -221,9 +221,9 @@ TEST(DialogState, AboutBoxShowsTheNoticeEachTime) {
 TEST(DialogState, EnterDoesNothingEscapeCloses) {
   DialogHarness h;
   h.Open();
-  h.dlg->HandleMessage(WM_COMMAND, IDOK, 0);
+  h.dlg->HandleMessage(platform::msg::kCommand, platform::msg::kIdOk, 0);
   EXPECT_FALSE(h.dlg->Ended());
-  h.dlg->HandleMessage(WM_COMMAND, IDCANCEL, 0);
+  h.dlg->HandleMessage(platform::msg::kCommand, platform::msg::kIdCancel, 0);
   EXPECT_TRUE(h.dlg->Ended());
   EXPECT_TRUE(h.view.Closed());
 }
@@ -245,12 +245,11 @@ TEST(DialogState, RangeIsThirtyTwoBitAndResultColours) {
 TEST(DialogState, ProgressCallbackBeforeTheThreadExistsChangesNothing) {
   DialogHarness h;
   h.Open();
-  CDownloadThread* thread = h.dlg->m_pThread;
-  h.dlg->m_pThread = nullptr;
+  std::unique_ptr<CDownloadThread> thread = std::move(h.dlg->m_pThread);
   h.view.ClearRecords();
   ProgressCallback(100, 200);
   EXPECT_TRUE(h.view.ProgressPositions().empty());
-  h.dlg->m_pThread = thread;
+  h.dlg->m_pThread = std::move(thread);
   h.dlg->m_passIndex = 2;
   h.dlg->m_firmwareLength = 1000;
   ProgressCallback(100, 200);

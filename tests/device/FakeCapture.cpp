@@ -176,11 +176,11 @@ void DeviceTest::SetUp() {
   p.deviceFiles = &files;
   p.clock = &clock;
   p.debug = &debug;
-  platform::Install(p);
+  inForce.emplace(p);
 }
 
 void DeviceTest::TearDown() {
-  platform::InstallHost();
+  inForce.reset();
   ResetDeviceState();
   EXPECT_EQ(LiveFilters(), 0);
   EXPECT_EQ(LiveControls(), 0);

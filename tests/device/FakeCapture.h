@@ -113,6 +113,7 @@ class DeviceTest : public ::testing::Test {
   DeviceFiles files;
   Clock clock;
   Debug debug;
+  std::optional<platform::ScopedPlatform> inForce;
 };
 
 Bytes Block(std::initializer_list<int> bytes);

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 #include "device/Device.h"
+#include "platform/Platform.h"
 #include "platform/substitute/SubstituteWorld.h"
 
 using substitute::CameraOfClass;
@@ -18,7 +20,7 @@ class OnModel : public ::testing::TestWithParam<int> {
   void SetUp() override {
     ResetDeviceState();
     cam = world.AddCamera(CameraOfClass(static_cast<uint8_t>(GetParam())));
-    platform::Install(world.Platform());
+    inForce.emplace(world.Platform());
     int32_t index = 0;
     key = OpenCamera(&index);
     ASSERT_NE(key, 0u);
@@ -31,11 +33,12 @@ class OnModel : public ::testing::TestWithParam<int> {
   void TearDown() override {
     CloseCamera(key);
     ResetDeviceState();
-    platform::InstallHost();
+    inForce.reset();
   }
   int MemClass() const { return GetParam(); }
 
   substitute::SubstituteWorld world;
+  std::optional<platform::ScopedPlatform> inForce;
   substitute::DeviceId cam = 0;
   uint32_t key = 0;
   uint32_t size = 0;
@@ -96,7 +99,7 @@ TEST(OnModelDispatch, UnknownClassTouchesNothing) {
   ResetDeviceState();
   substitute::SubstituteWorld world;
   world.AddCamera();
-  platform::Install(world.Platform());
+  platform::ScopedPlatform inForce(world.Platform());
   int32_t index = 0;
   const uint32_t key = OpenCamera(&index);
   world.ClearTraffic();
@@ -113,7 +116,6 @@ TEST(OnModelDispatch, UnknownClassTouchesNothing) {
   EXPECT_EQ(world.DebugLines().front(), "Error memory type!");
   CloseCamera(key);
   ResetDeviceState();
-  platform::InstallHost();
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 #include "download/DownloadMode.h"
@@ -44,10 +45,11 @@ class DownloadMode : public ::testing::Test {
   void SetUp() override {
     platform::Platform p;
     p.deviceFiles = &files;
-    platform::Install(p);
+    inForce.emplace(p);
   }
-  void TearDown() override { platform::InstallHost(); }
+  void TearDown() override { inForce.reset(); }
   RecordingFiles files;
+  std::optional<platform::ScopedPlatform> inForce;
 };
 
 TEST_F(DownloadMode, EachRequestsBlockAndLengths) {

@@ -1,6 +1,7 @@
 // The capture devices of a world: enumeration, property bags, filters,
 // device instances and device files, and the world as a platform.
 
+#include <memory>
 #include <thread>
 
 #include "RawCamera.h"
@@ -182,12 +183,11 @@ TEST(WorldLifetime, ObjectsThatOutliveTheWorldFailAsOnAGoneDevice) {
 }
 
 TEST(WorldLifetime, DestroyingAnInstalledWorldPutsTheHostBack) {
-  {
-    substitute::SubstituteWorld world;
-    platform::Install(world.Platform());
-    EXPECT_EQ(platform::Current().capture, &world.CaptureSystem());
-    EXPECT_EQ(platform::Current().notifications, &world.DeviceNotifications());
-  }
+  auto world = std::make_unique<substitute::SubstituteWorld>();
+  platform::ScopedPlatform inForce(world->Platform());
+  EXPECT_EQ(platform::Current().capture, &world->CaptureSystem());
+  EXPECT_EQ(platform::Current().notifications, &world->DeviceNotifications());
+  world.reset();
   EXPECT_EQ(platform::Current().capture, platform::Host().capture);
   EXPECT_EQ(platform::Current().clock, platform::Host().clock);
 }
@@ -196,7 +196,7 @@ TEST_F(DevicesTest, PlatformSeamsServeClockDebugAndComponentRuntime) {
   substitute::SubstituteWorldConfig config;
   config.startMs = 1000;
   substitute::SubstituteWorld timed(config);
-  platform::Install(timed.Platform());
+  platform::ScopedPlatform inForce(timed.Platform());
   EXPECT_EQ(platform::NowMilliseconds(), 1000u);
   platform::Sleep(3500);
   EXPECT_EQ(platform::NowMilliseconds(), 4500u);

@@ -122,8 +122,6 @@ class RawCamera {
 
 class SubstituteTest : public ::testing::Test {
  protected:
-  void TearDown() override { platform::InstallHost(); }
-
   RawCamera Open(uint32_t position = 0) { return RawCamera::At(world.CaptureSystem(), position); }
 
   substitute::SubstituteWorld world;

@@ -69,7 +69,7 @@ TEST_F(ResetTest, ComesBackAfterTheRebootDelayAsANewInstance) {
 
 TEST_F(ResetTest, SleepThroughThePlatformClockBringsItBack) {
   const DeviceId id = world.AddCamera();
-  platform::Install(world.Platform());
+  platform::ScopedPlatform inForce(world.Platform());
   RawCamera camera = Open();
   ASSERT_EQ(camera.Command(Block(0x00, 0x09)), platform::kOk);
   platform::Sleep(1999);

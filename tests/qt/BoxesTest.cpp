@@ -98,7 +98,7 @@ TEST(Boxes, TheOpenFileDialogOffersTheFirmwareFilterAndANameEndingInAFullStopGet
     files.selectFile(QString::fromStdString(h.dir.Path().string() + "/picked."));
     static_cast<QDialog&>(files).accept();
   };
-  h.dlg->HandleMessage(WM_COMMAND, IDC_BTN_BROWSE, 0);
+  h.dlg->HandleMessage(platform::msg::kCommand, IDC_BTN_BROWSE, 0);
   EXPECT_EQ(filters, QStringList{"Firmware(*.bin)"});
   EXPECT_EQ(h.Text(IDC_EDIT_PATH), image);
   EXPECT_TRUE(h.Enabled(IDC_BTN_START));
@@ -109,7 +109,7 @@ TEST(Boxes, CancellingTheOpenFileDialogKeepsThePath) {
   const std::string image = h.WriteImage("fw.bin", SampleFor(8));
   h.Open();
   h.onBox = [](QDialog& box) { box.reject(); };
-  h.dlg->HandleMessage(WM_COMMAND, IDC_BTN_BROWSE, 0);
+  h.dlg->HandleMessage(platform::msg::kCommand, IDC_BTN_BROWSE, 0);
   EXPECT_EQ(h.Text(IDC_EDIT_PATH), image);
 }
 

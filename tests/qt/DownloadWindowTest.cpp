@@ -155,8 +155,7 @@ TEST(DownloadWindow, AWindowDestroyedWhileTheWorkerWaitsInASendReleasesIt) {
   EXPECT_EQ(std::vector<uint8_t>(memory.begin(), memory.begin() + 20000), image);
   EXPECT_EQ(h.world.OpenHandleCount(), 0u);
   EXPECT_EQ(h.window.Send(WM_DL_STATUS, 0, 0), 0) << "a closed window handles nothing";
-  h.dlg.reset();
-  g_pMainDlg = nullptr;
+  h.Close();
 }
 
 }  // namespace

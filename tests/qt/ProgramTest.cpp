@@ -18,7 +18,7 @@ TEST(Program, ServesTheWindowUntilEscapeEndsTheDialog) {
   platform::FilesInFolder files(dir.Path().string());
   platform::Platform seams = world.Platform();
   seams.files = &files;
-  platform::Install(seams);
+  platform::ScopedPlatform inForce(seams);
 
   std::string title, status;
   QTimer::singleShot(0, [&] {
@@ -40,7 +40,6 @@ TEST(Program, ServesTheWindowUntilEscapeEndsTheDialog) {
   EXPECT_EQ(status, "Corvex Camera Connected");
   EXPECT_EQ(world.OpenHandleCount(), 0u) << "the dialog closed its camera on the way out";
   ResetDeviceState();
-  platform::InstallHost();
 }
 
 }  // namespace

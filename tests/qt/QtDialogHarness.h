@@ -56,7 +56,7 @@ class QtDialogHarness {
       : world(config), files(dir.Path().string()), view(window) {
     platform::Platform p = world.Platform();
     p.files = &files;
-    platform::Install(p);
+    inForce.emplace(p);
     view.SetModalHook([this](QDialog& box) {
       boxes.push_back(ReadBox(box));
       if (onBox)
@@ -75,7 +75,7 @@ class QtDialogHarness {
   ~QtDialogHarness() {
     Close();
     ResetDeviceState();
-    platform::InstallHost();
+    inForce.reset();
   }
 
   std::string WriteImage(const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -85,10 +85,9 @@ class QtDialogHarness {
   // Builds and initialises the dialog as the application does, then shows
   // its window.
   void Open() {
+    Close();  // a second Open starts afresh
     dlg = std::make_unique<CZarnetDlg>(view, window);
-    g_pMainDlg = dlg.get();
-    SetProgressFunction(ProgressCallback);
-    dlg->OnInitDialog();
+    session.emplace(*dlg);
     // Each time the worker runs dry it wakes the main thread.
     if (dlg->m_pThread) dlg->m_pThread->SetIdleListener([this] { window.PostTask([] {}); });
     view.Window()->show();
@@ -96,11 +95,8 @@ class QtDialogHarness {
   }
 
   void Close() {
-    if (!dlg) return;
-    dlg->OnDestroy();
+    session.reset();
     dlg.reset();
-    g_pMainDlg = nullptr;
-    SetProgressFunction(nullptr);
   }
 
   static void ProcessPending() { QCoreApplication::processEvents(); }
@@ -133,9 +129,11 @@ class QtDialogHarness {
   substitute::SubstituteWorld world;
   TempDir dir;
   platform::FilesInFolder files;
+  std::optional<platform::ScopedPlatform> inForce;
   platform::QtWindow window;
   platform::QtDialogView view;
   std::unique_ptr<CZarnetDlg> dlg;
+  std::optional<DialogSession> session;
   std::vector<ShownBox> boxes;
   std::vector<std::string> statusLines;
   std::vector<int> progressValues;

@@ -13,7 +13,6 @@
 namespace {
 
 const QColor kRed(255, 0, 0);
-const QColor kGreen(0, 255, 0);
 
 TEST(WindowState, WithoutCameraNothingCanStart) {
   QtDialogHarness h;
@@ -113,7 +112,7 @@ TEST(WindowState, TheBarTakesARangeBeyondSixteenBitsAndHoldsPositionsInsideIt) {
   EXPECT_EQ(bar->maximum(), 70000);
   h.window.Send(WM_DL_PROGRESS, 69999, 0);
   EXPECT_EQ(bar->value(), 69999);
-  h.window.Send(PBM_SETPOS, 90000, 0);
+  h.window.Send(platform::msg::kProgressSetPos, 90000, 0);
   EXPECT_EQ(bar->value(), 70000) << "a position past the end fills the bar";
   h.window.Send(WM_DL_RANGE, 1000, 0);
   EXPECT_EQ(bar->value(), 1000) << "a narrower range keeps the bar full";

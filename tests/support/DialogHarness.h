@@ -3,6 +3,7 @@
 // virtual time: the test's thread is the window's thread and pumps it.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "frontends/headless/HeadlessWindow.h"
 #include "platform/substitute/SubstituteWorld.h"
 #include "support/TempDir.h"
+#include "ui/DialogSession.h"
 #include "ui/Resource.h"
 #include "ui/ZarnetDlg.h"
 
@@ -37,7 +39,7 @@ class DialogHarness {
       : world(config), files(dir.Path().string()) {
     platform::Platform p = world.Platform();
     p.files = &files;
-    platform::Install(p);
+    inForce.emplace(p);
     view.SetTitleForTest(kDialogCaption);
     view.OnChange([this](int id) {
       if (id == IDC_STATUS) statusLines.push_back(view.GetText(IDC_STATUS));
@@ -47,7 +49,7 @@ class DialogHarness {
   ~DialogHarness() {
     Close();
     ResetDeviceState();
-    platform::InstallHost();
+    inForce.reset();
   }
 
   std::string WriteImage(const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -56,20 +58,16 @@ class DialogHarness {
 
   // Builds the dialog as the application does and lets it initialise.
   void Open() {
+    Close();  // a second Open starts afresh
     dlg = std::make_unique<CZarnetDlg>(view, window);
-    g_pMainDlg = dlg.get();
-    SetProgressFunction(ProgressCallback);
-    dlg->OnInitDialog();
+    session.emplace(*dlg);
     if (dlg->m_pThread) dlg->m_pThread->SetIdleListener([this] { window.PostTask([] {}); });
     window.PumpPending();
   }
 
   void Close() {
-    if (!dlg) return;
-    dlg->OnDestroy();
+    session.reset();
     dlg.reset();
-    g_pMainDlg = nullptr;
-    SetProgressFunction(nullptr);
   }
 
   // Pumps the window until the download thread has nothing left to do, then
@@ -80,13 +78,13 @@ class DialogHarness {
   }
 
   void ClickStart() {
-    dlg->HandleMessage(WM_COMMAND, IDC_BTN_START, 0);
+    dlg->HandleMessage(platform::msg::kCommand, IDC_BTN_START, 0);
     WaitForWorker();
   }
 
   void Post(uint32_t job) {
     dlg->m_bBusy = 1;
-    dlg->m_pThread->PostThreadMessage(job, reinterpret_cast<uintptr_t>(dlg.get()), 0);
+    dlg->m_pThread->PostToThread(job, reinterpret_cast<uintptr_t>(dlg.get()), 0);
     WaitForWorker();
   }
 
@@ -96,8 +94,10 @@ class DialogHarness {
   substitute::SubstituteWorld world;
   TempDir dir;
   platform::FilesInFolder files;
+  std::optional<platform::ScopedPlatform> inForce;
   platform::HeadlessWindow window;
   platform::HeadlessView view;
   std::unique_ptr<CZarnetDlg> dlg;
+  std::optional<DialogSession> session;
   std::vector<std::string> statusLines;
 };

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <sstream>
 
@@ -19,6 +20,7 @@
 #include "download/ImageAcceptance.h"
 #include "frontends/headless/HeadlessView.h"
 #include "frontends/headless/HeadlessWindow.h"
+#include "ui/DialogSession.h"
 #include "ui/Resource.h"
 #include "ui/ZarnetDlg.h"
 
@@ -108,15 +110,10 @@ class Session {
       : report_(view_, out, err, c.json, !c.json && ::isatty(STDERR_FILENO)) {
     view_.SetTitleForTest(kDialogCaption);
     dlg_ = std::make_unique<CZarnetDlg>(view_, window_);
-    g_pMainDlg = dlg_.get();
-    SetProgressFunction(ProgressCallback);
   }
   ~Session() {
     report_.Detach();
-    dlg_->OnDestroy();
-    dlg_.reset();
-    g_pMainDlg = nullptr;
-    SetProgressFunction(nullptr);
+    running_.reset();
   }
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -127,7 +124,7 @@ class Session {
 
   void Init(bool report) {
     if (report) report_.Attach();
-    dlg_->OnInitDialog(false);
+    running_.emplace(*dlg_, false);
     dlg_->m_pThread->SetIdleListener([this] { window_.PostTask([] {}); });
     window_.PumpPending();
   }
@@ -138,7 +135,7 @@ class Session {
   }
   void Job(uint32_t message) {
     dlg_->m_bBusy = 1;
-    dlg_->m_pThread->PostThreadMessage(message, reinterpret_cast<uintptr_t>(dlg_.get()), 0);
+    dlg_->m_pThread->PostToThread(message, reinterpret_cast<uintptr_t>(dlg_.get()), 0);
     WaitForJob();
   }
 
@@ -147,6 +144,7 @@ class Session {
   platform::HeadlessView view_;
   TerminalReport report_;
   std::unique_ptr<CZarnetDlg> dlg_;
+  std::optional<DialogSession> running_;
 };
 
 std::unique_ptr<Simulation> MaybeSimulate(const CommandLine& c, int imageClass) {
@@ -172,7 +170,7 @@ int RunFlash(const CommandLine& c, std::ostream& out, std::ostream& err) {
     session.Report().Result(std::nullopt, kExitRefused, dlg.m_strStatus);
     return kExitRefused;
   }
-  dlg.HandleMessage(WM_COMMAND, IDC_BTN_START, 0);
+  dlg.HandleMessage(platform::msg::kCommand, IDC_BTN_START, 0);
   if (!dlg.m_bBusy) {
     session.Report().Result(std::nullopt, kExitRefused, dlg.m_strError);
     return kExitRefused;

@@ -141,7 +141,7 @@ Simulation::Simulation(const SimulationOptions& options, int memoryClass) {
   if (options.fault == "no-return") camera.neverReturns = true;
   camera_ = world_->AddCamera(camera);
   InjectFault(options, memoryClass);
-  platform::Install(world_->Platform());
+  inForce_.emplace(world_->Platform());
 }
 
 void Simulation::InjectFault(const SimulationOptions& options, int memoryClass) {
@@ -167,4 +167,4 @@ void Simulation::InjectFault(const SimulationOptions& options, int memoryClass) 
   world_->AddFault(camera_, rule);
 }
 
-Simulation::~Simulation() { platform::InstallHost(); }
+Simulation::~Simulation() = default;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "Commands.h"
+#include "platform/Platform.h"
 #include "platform/substitute/SubstituteWorld.h"
 
 struct SimulationOptions {
@@ -44,4 +45,5 @@ class Simulation {
 
   std::unique_ptr<substitute::SubstituteWorld> world_;
   substitute::DeviceId camera_ = 0;
+  std::optional<platform::ScopedPlatform> inForce_;
 };

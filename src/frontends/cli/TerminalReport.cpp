@@ -35,7 +35,7 @@ void TerminalReport::Detach() {
 void TerminalReport::OnChange(int controlId) {
   if (controlId == IDC_STATUS) Status(view_.GetText(IDC_STATUS));
   if (controlId == platform::HeadlessView::kProgressControl) Progress();
-  if (controlId == platform::HeadlessView::kMessageBox) MessageBox(view_.MessageBoxes().back());
+  if (controlId == platform::HeadlessView::kMessageBox) ShowMessageBox(view_.MessageBoxes().back());
 }
 
 void TerminalReport::Status(const std::string& text) {
@@ -83,7 +83,7 @@ void TerminalReport::DrawBar() {
   barShown_ = true;
 }
 
-void TerminalReport::MessageBox(const std::string& text) {
+void TerminalReport::ShowMessageBox(const std::string& text) {
   if (json_) {
     JsonWriter json;
     json.BeginObject().Key("event").String("message").Key("text").String(text).EndObject();

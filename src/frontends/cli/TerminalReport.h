@@ -25,7 +25,7 @@ class TerminalReport {
   void Status(const std::string& text);
   void Progress();
   void DrawBar();
-  void MessageBox(const std::string& text);
+  void ShowMessageBox(const std::string& text);
   void EndBarLine();
 
   platform::HeadlessView& view_;

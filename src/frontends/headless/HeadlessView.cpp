@@ -42,7 +42,7 @@ void HeadlessView::SetFont(int controlId, int pixelHeight, int weight) {
   controls_[controlId].fontWeight = weight;
 }
 
-void HeadlessView::MessageBox(const std::string& text) {
+void HeadlessView::ShowMessageBox(const std::string& text) {
   messageBoxes_.push_back(text);
   Changed(kMessageBox);
 }

@@ -47,7 +47,7 @@ class HeadlessView final : public IDialogView {
   void SetProgressPos(int32_t position) override;
   void SetTextColour(int controlId, Rgb colour) override { controls_[controlId].colour = colour; }
   void SetFont(int controlId, int pixelHeight, int weight) override;
-  void MessageBox(const std::string& text) override;
+  void ShowMessageBox(const std::string& text) override;
   std::string GetTitle() override { return title_; }
   void SetTitle(const std::string& title) override { title_ = title; }
   bool AddAboutMenuEntry(uint32_t commandId, const std::string& text) override;

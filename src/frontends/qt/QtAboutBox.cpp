@@ -6,9 +6,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "download/DownloadMessages.h"
 #include "frontends/qt/DialogUnits.h"
 #include "frontends/qt/TemplateWidgets.h"
+#include "platform/WindowMessages.h"
 #include "ui/Resource.h"
 
 namespace platform::qt {
@@ -52,7 +52,7 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
   layout->addWidget(client);
   layout->setSizeConstraint(QLayout::SetFixedSize);
   notice_ = static_cast<QPlainTextEdit*>(controls.at(IDC_EDIT_NOTICE));
-  auto* ok = static_cast<QPushButton*>(controls.at(IDOK));
+  auto* ok = static_cast<QPushButton*>(controls.at(platform::msg::kIdOk));
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   ok->setFocus();
 }

@@ -16,11 +16,11 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "download/DownloadMessages.h"
 #include "frontends/qt/AppIcon.h"
 #include "frontends/qt/DialogUnits.h"
 #include "frontends/qt/QtAboutBox.h"
 #include "frontends/qt/TemplateWidgets.h"
+#include "platform/WindowMessages.h"
 #include "ui/Resource.h"
 
 namespace platform {
@@ -33,15 +33,15 @@ class DialogWindow final : public QDialog {
  public:
   explicit DialogWindow(QtDialogView& view) : view_(view) {}
 
-  void accept() override { view_.Forward(WM_COMMAND, IDOK); }
-  void reject() override { view_.Forward(WM_COMMAND, IDCANCEL); }
+  void accept() override { view_.Forward(msg::kCommand, msg::kIdOk); }
+  void reject() override { view_.Forward(msg::kCommand, msg::kIdCancel); }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override {
     switch (event->key()) {
-      case Qt::Key_Escape: view_.Forward(WM_COMMAND, IDCANCEL); return;
+      case Qt::Key_Escape: view_.Forward(msg::kCommand, msg::kIdCancel); return;
       case Qt::Key_Return:
-      case Qt::Key_Enter: view_.Forward(WM_COMMAND, IDOK); return;
+      case Qt::Key_Enter: view_.Forward(msg::kCommand, msg::kIdOk); return;
       default: QDialog::keyPressEvent(event);
     }
   }
@@ -49,7 +49,7 @@ class DialogWindow final : public QDialog {
   void closeEvent(QCloseEvent* event) override {
     // The dialog hides the window through CloseDialog when it agrees.
     event->ignore();
-    if (!view_.Closed()) view_.Forward(WM_CLOSE, 0);
+    if (!view_.Closed()) view_.Forward(msg::kClose, 0);
   }
 
  private:
@@ -88,7 +88,7 @@ QtDialogView::QtDialogView(IWindow& window) : window_(window), dialog_(std::make
   for (const auto& [id, widget] : controls_) {
     if (auto* button = qobject_cast<QPushButton*>(widget)) {
       QObject::connect(button, &QPushButton::clicked, [this, controlId = id] {
-        Forward(WM_COMMAND, MakeCommand(controlId, BN_CLICKED));
+        Forward(msg::kCommand, MakeCommand(controlId, msg::kButtonClicked));
       });
     }
   }
@@ -199,7 +199,7 @@ void QtDialogView::RunModalBox(QDialog& box) {
   box.exec();
 }
 
-void QtDialogView::MessageBox(const std::string& text) {
+void QtDialogView::ShowMessageBox(const std::string& text) {
   // The application's name is the caption, as with every box of the dialog.
   QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(MainDialogTemplate().caption), FromUtf8(text),
                   QMessageBox::Ok, dialog_.get());
@@ -220,7 +220,7 @@ bool QtDialogView::AddAboutMenuEntry(uint32_t commandId, const std::string& text
   }
   if (!helpMenu_) helpMenu_ = menuBar_->addMenu(QObject::tr("&Help"));
   aboutAction_ = helpMenu_->addAction(FromUtf8(text));
-  QObject::connect(aboutAction_, &QAction::triggered, [this, commandId] { Forward(WM_SYSCOMMAND, commandId); });
+  QObject::connect(aboutAction_, &QAction::triggered, [this, commandId] { Forward(msg::kSysCommand, commandId); });
   return true;
 }
 

@@ -45,7 +45,7 @@ class QtDialogView final : public IDialogView {
   void SetProgressPos(int32_t position) override;
   void SetTextColour(int controlId, Rgb colour) override;
   void SetFont(int controlId, int pixelHeight, int weight) override;
-  void MessageBox(const std::string& text) override;
+  void ShowMessageBox(const std::string& text) override;
   std::string GetTitle() override;
   void SetTitle(const std::string& title) override;
   bool AddAboutMenuEntry(uint32_t commandId, const std::string& text) override;

@@ -98,11 +98,7 @@ SubstituteWorld::SubstituteWorld(const SubstituteWorldConfig& config)
 SubstituteWorld::~SubstituteWorld() {
   core_->StopBus();
   // The platform keeps plain pointers to the seams: never leave them dangling.
-  const platform::Platform& current = platform::Current();
-  if (current.capture == &seams_->capture || current.deviceFiles == &seams_->files ||
-      current.clock == seams_->clock.get() || current.debug == &seams_->debug || current.com == &seams_->com ||
-      current.notifications == &seams_->notifications)
-    platform::InstallHost();
+  platform::Withdraw(Platform());
 }
 
 platform::Platform SubstituteWorld::Platform() {

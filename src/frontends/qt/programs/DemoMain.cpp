@@ -166,8 +166,6 @@ int main(int argc, char* argv[]) {
   platform::FilesInFolder files(folder.Path().string());
   platform::Platform seams = world.Platform();
   seams.files = &files;
-  platform::Install(seams);
-  const int exitCode = RunZarnetWindow();
-  platform::InstallHost();
-  return exitCode;
+  platform::ScopedPlatform inForce(seams);
+  return RunZarnetWindow();
 }

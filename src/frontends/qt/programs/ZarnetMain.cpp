@@ -18,9 +18,9 @@ int main(int argc, char* argv[]) {
   std::unique_ptr<platform::IDeviceNotifications> notifications = platform::CreateUdevNotifications();
   platform::Platform host;
   host.notifications = notifications.get();
-  platform::Install(host);
+  platform::ScopedPlatform inForce(host);
+  return RunZarnetWindow();
+#else
+  return RunZarnetWindow();
 #endif
-  const int exitCode = RunZarnetWindow();
-  platform::InstallHost();
-  return exitCode;
 }
