@@ -14,6 +14,8 @@
 #include <thread>
 
 #include "platform/Platform.h"
+#include "platform/adapters/CaptureSystemAdapter.h"
+#include "platform/adapters/DeviceFilesAdapter.h"
 
 namespace platform {
 namespace {
@@ -117,25 +119,21 @@ class NoComRuntime final : public IComRuntime {
   void Uninitialize() override {}
 };
 
-class NoCameras final : public ICaptureSystem {
+// The camera backend: no camera is reached on this host yet, so nothing is
+// listed and no device path opens. The capture objects and device files the
+// device layer sees are the common adapters over it, as they are over every
+// backend.
+class NoCameraBackend final : public ICameraBackend {
  public:
-  Status CreateVideoInputEnumerator(std::unique_ptr<IEnumMoniker>* out) override {
-    out->reset();
-    return kFalse;
+  Status ListVideoInputs(std::vector<std::shared_ptr<IVideoInput>>* out) override {
+    out->clear();
+    return kOk;
   }
   Status QueryDeviceInstance(const std::string&, uint32_t* devInst) override {
     *devInst = 0;
     return kOk;
   }
-};
-
-class NoDeviceFiles final : public IDeviceFiles {
- public:
-  Handle Open(const std::string&) override { return kInvalidHandle; }
-  bool Close(Handle) override { return false; }
-  uint32_t IoControl(Handle, uint32_t, const void*, uint32_t, void*, uint32_t, uint32_t*) override {
-    return kErrorInvalidHandle;
-  }
+  std::shared_ptr<IVendorRequestChannel> OpenVendorRequests(const std::string&) override { return nullptr; }
 };
 
 // Device notifications are not served on this host yet; the window then
@@ -153,8 +151,9 @@ const Platform& Host() {
   static SteadyClock clock;
   static SilentDebugOutput debug;
   static NoComRuntime com;
-  static NoCameras capture;
-  static NoDeviceFiles deviceFiles;
+  static NoCameraBackend cameras;
+  static CaptureSystemAdapter capture(cameras, ExtensionUnitAddress{});
+  static DeviceFilesAdapter deviceFiles(cameras);
   static NoNotifications notifications;
   static const Platform host{&capture, &deviceFiles, &files, &clock, &debug, &com, &notifications};
   return host;
