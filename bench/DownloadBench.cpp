@@ -48,9 +48,8 @@ void BM_ExtensionUnitWriteAndRead64KiB(benchmark::State& state) {
   const double iterations = static_cast<double>(state.iterations());
   state.counters["transfers"] = static_cast<double>(accesses) / iterations;
   state.counters["protocol"] = static_cast<double>(2 * ProtocolTransfers(kFlashSize));
-  state.counters["ns_per_KiB"] =
-      benchmark::Counter(2.0 * kFlashSize / 1024.0, benchmark::Counter::kIsIterationInvariantRate |
-                                                        benchmark::Counter::kInvert);
+  state.counters["ns_per_KiB"] = benchmark::Counter(
+      2.0 * kFlashSize / 1024.0, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
   CloseCamera(key);
   ResetDeviceState();
 }
@@ -102,8 +101,7 @@ void FullFlash(benchmark::State& state, bool realTime) {
       served ? 2.0 * ((length + 4095) / 4096) : 3.0 * static_cast<double>(ProtocolTransfers(length));
   // The substitute camera's USB model: 1 ms a control transfer or request,
   // 1 ns a byte of a vendor request's setup and data stages.
-  state.counters["modeled_device_ms"] =
-      (static_cast<double>(ks + io) * 1.0 + static_cast<double>(ioBytes) * 1e-6) / n;
+  state.counters["modeled_device_ms"] = (static_cast<double>(ks + io) * 1.0 + static_cast<double>(ioBytes) * 1e-6) / n;
   state.counters["longest_window_block_us"] = static_cast<double>(longestHandling.count()) / 1000.0;
   state.counters["longest_send_wait_us"] = static_cast<double>(longestSend.count()) / 1000.0;
 }

@@ -42,8 +42,8 @@ void BM_WalkAndRebuild64KiBImage(benchmark::State& state) {
     }
   }
   state.counters["records"] = static_cast<double>(records) / static_cast<double>(state.iterations());
-  state.counters["ns_per_record"] = benchmark::Counter(static_cast<double>(records),
-                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["ns_per_record"] =
+      benchmark::Counter(static_cast<double>(records), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_WalkAndRebuild64KiBImage)->Unit(benchmark::kMicrosecond);
 

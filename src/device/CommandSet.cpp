@@ -137,9 +137,7 @@ int ResetDevice(CCameraDevice& camera) {
   return sent;
 }
 
-int SetByteA7(CCameraDevice& camera, uint8_t value) {
-  return SendShortWriteCommand(camera, Blocks().setByteA7, value);
-}
+int SetByteA7(CCameraDevice& camera, uint8_t value) { return SendShortWriteCommand(camera, Blocks().setByteA7, value); }
 
 int ReadFirmwareInfo(CCameraDevice& camera, FirmwareInfoRecord* record) {
   std::array<uint8_t, 40> raw{};
@@ -148,7 +146,8 @@ int ReadFirmwareInfo(CCameraDevice& camera, FirmwareInfoRecord* record) {
     PutLE16(block, 2, kFirstFirmwareInfoRecord + i);
     block[4] = kFirmwareInfoRecordLength;
     block[5] = 0;
-    if (!SendShortReadCommand(camera, block, raw.data() + size_t{i} * kFirmwareInfoRecordLength, kFirmwareInfoRecordLength))
+    if (!SendShortReadCommand(camera, block, raw.data() + size_t{i} * kFirmwareInfoRecordLength,
+                              kFirmwareInfoRecordLength))
       return 0;
   }
   *record = AssembleFirmwareInfo(raw);
@@ -250,9 +249,8 @@ int ReadFlashInfo(uint32_t key, FlashInfo* info) {
 }
 
 int SPI_SF_Read(uint32_t key, uint32_t length, uint8_t* buffer) {
-  return RunOnCamera(key, [&](CCameraDevice& camera) {
-    return SPI_SF_Read(camera, 0, length, buffer, InstalledProgressFunction());
-  });
+  return RunOnCamera(
+      key, [&](CCameraDevice& camera) { return SPI_SF_Read(camera, 0, length, buffer, InstalledProgressFunction()); });
 }
 
 int SPI_SF_Write(uint32_t key, uint32_t address, uint32_t length, const uint8_t* data) {
@@ -282,9 +280,8 @@ int WriteMem07(uint32_t key, uint32_t address, uint32_t length, const uint8_t* d
 }
 
 int ReadMem0B(uint32_t key, uint32_t length, uint8_t* buffer) {
-  return RunOnCamera(key, [&](CCameraDevice& camera) {
-    return ReadMem0B(camera, 0, length, buffer, InstalledProgressFunction());
-  });
+  return RunOnCamera(
+      key, [&](CCameraDevice& camera) { return ReadMem0B(camera, 0, length, buffer, InstalledProgressFunction()); });
 }
 
 int WriteMem0B(uint32_t key, uint32_t address, uint32_t length, const uint8_t* data) {
@@ -308,9 +305,8 @@ int EraseMem0F(uint32_t key, uint16_t parameter) {
 }
 
 int ReadMem11(uint32_t key, uint32_t length, uint8_t* buffer) {
-  return RunOnCamera(key, [&](CCameraDevice& camera) {
-    return ReadMem11(camera, 0, length, buffer, InstalledProgressFunction());
-  });
+  return RunOnCamera(
+      key, [&](CCameraDevice& camera) { return ReadMem11(camera, 0, length, buffer, InstalledProgressFunction()); });
 }
 
 int WriteMem11(uint32_t key, uint32_t address, uint32_t length, const uint8_t* data) {

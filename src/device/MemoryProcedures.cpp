@@ -96,8 +96,7 @@ int DisableWriteProtect(uint32_t key, int memoryClass) {
   if (!IsKnownClass(memoryClass)) return UnknownMemoryClass();
   if (memoryClass <= 4) return 1;
   if (memoryClass >= 7) return SerialFlashUnprotect(key);
-  return ReadAndKeepProtection(key) &&
-         WriteRegister(key, kProtectionRegisterA0, Kept().registerA0 | 0x01) &&
+  return ReadAndKeepProtection(key) && WriteRegister(key, kProtectionRegisterA0, Kept().registerA0 | 0x01) &&
          WriteRegister(key, kProtectionRegisterA6, Kept().registerA6 & ~0x01);
 }
 

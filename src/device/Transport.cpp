@@ -26,8 +26,8 @@ constexpr CommandBlock kClearStatusBlock = {0xFF, 0, 0, 0, 0, 0, 0, 0};
 // bounce buffer can carry, so that a longer answer shows.
 constexpr uint32_t kLengthQuerySize = kBounceBufferSize + 1;
 
-platform::Status Request(const CCameraDevice& camera, uint32_t selector, uint32_t flags, uint8_t* data,
-                         uint32_t length, uint32_t* returned) {
+platform::Status Request(const CCameraDevice& camera, uint32_t selector, uint32_t flags, uint8_t* data, uint32_t length,
+                         uint32_t* returned) {
   if (!camera.m_ksControl) return platform::kNoInterface;
   platform::KsNodeProperty property;
   property.set = kExtensionUnitGuid;
@@ -84,9 +84,7 @@ platform::Status ReadBlocks(const CCameraDevice& camera, uint8_t* buffer, uint16
 
 platform::Status WriteBlocks(const CCameraDevice& camera, const uint8_t* data, uint16_t length, int32_t* done,
                              ProgressFunction progress) {
-  auto whole = [&](uint32_t offset, uint32_t count) {
-    return SetControl(camera, kDataControl, count, data + offset);
-  };
+  auto whole = [&](uint32_t offset, uint32_t count) { return SetControl(camera, kDataControl, count, data + offset); };
   auto partial = [&](uint32_t offset, uint32_t rest, uint32_t blockLength) {
     uint8_t* bounce = ZeroedBounce(blockLength);
     std::memcpy(bounce, data + offset, rest);
@@ -113,8 +111,7 @@ platform::Status SetControl(const CCameraDevice& camera, uint32_t selector, uint
   uint32_t returned = 0;
   // The property interface takes one buffer for both directions and only reads
   // it on a set.
-  return Request(camera, selector, platform::kKsPropertySetTopology, const_cast<uint8_t*>(bytes), length,
-                 &returned);
+  return Request(camera, selector, platform::kKsPropertySetTopology, const_cast<uint8_t*>(bytes), length, &returned);
 }
 
 platform::Status ReadData(const CCameraDevice& camera, uint8_t* buffer, uint16_t length, int32_t* done) {
@@ -130,8 +127,8 @@ platform::Status WriteData(const CCameraDevice& camera, const uint8_t* data, uin
   return WriteBlocks(camera, data, length, done, nullptr);
 }
 
-platform::Status WriteDataWithProgress(const CCameraDevice& camera, const uint8_t* data, uint16_t length,
-                                       int32_t* done, ProgressFunction progress) {
+platform::Status WriteDataWithProgress(const CCameraDevice& camera, const uint8_t* data, uint16_t length, int32_t* done,
+                                       ProgressFunction progress) {
   return WriteBlocks(camera, data, length, done, progress);
 }
 
@@ -150,8 +147,8 @@ void ReportCommandError(const CCameraDevice& camera, platform::Status failed) {
 
 std::string StatusName(uint8_t code, uint8_t codeHigh) {
   static const char* const kNames[] = {
-      "VCMD_STS_CMD",         "VCMD_STS_DATA_IN",      "VCMD_STS_DATA_OUT",     "VCMD_STS_ERR_DIR",
-      "VCMD_STS_NOT_FINISH",  "VCMD_STS_ERR_LEN",      "VCMD_STS_UNKNOWN_SCMD", "VCMD_STS_ERR_OUTRANGE",
+      "VCMD_STS_CMD",         "VCMD_STS_DATA_IN", "VCMD_STS_DATA_OUT",     "VCMD_STS_ERR_DIR",
+      "VCMD_STS_NOT_FINISH",  "VCMD_STS_ERR_LEN", "VCMD_STS_UNKNOWN_SCMD", "VCMD_STS_ERR_OUTRANGE",
       "VCMD_STS_UNKNOWN_CMD", "VCMD_STS_HW_ERR",
   };
   if (code < std::size(kNames)) return kNames[code];

@@ -33,8 +33,8 @@ platform::Status ReadData(const CCameraDevice& camera, uint8_t* buffer, uint16_t
 platform::Status ReadDataWithProgress(const CCameraDevice& camera, uint8_t* buffer, uint16_t length, int32_t* done,
                                       ProgressFunction progress);
 platform::Status WriteData(const CCameraDevice& camera, const uint8_t* data, uint16_t length, int32_t* done);
-platform::Status WriteDataWithProgress(const CCameraDevice& camera, const uint8_t* data, uint16_t length,
-                                       int32_t* done, ProgressFunction progress);
+platform::Status WriteDataWithProgress(const CCameraDevice& camera, const uint8_t* data, uint16_t length, int32_t* done,
+                                       ProgressFunction progress);
 
 // Reads the camera's command status after a failed control access, writes the
 // diagnostic line to the debug output and clears the status.

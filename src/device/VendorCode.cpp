@@ -17,9 +17,7 @@ struct FirmwareDate {
 
 // Two ASCII digits give their value; anything else gives some other number,
 // which the date rule below then treats like any other date.
-int TwoDigits(const FirmwareInfoRecord& record, size_t at) {
-  return 10 * (record[at] - 48) + (record[at + 1] - 48);
-}
+int TwoDigits(const FirmwareInfoRecord& record, size_t at) { return 10 * (record[at] - 48) + (record[at + 1] - 48); }
 
 // Format 2 keeps the date at bytes 8-15, format 1 at bytes 16-23, both as
 // "MM?DD?YY".
@@ -56,7 +54,6 @@ int ReadVendorCode(uint32_t key, std::string* label, std::string* value) {
   const int format = record[0] & 0x0F;
   if (format != 1 && format != 2) return 1;
   *label = "Vendor Code";
-  if (ReleasedAfterCodeWasIntroduced(DateOf(record, format)) || DateFieldEmpty(record))
-    *value = VendorCodeText(record);
+  if (ReleasedAfterCodeWasIntroduced(DateOf(record, format)) || DateFieldEmpty(record)) *value = VendorCodeText(record);
   return 1;
 }

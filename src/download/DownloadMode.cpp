@@ -27,8 +27,8 @@ uint32_t Send(platform::Handle handle, const VendorRequest& request, const uint8
               uint32_t outLength, uint8_t* out, uint32_t outCount) {
   std::vector<uint8_t> block = request.Block(data);
   uint32_t returned = 0;
-  const uint32_t result = platform::Current().deviceFiles->IoControl(
-      handle, IOCTL_DL_VENDOR_REQUEST, block.data(), inLength, block.data(), outLength, &returned);
+  const uint32_t result = platform::Current().deviceFiles->IoControl(handle, IOCTL_DL_VENDOR_REQUEST, block.data(),
+                                                                     inLength, block.data(), outLength, &returned);
   if (result == 0 && out && outCount) std::memcpy(out, block.data() + VendorRequest::kHeaderSize, outCount);
   return result;
 }

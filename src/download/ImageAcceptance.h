@@ -29,7 +29,7 @@ struct ImageVerdict {
   int accepted = 0;
   std::string error;
   bool unreadable = false;  // the file does not exist or does not open
-  int64_t fileLength = 0;  // bytes read, one past the 64 KiB limit at most
+  int64_t fileLength = 0;   // bytes read, one past the 64 KiB limit at most
   std::optional<int32_t> tableOffset;
   std::optional<_QTL_UVC_Descriptor::CDescGlobal> header;
   std::optional<int> fwType;

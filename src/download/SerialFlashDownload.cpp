@@ -77,8 +77,7 @@ void CDownloadFunc::DownloadSerialFlash(uint32_t chunkSize) {
   uint32_t progress = 0;
   const bool secondPass = dlg.m_fwType == 4 && dlg.m_firmwareLength >= kSecondPassSkip;
 
-  bool ok = dlg.m_cameraKey != 0 && GetDeviceHandle(dlg.m_cameraKey, &handle) &&
-            SerialFlashUnprotect(dlg.m_cameraKey);
+  bool ok = dlg.m_cameraKey != 0 && GetDeviceHandle(dlg.m_cameraKey, &handle) && SerialFlashUnprotect(dlg.m_cameraKey);
   if (ok && EraseFlash(handle) != 0) {
     m_strReason = "Failed to erase serial flash : ";
     ok = false;

@@ -19,7 +19,7 @@ namespace _QTL_UVC_Descriptor {
 class CDescString final : public CDescriptor {
  public:
   static constexpr size_t kBufferSize = 36;
-  static constexpr uint8_t kMinDescriptorLength = 2;  // length and type bytes, no text
+  static constexpr uint8_t kMinDescriptorLength = 2;                // length and type bytes, no text
   static constexpr uint8_t kMaxDescriptorLength = kBufferSize - 1;  // room for the zero
   static constexpr uint8_t kStringDescriptorType = 3;
 

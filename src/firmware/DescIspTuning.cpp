@@ -131,7 +131,7 @@ namespace {
 int16_t SignedByte(uint8_t byte) { return static_cast<int16_t>(byte < 0x80 ? byte : byte - 0x100); }
 
 struct SwitchBit {
-  uint8_t CDescIspControl::* flag;
+  uint8_t CDescIspControl::*flag;
   size_t byte;
   int bit;
   const char* name;

@@ -24,7 +24,10 @@ class CDescIspBlackLevel final : public CDescriptor {
   static constexpr uint8_t kType = 52;
   static constexpr uint16_t kLength = 7;
 
-  CDescIspBlackLevel() { m_length = kLength; m_type = kType; }
+  CDescIspBlackLevel() {
+    m_length = kLength;
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescIspBlackLevel"; }
@@ -38,7 +41,10 @@ class CDescIspAEC final : public CDescriptor {
   static constexpr uint8_t kType = 54;
   static constexpr uint16_t kLength = 8;
 
-  CDescIspAEC() { m_length = kLength; m_type = kType; }
+  CDescIspAEC() {
+    m_length = kLength;
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescIspAEC"; }
@@ -52,7 +58,10 @@ class CDescIspAEC_3301 final : public CDescriptor {
   static constexpr uint8_t kType = 54;
   static constexpr uint16_t kLength = 6;
 
-  CDescIspAEC_3301() { m_length = kLength; m_type = kType; }
+  CDescIspAEC_3301() {
+    m_length = kLength;
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescIspAEC_3301"; }
@@ -66,7 +75,10 @@ class CDescIspEdgeEnhance final : public CDescriptor {
   static constexpr uint8_t kType = 55;
   static constexpr uint16_t kLength = 11;
 
-  CDescIspEdgeEnhance() { m_length = kLength; m_type = kType; }
+  CDescIspEdgeEnhance() {
+    m_length = kLength;
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescIspEdgeEnhance"; }
@@ -80,7 +92,10 @@ class CDescIspAESpeed final : public CDescriptor {
   static constexpr uint8_t kType = 62;
   static constexpr uint16_t kLength = 10;
 
-  CDescIspAESpeed() { m_length = kLength; m_type = kType; }
+  CDescIspAESpeed() {
+    m_length = kLength;
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescIspAESpeed"; }
@@ -94,15 +109,18 @@ class CDescIspWhiteBalance final : public CDescriptor {
   static constexpr uint8_t kType = 53;
   static constexpr uint16_t kLength = 26;
 
-  CDescIspWhiteBalance() { m_length = kLength; m_type = kType; }
+  CDescIspWhiteBalance() {
+    m_length = kLength;
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescIspWhiteBalance"; }
   void ListFields(DescriptorFields& out) const override;
 
   // Bytes 2-5 have no factory setting; they start at zero.
-  uint8_t m_values[kLength - 2] = {0,   0,  0,  0,  230, 135, 30, 25, 228, 8,   8,  18,
-                                   18,  4,  68, 68, 75,  75,  192, 16, 192, 16, 25, 14};
+  uint8_t m_values[kLength - 2] = {0,  0, 0,  0,  230, 135, 30,  25, 228, 8,  8,  18,
+                                   18, 4, 68, 68, 75,  75,  192, 16, 192, 16, 25, 14};
 };
 
 class CDescIspYUV2RGB final : public CDescriptor {
@@ -110,7 +128,10 @@ class CDescIspYUV2RGB final : public CDescriptor {
   static constexpr uint8_t kType = 63;
   static constexpr uint16_t kLength = 16;
 
-  CDescIspYUV2RGB() { m_length = kLength; m_type = kType; }
+  CDescIspYUV2RGB() {
+    m_length = kLength;
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescIspYUV2RGB"; }
@@ -124,7 +145,10 @@ class CDescDmicPara final : public CDescriptor {
   static constexpr uint8_t kType = 32;
   static constexpr uint16_t kLength = 7;
 
-  CDescDmicPara() { m_length = kLength; m_type = kType; }
+  CDescDmicPara() {
+    m_length = kLength;
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescDmicPara"; }
@@ -142,7 +166,10 @@ class CDescIspControl final : public CDescriptor {
   static constexpr uint8_t kType = 49;
   static constexpr uint16_t kLength = 4;
 
-  CDescIspControl() { m_length = kLength; m_type = kType; }
+  CDescIspControl() {
+    m_length = kLength;
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescIspControl"; }
@@ -170,7 +197,10 @@ class CDescIspLSC final : public CDescriptor {
   static constexpr uint8_t kDataSize = 48;
   static constexpr uint16_t kReadLength = kFixedSize + kDataSize;
 
-  CDescIspLSC() { m_length = kFixedSize; m_type = kType; }
+  CDescIspLSC() {
+    m_length = kFixedSize;
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescIspLSC"; }
@@ -187,7 +217,10 @@ class CDescIspCCM final : public CDescriptor {
   static constexpr uint8_t kType = 51;
   static constexpr uint16_t kLength = 24;
 
-  CDescIspCCM() { m_length = kLength; m_type = kType; }
+  CDescIspCCM() {
+    m_length = kLength;
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescIspCCM"; }
@@ -210,14 +243,17 @@ class CDescIspCCM_3301 final : public CDescriptor {
   static constexpr uint16_t kShortLength = 14;
   static constexpr uint16_t kLongLength = 30;
 
-  CDescIspCCM_3301() { m_length = kShortLength; m_type = kType; }
+  CDescIspCCM_3301() {
+    m_length = kShortLength;
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescIspCCM_3301"; }
   void ListFields(DescriptorFields& out) const override;
 
   uint8_t m_form = kShortForm;
-  uint32_t m_values[6] = {};  // the short form uses the first three
+  uint32_t m_values[6] = {};     // the short form uses the first three
   uint16_t m_colorTemp1 = 3500;  // long form only
   uint16_t m_colorTemp2 = 4000;  // long form only
 };
@@ -229,14 +265,17 @@ class CDescIspNoiseReduction_3301 final : public CDescriptor {
   static constexpr uint8_t kType = 56;
   static constexpr uint16_t kLevelLengths[3] = {13, 24, 44};
 
-  CDescIspNoiseReduction_3301() { m_length = kLevelLengths[0]; m_type = kType; }
+  CDescIspNoiseReduction_3301() {
+    m_length = kLevelLengths[0];
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescIspNoiseReduction_3301"; }
   void ListFields(DescriptorFields& out) const override;
 
   uint8_t m_level = 0;
-  uint8_t m_basic[11] = {};        // bytes 2-12
+  uint8_t m_basic[11] = {};         // bytes 2-12
   uint8_t m_level1Values[11] = {};  // bytes 13-23
   uint8_t m_level2Values[20] = {};  // bytes 24-43
 };
@@ -246,7 +285,10 @@ class CDescISPBlackPattern final : public CDescriptor {
   static constexpr uint8_t kType = 40;
   static constexpr uint16_t kLength = 7;
 
-  CDescISPBlackPattern() { m_length = kLength; m_type = kType; }
+  CDescISPBlackPattern() {
+    m_length = kLength;
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescISPBlackPattern"; }
@@ -266,7 +308,10 @@ class CDescQtable final : public CDescriptor {
   static constexpr uint8_t kType = 36;
   static constexpr uint16_t kFixedSize = 2;
 
-  CDescQtable() { m_length = kFixedSize; m_type = kType; }
+  CDescQtable() {
+    m_length = kFixedSize;
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescQtable"; }
@@ -281,7 +326,10 @@ class CDescIspZoom final : public CDescriptor {
   static constexpr uint8_t kType = 59;
   static constexpr uint16_t kFixedSize = 2;
 
-  CDescIspZoom() { m_length = kFixedSize; m_type = kType; }
+  CDescIspZoom() {
+    m_length = kFixedSize;
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescIspZoom"; }
@@ -296,7 +344,10 @@ class CDescIspColorTempTable final : public CDescriptor {
   static constexpr uint8_t kType = 60;
   static constexpr uint16_t kFixedSize = 2;
 
-  CDescIspColorTempTable() { m_length = kFixedSize; m_type = kType; }
+  CDescIspColorTempTable() {
+    m_length = kFixedSize;
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescIspColorTempTable"; }
@@ -312,7 +363,10 @@ class CDescIspGamma final : public CDescriptor {
   static constexpr uint16_t kFixedSize = 2;
   static constexpr uint8_t kPointCount = 15;
 
-  CDescIspGamma() { m_length = kFixedSize + kPointCount; m_type = kType; }
+  CDescIspGamma() {
+    m_length = kFixedSize + kPointCount;
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescIspGamma"; }
@@ -328,7 +382,10 @@ class CDescIspGamma_3301 final : public CDescriptor {
   static constexpr uint16_t kFixedSize = 2;
   static constexpr uint8_t kPointCount = 15;
 
-  CDescIspGamma_3301() { m_length = kFixedSize + kPointCount; m_type = kType; }
+  CDescIspGamma_3301() {
+    m_length = kFixedSize + kPointCount;
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescIspGamma_3301"; }
@@ -343,7 +400,10 @@ class CDescIspDeadPixel final : public CDescriptor {
   static constexpr uint8_t kType = 57;
   static constexpr uint16_t kFixedSize = 7;
 
-  CDescIspDeadPixel() { m_length = kFixedSize; m_type = kType; }
+  CDescIspDeadPixel() {
+    m_length = kFixedSize;
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescIspDeadPixel"; }
@@ -367,7 +427,10 @@ class CDescNonCrystalGainTable final : public CDescriptor {
   static constexpr size_t kFactorCount = 10;
   static constexpr uint16_t kLength = 2 + 4 * kFactorCount;
 
-  CDescNonCrystalGainTable() { m_length = kLength; m_type = kType; }
+  CDescNonCrystalGainTable() {
+    m_length = kLength;
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescNonCrystalGainTable"; }
@@ -384,7 +447,10 @@ class CDescNFCalibrationTable final : public CDescriptor {
   static constexpr size_t kFactorCount = 21;
   static constexpr uint16_t kLength = 2 + 4 * kFactorCount;
 
-  CDescNFCalibrationTable() { m_length = kLength; m_type = kType; }
+  CDescNFCalibrationTable() {
+    m_length = kLength;
+    m_type = kType;
+  }
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
   const char* ClassName() const override { return "CDescNFCalibrationTable"; }

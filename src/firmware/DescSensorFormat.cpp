@@ -661,8 +661,6 @@ int CDescFrameRateTable_3301::BuildTo(uint8_t* out) {
   return 1;
 }
 
-void CDescFrameRateTable_3301::ListFields(DescriptorFields& out) const {
-  AddBytes(out, "rates", m_rates, kRateCount);
-}
+void CDescFrameRateTable_3301::ListFields(DescriptorFields& out) const { AddBytes(out, "rates", m_rates, kRateCount); }
 
 }  // namespace _QTL_UVC_Descriptor

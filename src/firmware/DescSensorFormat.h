@@ -284,8 +284,8 @@ class CDescUvcControlAttribute_3303 final : public CDescriptor {
   uint32_t m_value10 = 50;
   uint32_t m_value14 = 10000;
   uint8_t m_value18 = 8;
-  int16_t m_ranges19[kRangeCount][3] = {{0, -127, 127}, {32, 0, 64},       {0, -180, 180},    {64, 0, 100},
-                                        {2, 0, 8},      {220, 92, 500},    {4650, 2800, 6500}, {0, 0, 1}};
+  int16_t m_ranges19[kRangeCount][3] = {{0, -127, 127}, {32, 0, 64},    {0, -180, 180},     {64, 0, 100},
+                                        {2, 0, 8},      {220, 92, 500}, {4650, 2800, 6500}, {0, 0, 1}};
   uint8_t m_range67[3] = {1, 0, 2};
   uint8_t m_value70 = 1;
   int16_t m_range71[3] = {64, 0, 100};
@@ -332,7 +332,7 @@ class CDescFrameRate final : public CDescriptor {
   void ListFields(DescriptorFields& out) const override;
 
   uint16_t m_values2[kGroupSize] = {306, 288, 288, 4352, 4608, 4608, 4608, 4608, 4096};  // bytes 2-19
-  uint16_t m_values20[kGroupSize] = {306, 288, 288, 288, 288, 288, 288, 288, 288};     // bytes 20-37
+  uint16_t m_values20[kGroupSize] = {306, 288, 288, 288, 288, 288, 288, 288, 288};       // bytes 20-37
 };
 
 class CDescFrameRateTable_3301 final : public CDescriptor {

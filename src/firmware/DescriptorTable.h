@@ -21,13 +21,13 @@ class CDescriptorTable {
   enum class Stop {
     kNone,
     kNotLoaded,
-    kImageEnd,           // the cursor reached the end of the copy
-    kTableEnd,           // the cursor reached the header's table end
-    kRecordPastEnd,      // the record would run past the end of the copy
-    kRecordTooShort,     // the record's length does not even cover its header
+    kImageEnd,        // the cursor reached the end of the copy
+    kTableEnd,        // the cursor reached the header's table end
+    kRecordPastEnd,   // the record would run past the end of the copy
+    kRecordTooShort,  // the record's length does not even cover its header
     kOutOfMemory,
-    kRefused,            // the record class refused the record
-    kCodeOutsideImage,   // a code region lies beyond the copy
+    kRefused,           // the record class refused the record
+    kCodeOutsideImage,  // a code region lies beyond the copy
   };
 
   CDescriptorTable();

@@ -92,15 +92,14 @@ void AttachCode(CDescriptor& record, const uint8_t* code, uint16_t at, uint16_t 
 
 // Writes the leading records and the records from `at`; returns the end
 // offset within the table, or 0 when the records do not fit in `room`.
-size_t WriteRecords(const SampleOptions& options, std::vector<std::unique_ptr<CDescriptor>>& records,
-                    uint8_t* table, size_t room, uint8_t* count) {
+size_t WriteRecords(const SampleOptions& options, std::vector<std::unique_ptr<CDescriptor>>& records, uint8_t* table,
+                    size_t room, uint8_t* count) {
   std::vector<uint8_t> scratch(16384);
   size_t at = CDescGlobal::kSize;
   auto place = [&](CDescriptor& record) {
     if (!record.BuildTo(scratch.data())) return true;  // a class with nothing to write
-    const size_t length = record.m_length == CDescriptor::kLongFormEscape && record.m_extLength
-                              ? record.m_extLength
-                              : record.m_length;
+    const size_t length =
+        record.m_length == CDescriptor::kLongFormEscape && record.m_extLength ? record.m_extLength : record.m_length;
     if (at + length > room) return false;
     std::copy(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(length), table + at);
     at += length;
@@ -121,15 +120,24 @@ size_t WriteRecords(const SampleOptions& options, std::vector<std::unique_ptr<CD
 
 MemoryPart TypicalPartForClass(int memClass) {
   switch (memClass) {
-    case 1: return {0x47, 0, 128};
-    case 2: return {0x59, 0, 256};
-    case 3: return {0x49, 0, 512};
-    case 4: return {0x4B, 0, 2048};
-    case 5: return {0x11, 0, 512};
-    case 6: return {0x12, 2, 8192};
-    case 7: return {0x20, 0, 8192};
-    case 8: return {0x30, 0xC2, 65536};
-    default: return {};
+    case 1:
+      return {0x47, 0, 128};
+    case 2:
+      return {0x59, 0, 256};
+    case 3:
+      return {0x49, 0, 512};
+    case 4:
+      return {0x4B, 0, 2048};
+    case 5:
+      return {0x11, 0, 512};
+    case 6:
+      return {0x12, 2, 8192};
+    case 7:
+      return {0x20, 0, 8192};
+    case 8:
+      return {0x30, 0xC2, 65536};
+    default:
+      return {};
   }
 }
 

@@ -35,7 +35,7 @@ constexpr uint32_t kKsPropertySetTopology = 0x10000002;
 
 // Results of the capture framework besides the ones every seam shares.
 constexpr Status kInvalidArgument = static_cast<Status>(0x80070057u);
-constexpr Status kSetNotFound = static_cast<Status>(0x80070492u);     // no such property set on the filter
+constexpr Status kSetNotFound = static_cast<Status>(0x80070492u);      // no such property set on the filter
 constexpr Status kPropertyMissing = static_cast<Status>(0x80070002u);  // the property bag lacks the name
 
 // The capture filter's property interface. For a get, `data` receives at most
@@ -44,8 +44,8 @@ constexpr Status kPropertyMissing = static_cast<Status>(0x80070002u);  // the pr
 class IKsControl {
  public:
   virtual ~IKsControl() = default;
-  virtual Status KsProperty(const KsNodeProperty& property, uint32_t propertyLength, uint8_t* data,
-                            uint32_t length, uint32_t* returned) = 0;
+  virtual Status KsProperty(const KsNodeProperty& property, uint32_t propertyLength, uint8_t* data, uint32_t length,
+                            uint32_t* returned) = 0;
 };
 
 class ICaptureFilter {

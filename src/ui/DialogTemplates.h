@@ -6,14 +6,14 @@
 #include <vector>
 
 enum class ControlKind {
-  kEdit,           // single line, read-only, scrolls horizontally
+  kEdit,  // single line, read-only, scrolls horizontally
   kProgress,
   kButton,
   kDefaultButton,
   kStatic,         // left-aligned text
   kStaticCentred,  // centred both ways
   kIcon,
-  kNotice,         // multi-line, read-only
+  kNotice,  // multi-line, read-only
 };
 
 constexpr int kNoControlId = -1;

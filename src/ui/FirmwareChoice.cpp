@@ -53,9 +53,13 @@ int CZarnetDlg::AcceptImage(const std::string& path) {
 // and 3 take 1, 3 and 4; any later generation takes every type.
 bool CZarnetDlg::IsCompatible() const {
   switch (m_chipGen) {
-    case 0: case 2: case 4: case 5:
+    case 0:
+    case 2:
+    case 4:
+    case 5:
       return m_fwType == 0 || m_fwType == 2 || m_fwType == 5 || m_fwType == 6;
-    case 1: case 3:
+    case 1:
+    case 3:
       return m_fwType == 1 || m_fwType == 3 || m_fwType == 4;
     default:
       return true;

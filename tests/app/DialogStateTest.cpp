@@ -79,7 +79,7 @@ struct GenerationCase {
 TEST(DialogState, GenerationBytesToGeneration) {
   const GenerationCase cases[] = {
       {0x01, 0x3F, 3}, {0x01, 0x30, 3}, {0x00, 0x45, 2}, {0x00, 0x50, -1}, {0x83, 0x00, -1},
-      {0x02, 0x10, 1}, {0x88, 0x0F, 0},  {0x80, 0x00, 0},  {0xFF, 0xFF, -1},
+      {0x02, 0x10, 1}, {0x88, 0x0F, 0}, {0x80, 0x00, 0}, {0xFF, 0xFF, -1},
   };
   for (const auto& c : cases) {
     DialogHarness h;
@@ -124,8 +124,8 @@ TEST(DialogState, CompatibilityOfGenerationAndFirmwareType) {
     uint8_t generation;
     int fwType;
     bool starts;
-  } cases[] = {{3, 4, true}, {3, 2, false}, {0, 6, true}, {0, 1, false}, {7, 9, true}, {1, 3, true}, {5, 5, true},
-               {4, 4, false}};
+  } cases[] = {{3, 4, true}, {3, 2, false}, {0, 6, true}, {0, 1, false},
+               {7, 9, true}, {1, 3, true},  {5, 5, true}, {4, 4, false}};
   for (const auto& c : cases) {
     DialogHarness h;
     h.world.AddCamera();
@@ -211,8 +211,8 @@ TEST(DialogState, AboutBoxShowsTheNoticeEachTime) {
   h.dlg->HandleMessage(platform::msg::kSysCommand, 0x10, 0);
   h.dlg->HandleMessage(platform::msg::kSysCommand, 0x1F, 0);
   h.dlg->HandleMessage(platform::msg::kSysCommand, 0x20, 0);
-  const std::string notice = std::string(CAboutDlg::kNotice[0]) + CAboutDlg::kNotice[1] + CAboutDlg::kNotice[2] +
-                             CAboutDlg::kNotice[3];
+  const std::string notice =
+      std::string(CAboutDlg::kNotice[0]) + CAboutDlg::kNotice[1] + CAboutDlg::kNotice[2] + CAboutDlg::kNotice[3];
   EXPECT_EQ(h.view.AboutTexts(), (std::vector<std::string>{notice, notice}));
   EXPECT_EQ(std::count(notice.begin(), notice.end(), '\n'), 3);
   EXPECT_NE(notice.back(), '\n');

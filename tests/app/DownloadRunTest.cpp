@@ -74,9 +74,9 @@ TEST(DownloadRun, MemoryClassStatusLinesAndPasses) {
     h.Open();
     h.statusLines.clear();
     h.ClickStart();
-    std::vector<std::string> expected = {"Erase Chip ...", "Check empty ...", "Writing ...", "Verifying ...",
-                                         "Reset to updated code ...", "Firmware update finished", "PASS",
-                                         "Corvex Camera Connected"};
+    std::vector<std::string> expected = {"Erase Chip ...", "Check empty ...",           "Writing ...",
+                                         "Verifying ...",  "Reset to updated code ...", "Firmware update finished",
+                                         "PASS",           "Corvex Camera Connected"};
     if (memClass == 6) expected.erase(expected.begin() + 1);
     EXPECT_EQ(h.statusLines, expected) << memClass;
     EXPECT_EQ(h.dlg->m_passIndex, memClass == 6 ? 2 : 3);
@@ -94,16 +94,17 @@ TEST(DownloadRun, SerialFlashStatusLinesAndProgressForTenThousandBytes) {
   h.ClickStart();
   EXPECT_EQ(h.Text(IDC_RESULT), "Pass");
   const std::vector<std::string> expected = {
-      "Writing firmware ... 0x0", "Writing firmware ... 0x1000", "Writing firmware ... 0x2000",
-      "Verify firmware ... 0x0",  "Verify firmware ... 0x1000",  "Verify firmware ... 0x2000",
-      "Reset to updated code ...", "Firmware update finished",   "PASS",
+      "Writing firmware ... 0x0",  "Writing firmware ... 0x1000", "Writing firmware ... 0x2000",
+      "Verify firmware ... 0x0",   "Verify firmware ... 0x1000",  "Verify firmware ... 0x2000",
+      "Reset to updated code ...", "Firmware update finished",    "PASS",
       "Corvex Camera Connected"};
   EXPECT_EQ(h.statusLines, expected);
   // Start's range, the bar back at 0, then the worker's positions; 20000 twice.
   std::vector<int32_t> positions = h.view.ProgressPositions();
   positions.erase(std::remove(positions.begin(), positions.end(), 0), positions.end());
   EXPECT_EQ(positions, (std::vector<int32_t>{4096, 8192, 10000, 14096, 18192, 20000, 20000, 20000}));
-  EXPECT_EQ(DriverWrites(h.world), (std::vector<std::pair<uint32_t, uint32_t>>{{0, 4096}, {0x1000, 4096}, {0x2000, 1808}}));
+  EXPECT_EQ(DriverWrites(h.world),
+            (std::vector<std::pair<uint32_t, uint32_t>>{{0, 4096}, {0x1000, 4096}, {0x2000, 1808}}));
 }
 
 TEST(DownloadRun, FirmwareTypeFourWritesTwiceFromByte32) {
@@ -115,9 +116,9 @@ TEST(DownloadRun, FirmwareTypeFourWritesTwiceFromByte32) {
   h.view.ClearRecords();
   h.ClickStart();
   EXPECT_EQ(h.Text(IDC_RESULT), "Pass");
-  EXPECT_EQ(DriverWrites(h.world), (std::vector<std::pair<uint32_t, uint32_t>>{
-                                      {0, 4096}, {0x1000, 4096}, {0x2000, 1808},
-                                      {0x20, 4096}, {0x1020, 4096}, {0x2020, 1776}}));
+  EXPECT_EQ(DriverWrites(h.world),
+            (std::vector<std::pair<uint32_t, uint32_t>>{
+                {0, 4096}, {0x1000, 4096}, {0x2000, 1808}, {0x20, 4096}, {0x1020, 4096}, {0x2020, 1776}}));
   std::vector<int32_t> positions = h.view.ProgressPositions();
   positions.erase(std::remove(positions.begin(), positions.end(), 0), positions.end());
   ASSERT_GE(positions.size(), 3u);
@@ -134,7 +135,8 @@ TEST(DownloadRun, ImageAMultipleOfTheChunkEndsWithEmptyRequests) {
   h.statusLines.clear();
   h.ClickStart();
   EXPECT_EQ(h.Text(IDC_RESULT), "Pass");
-  EXPECT_EQ(DriverWrites(h.world), (std::vector<std::pair<uint32_t, uint32_t>>{{0, 4096}, {0x1000, 4096}, {0x2000, 0}}));
+  EXPECT_EQ(DriverWrites(h.world),
+            (std::vector<std::pair<uint32_t, uint32_t>>{{0, 4096}, {0x1000, 4096}, {0x2000, 0}}));
   EXPECT_NE(std::find(h.statusLines.begin(), h.statusLines.end(), "Verify firmware ... 0x2000"), h.statusLines.end());
 }
 
@@ -186,7 +188,8 @@ TEST(DownloadRun, RangesOfEachCase) {
     uint8_t fwType;
     bool probe;
     int factor;
-  } cases[] = {{8, 3, true, 2}, {8, 4, true, 3}, {8, 3, false, 3}, {5, 3, true, 2}, {6, 3, false, 2}, {1, 3, true, 3}, {7, 3, true, 3}};
+  } cases[] = {{8, 3, true, 2},  {8, 4, true, 3}, {8, 3, false, 3}, {5, 3, true, 2},
+               {6, 3, false, 2}, {1, 3, true, 3}, {7, 3, true, 3}};
   for (const auto& c : cases) {
     DialogHarness h;
     auto camera = CameraOfClass(static_cast<uint8_t>(c.memClass));
@@ -307,7 +310,8 @@ TEST(DownloadRun, EraseChipAndResetCameraJobs) {
   h.Post(WM_DL_ERASE_CHIP);
   EXPECT_EQ(h.dlg->m_pThread->m_bSuccess, 1);
   EXPECT_EQ(h.world.Memory(cam), std::vector<uint8_t>(65536, 0xFF));
-  EXPECT_EQ(h.statusLines, (std::vector<std::string>{"Erase Chip ...", "Erase Chip Finished\n", "Corvex Camera Connected"}));
+  EXPECT_EQ(h.statusLines,
+            (std::vector<std::string>{"Erase Chip ...", "Erase Chip Finished\n", "Corvex Camera Connected"}));
   EXPECT_EQ(h.Text(IDC_RESULT), "Pass");
 
   h.Post(WM_DL_RESET_CAMERA);

@@ -52,10 +52,9 @@ void ExpectCleanEnd(DialogHarness& h, substitute::DeviceId cam, int memClass, co
   if (h.world.IsPresent(cam)) {
     EXPECT_EQ(h.world.DataLength(cam), 8u) << what;
     if (memClass >= 5) {
-      EXPECT_FALSE(h.world.MemoryWritable(cam)) << what << ": protection is back on, FEA0 "
-                                                 << int(h.world.Register(cam, 0xFEA0)) << " FEA6 "
-                                                 << int(h.world.Register(cam, 0xFEA6)) << " status "
-                                                 << int(h.world.FlashStatusRegister(cam));
+      EXPECT_FALSE(h.world.MemoryWritable(cam))
+          << what << ": protection is back on, FEA0 " << int(h.world.Register(cam, 0xFEA0)) << " FEA6 "
+          << int(h.world.Register(cam, 0xFEA6)) << " status " << int(h.world.FlashStatusRegister(cam));
     }
   }
 }
@@ -63,37 +62,91 @@ void ExpectCleanEnd(DialogHarness& h, substitute::DeviceId cam, int memClass, co
 TEST(Failure, EachStepWithItsStatusLinesAndReason) {
   const std::string connected = "Corvex Camera Connected";
   const Failure cases[] = {
-      {"write protection off", 6, true, {Command(0x00, 0xC2)}, false, "disable write protect failed\r\n",
+      {"write protection off",
+       6,
+       true,
+       {Command(0x00, 0xC2)},
+       false,
+       "disable write protect failed\r\n",
        {"Erase Chip ...", "FAIL", connected, "FAIL"}},
-      {"blank check", 1, true, {}, false, "verify empty failed\r\n",
+      {"blank check",
+       1,
+       true,
+       {},
+       false,
+       "verify empty failed\r\n",
        {"Erase Chip ...", "Check empty ...", "FAIL", connected, "FAIL"}},
-      {"write", 6, true, {Command(0x02, 0x91)}, false, "write firmware failed\r\n",
+      {"write",
+       6,
+       true,
+       {Command(0x02, 0x91)},
+       false,
+       "write firmware failed\r\n",
        {"Erase Chip ...", "Writing ...", "FAIL", connected, "FAIL"}},
-      {"verify", 6, true, {Command(0x02, 0xD1)}, false, "verify firmware failed\r\n",
+      {"verify",
+       6,
+       true,
+       {Command(0x02, 0xD1)},
+       false,
+       "verify firmware failed\r\n",
        {"Erase Chip ...", "Writing ...", "Verifying ...", "FAIL", connected, "FAIL"}},
-      {"reset", 7, true, {Command(0x00, 0x09)}, false, "reset to rom failed\r\n",
+      {"reset",
+       7,
+       true,
+       {Command(0x00, 0x09)},
+       false,
+       "reset to rom failed\r\n",
        {"Erase Chip ...", "Check empty ...", "Writing ...", "Verifying ...", "Reset to updated code ...", "FAIL",
         connected, "FAIL"}},
-      {"reopen", 5, true, {}, true, "reopen camera failed\r\n",
+      {"reopen",
+       5,
+       true,
+       {},
+       true,
+       "reopen camera failed\r\n",
        {"Erase Chip ...", "Writing ...", "Verifying ...", "Reset to updated code ...", "Reopen Camera Failed", "FAIL",
         "No Corvex Camera", "FAIL"}},
-      {"flash erase", 8, true, {Driver(2)}, false, "Failed to erase serial flash : ",
-       {"FAIL", connected, "FAIL"}},
-      {"flash write", 8, true, {Driver(4, 1)}, false, "SetData error[0x1000] : 1f",
+      {"flash erase", 8, true, {Driver(2)}, false, "Failed to erase serial flash : ", {"FAIL", connected, "FAIL"}},
+      {"flash write",
+       8,
+       true,
+       {Driver(4, 1)},
+       false,
+       "SetData error[0x1000] : 1f",
        {"Writing firmware ... 0x0", "Writing firmware ... 0x1000", "FAIL", connected, "FAIL"}},
-      {"flash read", 8, true, {Driver(5, 1)}, false, "GetData error[0x0] : 1f",
+      {"flash read",
+       8,
+       true,
+       {Driver(5, 1)},
+       false,
+       "GetData error[0x0] : 1f",
        {"Writing firmware ... 0x0", "Writing firmware ... 0x1000", "Verify firmware ... 0x0", "FAIL", connected,
         "FAIL"}},
-      {"flash compare", 8, true, {Driver(4, 0, 0)}, false, "Failed to downlaod flash , verify failed!",
+      {"flash compare",
+       8,
+       true,
+       {Driver(4, 0, 0)},
+       false,
+       "Failed to downlaod flash , verify failed!",
        {"Writing firmware ... 0x0", "Writing firmware ... 0x1000", "Verify firmware ... 0x0", "FAIL", connected,
         "FAIL"}},
-      {"flash reset", 8, true, {Driver(1)}, false, "Failed to reset : ",
+      {"flash reset",
+       8,
+       true,
+       {Driver(1)},
+       false,
+       "Failed to reset : ",
        {"Writing firmware ... 0x0", "Writing firmware ... 0x1000", "Verify firmware ... 0x0",
         "Verify firmware ... 0x1000", "Reset to updated code ...", "FAIL", connected, "FAIL"}},
-      {"flash reopen", 8, true, {}, true, "reopen camera failed\r\n",
+      {"flash reopen",
+       8,
+       true,
+       {},
+       true,
+       "reopen camera failed\r\n",
        {"Writing firmware ... 0x0", "Writing firmware ... 0x1000", "Verify firmware ... 0x0",
-        "Verify firmware ... 0x1000", "Reset to updated code ...", "Reopen Camera Failed", "FAIL",
-        "No Corvex Camera", "FAIL"}},
+        "Verify firmware ... 0x1000", "Reset to updated code ...", "Reopen Camera Failed", "FAIL", "No Corvex Camera",
+        "FAIL"}},
   };
   for (const Failure& c : cases) {
     DialogHarness h;
@@ -197,7 +250,8 @@ TEST_P(FaultSweep, EveryAccessFailingInTurnEndsCleanly) {
     EXPECT_LE(h.world.OpenHandleCount(), h.dlg->m_cameraKey ? 1u : 0u);
     if (passed) {
       const auto memory = h.world.Memory(cam);
-      EXPECT_EQ(std::vector<uint8_t>(memory.begin(), memory.begin() + static_cast<std::ptrdiff_t>(image.size())), image);
+      EXPECT_EQ(std::vector<uint8_t>(memory.begin(), memory.begin() + static_cast<std::ptrdiff_t>(image.size())),
+                image);
     }
     h.world.ClearFaults(cam);
     h.dlg->IdentifyCamera();
@@ -208,7 +262,8 @@ TEST_P(FaultSweep, EveryAccessFailingInTurnEndsCleanly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Procedures, FaultSweep,
-                         ::testing::Values(Sweep{"serial flash", 8, true, 5000}, Sweep{"flash over the unit", 8, false, 300},
+                         ::testing::Values(Sweep{"serial flash", 8, true, 5000},
+                                           Sweep{"flash over the unit", 8, false, 300},
                                            Sweep{"small eeprom", 1, true, 128}, Sweep{"eeprom variant A", 6, true, 512},
                                            Sweep{"flash of class 7", 7, true, 300}),
                          SweepName);

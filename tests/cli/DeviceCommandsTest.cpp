@@ -94,11 +94,11 @@ TEST_F(DeviceCommands, FlashJsonIsOneObjectPerLine) {
       lastPosition = e["position"].Int();
     }
   }
-  EXPECT_EQ(statuses, (std::vector<std::string>{
-                          "Corvex Camera Connected", "Writing firmware ... 0x0", "Writing firmware ... 0x1000",
-                          "Writing firmware ... 0x2000", "Verify firmware ... 0x0", "Verify firmware ... 0x1000",
-                          "Verify firmware ... 0x2000", "Reset to updated code ...", "Firmware update finished",
-                          "PASS", "Corvex Camera Connected"}));
+  EXPECT_EQ(statuses, (std::vector<std::string>{"Corvex Camera Connected", "Writing firmware ... 0x0",
+                                                "Writing firmware ... 0x1000", "Writing firmware ... 0x2000",
+                                                "Verify firmware ... 0x0", "Verify firmware ... 0x1000",
+                                                "Verify firmware ... 0x2000", "Reset to updated code ...",
+                                                "Firmware update finished", "PASS", "Corvex Camera Connected"}));
   EXPECT_EQ(lastPosition, 20000);
   EXPECT_EQ(events.back()["event"].text, "result");
   EXPECT_EQ(events.back()["result"].text, "Pass");

@@ -55,8 +55,7 @@ TEST_F(CommandSetTest, FailedFirstPieceStartsNoSecond) {
   Bytes buffer(0x10000);
   capture.wire.FailNext(5);
   EXPECT_EQ(SPI_SF_Read(key, 0x10000, buffer.data()), 0);
-  EXPECT_EQ(capture.wire.CommandBlocks(),
-            (std::vector<Bytes>{Block({0x02, 0xC2, 0, 0, 0, 0x80, 0, 0}), kClearStatus}));
+  EXPECT_EQ(capture.wire.CommandBlocks(), (std::vector<Bytes>{Block({0x02, 0xC2, 0, 0, 0, 0x80, 0, 0}), kClearStatus}));
 }
 
 TEST_F(CommandSetTest, SerialFlashReadFailuresGoToTheDebugOutput) {
@@ -119,7 +118,8 @@ Bytes RawRecord(int first) {
 TEST_F(CommandSetTest, FirmwareInfoFromRecordsEightToTwelve) {
   // First raw record without a format, second with one: the record is built
   // from the second, fourth and fifth.
-  for (int first : {0x10, 0x21, 0x30, 0x40, 0x50}) capture.wire.replies.push_back({platform::kOk, RawRecord(first), {}});
+  for (int first : {0x10, 0x21, 0x30, 0x40, 0x50})
+    capture.wire.replies.push_back({platform::kOk, RawRecord(first), {}});
   FirmwareInfoRecord record{};
   ASSERT_EQ(ReadFirmwareInfo(key, &record), 1);
   Bytes expected = RawRecord(0x21);
@@ -133,7 +133,8 @@ TEST_F(CommandSetTest, FirmwareInfoFromRecordsEightToTwelve) {
   for (int i = 0; i < 5; ++i) EXPECT_EQ(blocks[i], Block({0x00, 0xCD, 8 + i, 0, 0x08, 0, 0, 0}));
 
   // Otherwise from the first, third and fourth.
-  for (int first : {0x11, 0x21, 0x30, 0x40, 0x50}) capture.wire.replies.push_back({platform::kOk, RawRecord(first), {}});
+  for (int first : {0x11, 0x21, 0x30, 0x40, 0x50})
+    capture.wire.replies.push_back({platform::kOk, RawRecord(first), {}});
   ASSERT_EQ(ReadFirmwareInfo(key, &record), 1);
   expected = RawRecord(0x11);
   for (int first : {0x30, 0x40}) {
@@ -201,19 +202,32 @@ TEST_F(CommandSetTest, UnregisteredKeyTouchesNoDevice) {
   FirmwareInfoRecord record{};
   FlashInfo info{};
   const std::vector<std::function<int()>> commands = {
-      [&] { return ReadFirmwareInfo(unknown, &record); }, [&] { return ReadFlashInfo(unknown, &info); },
-      [&] { return SPI_SF_Read(unknown, 8, buffer); },     [&] { return SPI_SF_Write(unknown, 0, 8, buffer); },
-      [&] { return SPI_SF_ReadStatus(unknown, buffer); },  [&] { return SPI_SF_WriteStatus(unknown, 0); },
-      [&] { return SPI_SF_ChipErase(unknown); },           [&] { return ReadMem07(unknown, 8, buffer); },
-      [&] { return WriteMem07(unknown, 0, 8, buffer); },   [&] { return ReadMem0B(unknown, 8, buffer); },
-      [&] { return WriteMem0B(unknown, 0, 8, buffer); },   [&] { return EraseMem0C(unknown, 1); },
-      [&] { return ReadMem0E(unknown, 8, buffer); },       [&] { return WriteMem0E(unknown, 0, 8, buffer); },
-      [&] { return EraseMem0F(unknown, 1); },              [&] { return ReadMem11(unknown, 8, buffer); },
-      [&] { return WriteMem11(unknown, 0, 8, buffer); },   [&] { return EraseMem12(unknown, 1); },
-      [&] { return ReadMemory(unknown, 0, 8, buffer); },   [&] { return WriteMemoryByte(unknown, 0, buffer); },
-      [&] { return ResetToDownloadMode(unknown, 1); },     [&] { return ResetDevice(unknown); },
-      [&] { return SetByteA7(unknown, 1); },               [&] { return IsIdentifiedCamera(unknown); },
-      [&] { return IsIdentifiedCamera(0); },               [&] { return ResetDevice(0u); },
+      [&] { return ReadFirmwareInfo(unknown, &record); },
+      [&] { return ReadFlashInfo(unknown, &info); },
+      [&] { return SPI_SF_Read(unknown, 8, buffer); },
+      [&] { return SPI_SF_Write(unknown, 0, 8, buffer); },
+      [&] { return SPI_SF_ReadStatus(unknown, buffer); },
+      [&] { return SPI_SF_WriteStatus(unknown, 0); },
+      [&] { return SPI_SF_ChipErase(unknown); },
+      [&] { return ReadMem07(unknown, 8, buffer); },
+      [&] { return WriteMem07(unknown, 0, 8, buffer); },
+      [&] { return ReadMem0B(unknown, 8, buffer); },
+      [&] { return WriteMem0B(unknown, 0, 8, buffer); },
+      [&] { return EraseMem0C(unknown, 1); },
+      [&] { return ReadMem0E(unknown, 8, buffer); },
+      [&] { return WriteMem0E(unknown, 0, 8, buffer); },
+      [&] { return EraseMem0F(unknown, 1); },
+      [&] { return ReadMem11(unknown, 8, buffer); },
+      [&] { return WriteMem11(unknown, 0, 8, buffer); },
+      [&] { return EraseMem12(unknown, 1); },
+      [&] { return ReadMemory(unknown, 0, 8, buffer); },
+      [&] { return WriteMemoryByte(unknown, 0, buffer); },
+      [&] { return ResetToDownloadMode(unknown, 1); },
+      [&] { return ResetDevice(unknown); },
+      [&] { return SetByteA7(unknown, 1); },
+      [&] { return IsIdentifiedCamera(unknown); },
+      [&] { return IsIdentifiedCamera(0); },
+      [&] { return ResetDevice(0u); },
   };
   for (const auto& command : commands) EXPECT_EQ(command(), 0);
   EXPECT_TRUE(capture.wire.calls.empty());

@@ -146,8 +146,7 @@ std::vector<Bytes> Wire::CommandBlocks() const {
 }
 
 platform::Status Capture::CreateVideoInputEnumerator(std::unique_ptr<platform::IEnumMoniker>* out) {
-  if (!platform::Failed(enumeratorStatus) && !emptyCategory)
-    *out = std::make_unique<EnumMoniker>(&wire, devices);
+  if (!platform::Failed(enumeratorStatus) && !emptyCategory) *out = std::make_unique<EnumMoniker>(&wire, devices);
   return enumeratorStatus;
 }
 

@@ -82,8 +82,8 @@ TEST_F(MemoryProceduresTest, SmallMemoriesHaveNoWriteProtection) {
 TEST_F(MemoryProceduresTest, RegisterProtectionIsLiftedAndRestored) {
   capture.wire.dataForOpcode[0x00C2] = {0x5B};
   ASSERT_EQ(DisableWriteProtect(key, 5), 1);
-  EXPECT_EQ(Blocks(), (std::vector<Bytes>{RegisterRead(0xA0), RegisterRead(0xA6), RegisterWrite(0xA0),
-                                          RegisterWrite(0xA6)}));
+  EXPECT_EQ(Blocks(),
+            (std::vector<Bytes>{RegisterRead(0xA0), RegisterRead(0xA6), RegisterWrite(0xA0), RegisterWrite(0xA6)}));
   EXPECT_EQ(DataSets(), (std::vector<Bytes>{OneByte(0x5B), OneByte(0x5A)}));
 
   capture.wire.calls.clear();
@@ -167,8 +167,8 @@ TEST_F(MemoryProceduresTest, WriteImageCommandPerClass) {
 }
 
 TEST_F(MemoryProceduresTest, VerifyComparesTheReadBack) {
-  const std::vector<std::pair<int, int>> readOpcodes = {{1, 0x02CE}, {5, 0x02CB}, {6, 0x02D1}, {7, 0x02C7},
-                                                        {8, 0x02C2}};
+  const std::vector<std::pair<int, int>> readOpcodes = {
+      {1, 0x02CE}, {5, 0x02CB}, {6, 0x02D1}, {7, 0x02C7}, {8, 0x02C2}};
   const Bytes blank(11, 0xFF);
   for (const auto& [memoryClass, opcode] : readOpcodes) {
     capture.wire.dataForOpcode[opcode] = Bytes(8, 0xFF);

@@ -123,11 +123,20 @@ TEST_F(TransportTest, FailureReportsTheWholeBlocksMoved) {
 
 TEST_F(TransportTest, StatusNames) {
   const std::vector<std::tuple<uint8_t, uint8_t, std::string>> cases = {
-      {0x00, 0, "VCMD_STS_CMD"},          {0x01, 0, "VCMD_STS_DATA_IN"},      {0x02, 0, "VCMD_STS_DATA_OUT"},
-      {0x03, 0, "VCMD_STS_ERR_DIR"},      {0x04, 0, "VCMD_STS_NOT_FINISH"},   {0x05, 0, "VCMD_STS_ERR_LEN"},
-      {0x06, 0, "VCMD_STS_UNKNOWN_SCMD"}, {0x07, 0, "VCMD_STS_ERR_OUTRANGE"}, {0x08, 0, "VCMD_STS_UNKNOWN_CMD"},
-      {0x09, 7, "VCMD_STS_HW_ERR"},       {0xFE, 0, "VCMD_STS_RET_NO_ERR"},   {0x0C, 0x01, "undefined error code 0x010C"},
-      {0x0A, 0, "undefined error code 0x000A"},  {0xFF, 0xAB, "undefined error code 0xABFF"},
+      {0x00, 0, "VCMD_STS_CMD"},
+      {0x01, 0, "VCMD_STS_DATA_IN"},
+      {0x02, 0, "VCMD_STS_DATA_OUT"},
+      {0x03, 0, "VCMD_STS_ERR_DIR"},
+      {0x04, 0, "VCMD_STS_NOT_FINISH"},
+      {0x05, 0, "VCMD_STS_ERR_LEN"},
+      {0x06, 0, "VCMD_STS_UNKNOWN_SCMD"},
+      {0x07, 0, "VCMD_STS_ERR_OUTRANGE"},
+      {0x08, 0, "VCMD_STS_UNKNOWN_CMD"},
+      {0x09, 7, "VCMD_STS_HW_ERR"},
+      {0xFE, 0, "VCMD_STS_RET_NO_ERR"},
+      {0x0C, 0x01, "undefined error code 0x010C"},
+      {0x0A, 0, "undefined error code 0x000A"},
+      {0xFF, 0xAB, "undefined error code 0xABFF"},
   };
   for (const auto& [code, high, name] : cases) EXPECT_EQ(StatusName(code, high), name);
 }

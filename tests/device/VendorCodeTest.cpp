@@ -43,12 +43,12 @@ TEST_F(VendorCodeTest, DateDecidesWhetherTheCodeIsShown) {
       {Record(0x02, "08/11/09", 8), "12-3456-789A"},
       {Record(0x22, "09/01/09", 8), "12-3456-789A"},
       {Record(0x02, "01/01/10", 8), "12-3456-789A"},
-      {Record(0x02, "08/10/09", 8), "12-3456-789A"},               // older, but nothing at 16-23
-      {Record(0x02, "08/10/09", 8, "xxxxxxxx"), "N/A"},            // older, something at 16-23
-      {Record(0x02, "12/31/08", 8, "\0\0\0\0\0\0\0\1"), "N/A"},    // one byte is enough
-      {Record(0x01, "08/10/09", 16), "N/A"},                       // format 1: the date is the field
+      {Record(0x02, "08/10/09", 8), "12-3456-789A"},             // older, but nothing at 16-23
+      {Record(0x02, "08/10/09", 8, "xxxxxxxx"), "N/A"},          // older, something at 16-23
+      {Record(0x02, "12/31/08", 8, "\0\0\0\0\0\0\0\1"), "N/A"},  // one byte is enough
+      {Record(0x01, "08/10/09", 16), "N/A"},                     // format 1: the date is the field
       {Record(0x01, "08/11/09", 16), "12-3456-789A"},
-      {Record(0x02, nullptr, 8, "xxxxxxxx"), "N/A"},               // zero bytes are no date
+      {Record(0x02, nullptr, 8, "xxxxxxxx"), "N/A"},  // zero bytes are no date
   };
   for (const Case& c : cases) {
     Answer(c.record);

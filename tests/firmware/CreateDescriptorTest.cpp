@@ -66,10 +66,18 @@ TEST(CreateDescriptor, FamilyTables) {
 
 TEST(CreateDescriptor, CommonTypesWinForEveryFirmwareType) {
   const std::map<int, std::string> common = {
-      {1, "CDescString"},  {2, "CDescString"},      {3, "CDescString"},
-      {7, "CDescString"},  {4, "CDescVIDPID"},      {5, "CDescSysConfig"},
-      {6, "CDescFrameInfo"}, {14, "CDescSLB"},      {18, "CDescNonCrystalGainTable"},
-      {23, "CDescNFCalibrationTable"}, {32, "CDescDmicPara"}, {33, "CDescFrameRate"},
+      {1, "CDescString"},
+      {2, "CDescString"},
+      {3, "CDescString"},
+      {7, "CDescString"},
+      {4, "CDescVIDPID"},
+      {5, "CDescSysConfig"},
+      {6, "CDescFrameInfo"},
+      {14, "CDescSLB"},
+      {18, "CDescNonCrystalGainTable"},
+      {23, "CDescNFCalibrationTable"},
+      {32, "CDescDmicPara"},
+      {33, "CDescFrameRate"},
       {37, "CDescPreviewDelay"},
   };
   for (int fw = 0; fw < 32; ++fw)

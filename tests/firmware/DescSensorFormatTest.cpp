@@ -8,8 +8,8 @@
 
 #include <cstdlib>
 #include <functional>
-#include <ostream>
 #include <memory>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -467,12 +467,9 @@ TEST_P(SensorFormatCacheRejects, RefusedAndDataLeftAsItWas) {
 }
 
 const CacheRejectCase kCacheRejects[] = {
-    {"ShortFormWithoutFixedPart", Hex("05 16")},
-    {"ShortFormEmpty", Hex("02 16")},
-    {"ShortFormBelowHeader", Hex("00 16")},
-    {"LongFormWithoutFixedPart", Hex("FF D6 07 00")},
-    {"LongFormBelowHeader", Hex("FF D6 02 00")},
-    {"LongFormOneByteTooMany", Hex("FF D6 09 20")},  // 8193 data bytes
+    {"ShortFormWithoutFixedPart", Hex("05 16")}, {"ShortFormEmpty", Hex("02 16")},
+    {"ShortFormBelowHeader", Hex("00 16")},      {"LongFormWithoutFixedPart", Hex("FF D6 07 00")},
+    {"LongFormBelowHeader", Hex("FF D6 02 00")}, {"LongFormOneByteTooMany", Hex("FF D6 09 20")},  // 8193 data bytes
     {"LongFormLargest", Hex("FF D6 FF FF")},
 };
 

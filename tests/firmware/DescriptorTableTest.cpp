@@ -166,8 +166,9 @@ TEST_F(Table, ReloadForgetsTheEarlierStretchButKeepsConsumedLeadingRecords) {
 
 Bytes CodeInfoImage(uint16_t offset, uint16_t size) {
   Bytes header = {0x30, 0xA5, 0x00, 0x0C, 0x00, 0x01};  // firmware type 0, table end 12
-  Bytes image = Concat({header, {0x06, 0x0F, static_cast<uint8_t>(offset), static_cast<uint8_t>(offset >> 8),
-                                 static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8)}});
+  Bytes image = Concat({header,
+                        {0x06, 0x0F, static_cast<uint8_t>(offset), static_cast<uint8_t>(offset >> 8),
+                         static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8)}});
   image.resize(64);
   for (size_t i = 12; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i);
   return image;
@@ -199,9 +200,14 @@ TEST_F(Table, CodeRegionBeyondTheImageIsRefused) {
 Bytes SmallCacheImage(uint16_t offset, uint16_t size, uint16_t carried) {
   Bytes header = {0x30, 0xA5, 0x08, 0xFF, 0xFF, 0x01};  // firmware type 1
   const uint16_t total = static_cast<uint16_t>(carried + 8);
-  Bytes record = {0xFF, 0xE7, static_cast<uint8_t>(total), static_cast<uint8_t>(total >> 8),
-                  static_cast<uint8_t>(offset), static_cast<uint8_t>(offset >> 8),
-                  static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8)};
+  Bytes record = {0xFF,
+                  0xE7,
+                  static_cast<uint8_t>(total),
+                  static_cast<uint8_t>(total >> 8),
+                  static_cast<uint8_t>(offset),
+                  static_cast<uint8_t>(offset >> 8),
+                  static_cast<uint8_t>(size),
+                  static_cast<uint8_t>(size >> 8)};
   record.resize(total, 0xC3);
   Bytes image = Concat({header, record});
   image.resize(4096);

@@ -157,10 +157,8 @@ TEST_F(DeviceFilesAdapterTest, EachBlockIsOneVendorRequest) {
     bool toHost;
   };
   const Case cases[] = {
-      {"probe", Block(1, 5, 0, 1), 17, true},
-      {"reset", Block(0, 1, 9, 0), 16, false},
-      {"erase", Block(0, 2, 0, 0), 16, false},
-      {"write", Block(0, 4, 0x1234, 3, 0xA5), 16, false},
+      {"probe", Block(1, 5, 0, 1), 17, true},     {"reset", Block(0, 1, 9, 0), 16, false},
+      {"erase", Block(0, 2, 0, 0), 16, false},    {"write", Block(0, 4, 0x1234, 3, 0xA5), 16, false},
       {"read", Block(3, 5, 0x0100, 4), 20, true},
   };
   for (const Case& c : cases) {

@@ -103,7 +103,7 @@ TEST_F(DecoratorTest, RuleFiresOnTheNthMatchingDataBlockOfTheOpenCommand) {
   const Bytes write{0x02, 0x8E, 0x00, 0x01, 24, 0, 0, 0};  // 24 bytes at 0x100
   const Bytes chunk(8, 0x5A);
   ASSERT_EQ(unit->Set(10, write.data(), 8), platform::kOk);
-  EXPECT_EQ(unit->Set(11, chunk.data(), 8), platform::kOk);  // 0x100-0x107
+  EXPECT_EQ(unit->Set(11, chunk.data(), 8), platform::kOk);       // 0x100-0x107
   EXPECT_EQ(unit->Set(11, chunk.data(), 8), platform::kStalled);  // 0x108-0x10F
   EXPECT_EQ(hooks->latched, (std::vector<uint16_t>{0x010C}));
   EXPECT_EQ(controls->calls.size(), 2u);  // the refused block never reached the camera

@@ -143,31 +143,31 @@ TEST_P(DriverLayoutTest, WrongBlockLayoutIsInvalidParameter) {
   EXPECT_TRUE(world.IsPresent(id));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Blocks, DriverLayoutTest,
-    ::testing::Values(LayoutCase{"request type C0", With(ProbeRequest(), 4, 0xC0), 0, 17},
-                      LayoutCase{"value not 0", With(EraseRequest(), 6, 1), 0, 16},
-                      LayoutCase{"input shorter than the header", EraseRequest(), 12, 16},
-                      LayoutCase{"input longer than 16 + wLength", EraseRequest(), 20, 16},
-                      LayoutCase{"probe of two bytes", Request(1, 5, 0, 2), 0, 18},
-                      LayoutCase{"probe output 16", ProbeRequest(), 0, 16},
-                      LayoutCase{"probe index not 0", Request(1, 5, 4, 1), 0, 17},
-                      LayoutCase{"read flags 2", Request(2, 5, 0, 4), 0, 20},
-                      LayoutCase{"read output too short", ReadRequest(0, 4), 0, 16},
-                      LayoutCase{"read data not zeroed", With(ReadRequest(0, 4), 13, 1), 0, 20},
-                      LayoutCase{"read beyond the driver's buffer", ReadRequest(0, 0x8001), 0, 0x8011},
-                      LayoutCase{"write flags 1", Request(1, 4, 0, 2, {0, 0}), 0, 16},
-                      LayoutCase{"write output with data", WriteRequest(0, {0, 0}), 0, 18},
-                      LayoutCase{"erase index 1", Request(0, 2, 1, 0), 0, 16},
-                      LayoutCase{"erase with data", Request(0, 2, 0, 1), 0, 16},
-                      LayoutCase{"reset index 8", Request(0, 1, 8, 0), 0, 16},
-                      LayoutCase{"reset flags 1", Request(1, 1, 9, 0), 0, 16}),
-    [](const ::testing::TestParamInfo<LayoutCase>& param) {
-      std::string name = param.param.what;
-      for (char& ch : name)
-        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-      return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Blocks, DriverLayoutTest,
+                         ::testing::Values(LayoutCase{"request type C0", With(ProbeRequest(), 4, 0xC0), 0, 17},
+                                           LayoutCase{"value not 0", With(EraseRequest(), 6, 1), 0, 16},
+                                           LayoutCase{"input shorter than the header", EraseRequest(), 12, 16},
+                                           LayoutCase{"input longer than 16 + wLength", EraseRequest(), 20, 16},
+                                           LayoutCase{"probe of two bytes", Request(1, 5, 0, 2), 0, 18},
+                                           LayoutCase{"probe output 16", ProbeRequest(), 0, 16},
+                                           LayoutCase{"probe index not 0", Request(1, 5, 4, 1), 0, 17},
+                                           LayoutCase{"read flags 2", Request(2, 5, 0, 4), 0, 20},
+                                           LayoutCase{"read output too short", ReadRequest(0, 4), 0, 16},
+                                           LayoutCase{"read data not zeroed", With(ReadRequest(0, 4), 13, 1), 0, 20},
+                                           LayoutCase{"read beyond the driver's buffer", ReadRequest(0, 0x8001), 0,
+                                                      0x8011},
+                                           LayoutCase{"write flags 1", Request(1, 4, 0, 2, {0, 0}), 0, 16},
+                                           LayoutCase{"write output with data", WriteRequest(0, {0, 0}), 0, 18},
+                                           LayoutCase{"erase index 1", Request(0, 2, 1, 0), 0, 16},
+                                           LayoutCase{"erase with data", Request(0, 2, 0, 1), 0, 16},
+                                           LayoutCase{"reset index 8", Request(0, 1, 8, 0), 0, 16},
+                                           LayoutCase{"reset flags 1", Request(1, 1, 9, 0), 0, 16}),
+                         [](const ::testing::TestParamInfo<LayoutCase>& param) {
+                           std::string name = param.param.what;
+                           for (char& ch : name)
+                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                           return name;
+                         });
 
 TEST_F(DriverPathTest, UnknownRequestStallsTheDevice) {
   Add();

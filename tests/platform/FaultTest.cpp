@@ -63,9 +63,9 @@ TEST_F(FaultTest, AddressRangeMatchesTheBlockThatTouchesIt) {
   world.AddFault(id, rule);
   Bytes data;
   ASSERT_EQ(camera.Command(MemoryBlock(0xCE, 0x30, 0x20)), platform::kOk);
-  EXPECT_EQ(camera.GetData(8, &data), platform::kOk);          // 0x30-0x37
-  EXPECT_EQ(camera.GetData(8, &data), platform::kOk);          // 0x38-0x3F
-  EXPECT_EQ(camera.GetData(8, &data), substitute::kStalled);   // 0x40-0x47
+  EXPECT_EQ(camera.GetData(8, &data), platform::kOk);         // 0x30-0x37
+  EXPECT_EQ(camera.GetData(8, &data), platform::kOk);         // 0x38-0x3F
+  EXPECT_EQ(camera.GetData(8, &data), substitute::kStalled);  // 0x40-0x47
   // A command block naming the range is matched too, but only by set rules.
   FaultRule onCommand;
   onCommand.kind = AccessKind::kKsSet;

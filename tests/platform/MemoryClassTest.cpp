@@ -16,8 +16,8 @@ struct Group {
   uint32_t size;
 };
 
-const Group kGroups[] = {{1, 0x8E, 0xCE, 0x0F, 128},  {2, 0x8E, 0xCE, 0x0F, 256},   {3, 0x8E, 0xCE, 0x0F, 512},
-                         {4, 0x8E, 0xCE, 0x0F, 2048}, {5, 0x8B, 0xCB, 0x0C, 2048},  {6, 0x91, 0xD1, 0x12, 8192},
+const Group kGroups[] = {{1, 0x8E, 0xCE, 0x0F, 128},  {2, 0x8E, 0xCE, 0x0F, 256},  {3, 0x8E, 0xCE, 0x0F, 512},
+                         {4, 0x8E, 0xCE, 0x0F, 2048}, {5, 0x8B, 0xCB, 0x0C, 2048}, {6, 0x91, 0xD1, 0x12, 8192},
                          {7, 0x87, 0xC7, 0x0C, 8192}, {8, 0x82, 0xC2, 0x04, 65536}};
 
 const uint8_t kMemoryOpcodes[] = {0x82, 0xC2, 0x04, 0xC1, 0xC3, 0x83, 0x87, 0xC7, 0x8B,
@@ -61,8 +61,8 @@ class MemoryClassTest : public SubstituteTest, public ::testing::WithParamInterf
     for (size_t done = 0; done < data.size(); done += 0x8000) {
       const Bytes piece(data.begin() + static_cast<ptrdiff_t>(done),
                         data.begin() + static_cast<ptrdiff_t>(std::min(data.size(), done + 0x8000)));
-      const auto block = MemoryBlock(GetParam().write, address + static_cast<uint32_t>(done),
-                                     static_cast<uint16_t>(piece.size()));
+      const auto block =
+          MemoryBlock(GetParam().write, address + static_cast<uint32_t>(done), static_cast<uint16_t>(piece.size()));
       if (!camera.Write(block, piece, blockLength)) return false;
     }
     return true;
@@ -72,8 +72,8 @@ class MemoryClassTest : public SubstituteTest, public ::testing::WithParamInterf
     for (uint32_t done = 0; done < count; done += 0x8000) {
       const uint32_t piece = std::min<uint32_t>(count - done, 0x8000);
       Bytes bytes;
-      if (!camera.Read(MemoryBlock(GetParam().read, address + done, static_cast<uint16_t>(piece)), piece,
-                       blockLength, &bytes))
+      if (!camera.Read(MemoryBlock(GetParam().read, address + done, static_cast<uint16_t>(piece)), piece, blockLength,
+                       &bytes))
         return false;
       out->insert(out->end(), bytes.begin(), bytes.end());
     }
@@ -154,8 +154,7 @@ TEST_P(MemoryClassTest, TransfersPastTheEndAreOutOfRange) {
   EXPECT_EQ(world.Memory(id), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Classes, MemoryClassTest, ::testing::ValuesIn(kGroups),
-                         ClassName);
+INSTANTIATE_TEST_SUITE_P(Classes, MemoryClassTest, ::testing::ValuesIn(kGroups), ClassName);
 
 // --- the small EEPROMs' erase key -------------------------------------------
 
@@ -166,7 +165,9 @@ class EraseKeyTest : public SubstituteTest, public ::testing::WithParamInterface
     camera = Open();
   }
   uint8_t Key() const { return substitute::DefaultEraseKey(GetParam().memoryClass); }
-  platform::Status EraseCommand() { return camera.Command(Block(0x02, 0x0F, 0, static_cast<uint16_t>(GetParam().size))); }
+  platform::Status EraseCommand() {
+    return camera.Command(Block(0x02, 0x0F, 0, static_cast<uint16_t>(GetParam().size)));
+  }
   bool Blank() {
     const Bytes memory = world.Memory(id);
     return std::all_of(memory.begin(), memory.end(), [](uint8_t b) { return b == 0xFF; });
@@ -196,7 +197,10 @@ TEST_P(EraseKeyTest, WrongByteWrongAddressOrACommandBetweenDisarmIt) {
   const Attempt attempts[] = {
       {"other byte", [&] { camera.Write(MemoryBlock(0x8E, 0, 1), {static_cast<uint8_t>(Key() + 1)}, 8); }},
       {"address 1", [&] { camera.Write(MemoryBlock(0x8E, 1, 1), {Key()}, 8); }},
-      {"two bytes", [&] { camera.Write(MemoryBlock(0x8E, 0, 2), {Key(), Key()}, 8); }},
+      {"two bytes",
+       [&] {
+         camera.Write(MemoryBlock(0x8E, 0, 2), {Key(), Key()}, 8);
+       }},
       {"command between",
        [&] {
          camera.Write(MemoryBlock(0x8E, 0, 1), {Key()}, 8);
@@ -219,8 +223,7 @@ TEST_P(EraseKeyTest, EraseParameterBeyondThePartIsOutOfRange) {
   EXPECT_FALSE(Blank());
 }
 
-INSTANTIATE_TEST_SUITE_P(SmallEeproms, EraseKeyTest, ::testing::ValuesIn(kGroups, kGroups + 4),
-                         ClassName);
+INSTANTIATE_TEST_SUITE_P(SmallEeproms, EraseKeyTest, ::testing::ValuesIn(kGroups, kGroups + 4), ClassName);
 
 // --- the larger EEPROMs' protection ------------------------------------------
 
@@ -255,9 +258,7 @@ TEST_P(EepromProtectionTest, WritableOnlyWithA0Bit0SetAndA6Bit0Clear) {
   Try(0x11, 0x20, true);
 }
 
-TEST_P(EepromProtectionTest, ProtectedAtPowerUp) {
-  EXPECT_FALSE(world.MemoryWritable(id));
-}
+TEST_P(EepromProtectionTest, ProtectedAtPowerUp) { EXPECT_FALSE(world.MemoryWritable(id)); }
 
 TEST_P(EepromProtectionTest, EraseParameterCountsBytesFromAddressZero) {
   world.SetRegister(id, 0xFEA0, 0x01);
@@ -273,8 +274,7 @@ TEST_P(EepromProtectionTest, EraseParameterCountsBytesFromAddressZero) {
             substitute::kStalled);
 }
 
-INSTANTIATE_TEST_SUITE_P(LargerEeproms, EepromProtectionTest, ::testing::ValuesIn(kGroups + 4, kGroups + 6),
-                         ClassName);
+INSTANTIATE_TEST_SUITE_P(LargerEeproms, EepromProtectionTest, ::testing::ValuesIn(kGroups + 4, kGroups + 6), ClassName);
 
 TEST(MemorySizes, ConfiguredSizesReplaceTheClassDefaults) {
   substitute::SubstituteWorld world;

@@ -20,8 +20,7 @@ namespace substitute_test {
 using Bytes = std::vector<uint8_t>;
 using substitute::DeviceId;
 
-inline Bytes Block(uint8_t commandClass, uint8_t opcode, uint16_t word2 = 0, uint16_t length = 0,
-                   uint16_t word6 = 0) {
+inline Bytes Block(uint8_t commandClass, uint8_t opcode, uint16_t word2 = 0, uint16_t length = 0, uint16_t word6 = 0) {
   return {commandClass,
           opcode,
           static_cast<uint8_t>(word2),

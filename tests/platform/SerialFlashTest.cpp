@@ -30,7 +30,9 @@ class SerialFlashTest : public SubstituteTest {
     for (int reads = 0; reads < 100 && (ReadStatus() & 1); ++reads) {
     }
   }
-  bool Write(uint32_t address, const Bytes& data) { return camera.Write(MemoryBlock(0x82, address, static_cast<uint16_t>(data.size())), data, 8); }
+  bool Write(uint32_t address, const Bytes& data) {
+    return camera.Write(MemoryBlock(0x82, address, static_cast<uint16_t>(data.size())), data, 8);
+  }
   Bytes Read(uint32_t address, uint16_t count) {
     Bytes data;
     EXPECT_TRUE(camera.Read(MemoryBlock(0xC2, address, count), count, 8, &data));

@@ -36,11 +36,11 @@ TEST(DownloadWindow, AClickOnStartRunsTheDownloadToAGreenPass) {
 
   h.ClickStartAndWait();
 
-  EXPECT_EQ(h.statusLines, (std::vector<std::string>{
-                               "Writing firmware ... 0x0", "Writing firmware ... 0x1000", "Writing firmware ... 0x2000",
-                               "Verify firmware ... 0x0", "Verify firmware ... 0x1000", "Verify firmware ... 0x2000",
-                               "Reset to updated code ...", "Firmware update finished", "PASS",
-                               "Corvex Camera Connected"}));
+  EXPECT_EQ(h.statusLines,
+            (std::vector<std::string>{
+                "Writing firmware ... 0x0", "Writing firmware ... 0x1000", "Writing firmware ... 0x2000",
+                "Verify firmware ... 0x0", "Verify firmware ... 0x1000", "Verify firmware ... 0x2000",
+                "Reset to updated code ...", "Firmware update finished", "PASS", "Corvex Camera Connected"}));
   // Written and read back: twice the image on a bar of that range. The last
   // full bar is the run's final report, after the identification at its
   // end had set the bar back to 0.
@@ -76,8 +76,8 @@ TEST(DownloadWindow, AFailedWriteEndsInARedFail) {
 
   h.ClickStartAndWait();
 
-  EXPECT_EQ(h.statusLines, (std::vector<std::string>{"Erase Chip ...", "Writing ...", "FAIL",
-                                                     "Corvex Camera Connected", "FAIL"}));
+  EXPECT_EQ(h.statusLines,
+            (std::vector<std::string>{"Erase Chip ...", "Writing ...", "FAIL", "Corvex Camera Connected", "FAIL"}));
   EXPECT_EQ(h.Text(IDC_RESULT), "FAIL");
   EXPECT_EQ(h.TextColour(IDC_RESULT), kRed);
   EXPECT_EQ(h.view.ProgressBar()->value(), 0);

@@ -78,9 +78,7 @@ class QtDialogHarness {
     inForce.reset();
   }
 
-  std::string WriteImage(const std::string& name, const std::vector<uint8_t>& bytes) {
-    return dir.Write(name, bytes);
-  }
+  std::string WriteImage(const std::string& name, const std::vector<uint8_t>& bytes) { return dir.Write(name, bytes); }
 
   // Builds and initialises the dialog as the application does, then shows
   // its window.

@@ -92,8 +92,7 @@ bool Fits(QWidget* control, const QString& text, int margin = 0) {
 TEST(WindowState, TheDialogsLongestTextsFitTheirControls) {
   QtDialogHarness h;
   h.Open();
-  for (const char* result : {"Pass", "FAIL", "N/A"})
-    EXPECT_TRUE(Fits(h.view.Control(IDC_RESULT), result)) << result;
+  for (const char* result : {"Pass", "FAIL", "N/A"}) EXPECT_TRUE(Fits(h.view.Control(IDC_RESULT), result)) << result;
   for (const char* status : {"Corvex Camera Connected", "Writing firmware ... 0xF000", "Verify firmware ... 0xF000",
                              "Reset to updated code ...", "Firmware update finished", "Reopen Camera Failed"})
     EXPECT_TRUE(Fits(h.view.Control(IDC_STATUS), status)) << status;

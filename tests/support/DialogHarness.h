@@ -11,10 +11,10 @@
 #include "download/DownloadMessages.h"
 #include "download/DownloadThread.h"
 #include "firmware/SampleImage.h"
-#include "platform/FilesInFolder.h"
-#include "platform/Platform.h"
 #include "frontends/headless/HeadlessView.h"
 #include "frontends/headless/HeadlessWindow.h"
+#include "platform/FilesInFolder.h"
+#include "platform/Platform.h"
 #include "platform/substitute/SubstituteWorld.h"
 #include "support/TempDir.h"
 #include "ui/DialogSession.h"
@@ -52,9 +52,7 @@ class DialogHarness {
     inForce.reset();
   }
 
-  std::string WriteImage(const std::string& name, const std::vector<uint8_t>& bytes) {
-    return dir.Write(name, bytes);
-  }
+  std::string WriteImage(const std::string& name, const std::vector<uint8_t>& bytes) { return dir.Write(name, bytes); }
 
   // Builds the dialog as the application does and lets it initialise.
   void Open() {

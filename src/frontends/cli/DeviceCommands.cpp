@@ -208,11 +208,20 @@ int RunInfo(const CommandLine& c, std::ostream& out, std::ostream& err) {
     JsonWriter json;
     json.BeginObject().Key("status").String(dlg.m_strStatus).Key("version").String(dlg.m_strVersion);
     json.Key("connected").Bool(connected).Key("generation");
-    if (connected) json.Number(dlg.m_chipGen); else json.Null();
+    if (connected)
+      json.Number(dlg.m_chipGen);
+    else
+      json.Null();
     json.Key("firmwareInfo");
-    if (haveFirmware) json.String(HexBytes(firmware.data(), firmware.size())); else json.Null();
+    if (haveFirmware)
+      json.String(HexBytes(firmware.data(), firmware.size()));
+    else
+      json.Null();
     json.Key("flashInfo");
-    if (haveFlash) json.String(HexBytes(flash.data(), flash.size())); else json.Null();
+    if (haveFlash)
+      json.String(HexBytes(flash.data(), flash.size()));
+    else
+      json.Null();
     json.EndObject();
     out << json.Text() << "\n";
   } else {

@@ -46,8 +46,8 @@ std::vector<uint8_t> Rebuild(CDescriptor& record, bool* ok) {
   *ok = record.BuildTo(bytes.data()) != 0;
   size_t length = 0;
   if (*ok && !dynamic_cast<CDescDummy*>(&record))
-    length = record.m_length == CDescriptor::kLongFormEscape && record.m_extLength ? record.m_extLength
-                                                                                    : record.m_length;
+    length =
+        record.m_length == CDescriptor::kLongFormEscape && record.m_extLength ? record.m_extLength : record.m_length;
   bytes.resize(*ok ? length : 0);
   return bytes;
 }
@@ -85,7 +85,10 @@ std::string Visible(const std::string& text) { return JsonWriter::Quote(text); }
 template <typename T>
 void NumberOrNull(JsonWriter& json, const char* key, const std::optional<T>& value) {
   json.Key(key);
-  if (value) json.Number(static_cast<int64_t>(*value)); else json.Null();
+  if (value)
+    json.Number(static_cast<int64_t>(*value));
+  else
+    json.Null();
 }
 
 void WriteHeaderJson(JsonWriter& json, const std::optional<CDescGlobal>& header) {
@@ -110,7 +113,10 @@ void WriteFieldsJson(JsonWriter& json, const DescriptorFields& fields) {
   json.BeginObject();
   for (const auto& f : fields) {
     json.Key(f.name);
-    if (f.isBytes) json.String(HexBytes(f.bytes.data(), f.bytes.size())); else json.Number(f.number);
+    if (f.isBytes)
+      json.String(HexBytes(f.bytes.data(), f.bytes.size()));
+    else
+      json.Number(f.number);
   }
   json.EndObject();
 }
@@ -131,7 +137,10 @@ void WriteRecordsJson(JsonWriter& json, const Walk* walk) {
     json.Key("fields");
     WriteFieldsJson(json, r.fields);
     json.Key("rebuilt");
-    if (r.rebuiltOk) json.String(HexBytes(r.rebuilt.data(), r.rebuilt.size())); else json.Null();
+    if (r.rebuiltOk)
+      json.String(HexBytes(r.rebuilt.data(), r.rebuilt.size()));
+    else
+      json.Null();
     json.EndObject();
   }
   json.EndArray();
@@ -147,7 +156,10 @@ void PrintJson(std::ostream& out, const std::string& path, const ImageVerdict& v
   json.Key("path").String(path);
   json.Key("accepted").Bool(v.accepted != 0);
   json.Key("error");
-  if (v.accepted) json.Null(); else json.String(v.error);
+  if (v.accepted)
+    json.Null();
+  else
+    json.String(v.error);
   NumberOrNull(json, "tableOffset", v.tableOffset);
   NumberOrNull(json, "fwType", v.fwType);
   NumberOrNull(json, "memoryKind", v.memoryKind);
@@ -162,15 +174,16 @@ void PrintJson(std::ostream& out, const std::string& path, const ImageVerdict& v
 void PrintFields(std::ostream& out, const DescriptorFields& fields) {
   for (const auto& f : fields) {
     out << "      " << f.name << " = ";
-    if (f.isBytes) out << "[" << f.bytes.size() << "] " << HexBytes(f.bytes.data(), f.bytes.size(), " ");
-    else out << f.number << " (" << Hex(f.number) << ")";
+    if (f.isBytes)
+      out << "[" << f.bytes.size() << "] " << HexBytes(f.bytes.data(), f.bytes.size(), " ");
+    else
+      out << f.number << " (" << Hex(f.number) << ")";
     out << "\n";
   }
 }
 
 void PrintPlain(std::ostream& out, const std::string& path, const ImageVerdict& v, const Walk* walk) {
-  out << "File:     " << path << " (" << v.fileLength << (v.fileLength > kImageReadSize ? "+" : "")
-      << " bytes)\n";
+  out << "File:     " << path << " (" << v.fileLength << (v.fileLength > kImageReadSize ? "+" : "") << " bytes)\n";
   out << "Verdict:  " << (v.accepted ? std::string("accepted") : "rejected: " + Visible(v.error)) << "\n";
   if (v.tableOffset) out << "Table at: " << Hex(*v.tableOffset) << "\n";
   if (v.header) {
@@ -188,8 +201,7 @@ void PrintPlain(std::ostream& out, const std::string& path, const ImageVerdict& 
   if (!walk) return;
   out << "Records:  " << walk->records.size() << "\n";
   for (const auto& r : walk->records) {
-    out << "  " << Hex(r.offset) << "  type " << int(r.type) << "  length " << r.length << "  " << r.className
-        << "\n";
+    out << "  " << Hex(r.offset) << "  type " << int(r.type) << "  length " << r.length << "  " << r.className << "\n";
     PrintFields(out, r.fields);
     out << "      rebuilt: "
         << (r.rebuiltOk ? HexBytes(r.rebuilt.data(), r.rebuilt.size(), " ") : std::string("(refused)")) << "\n";
@@ -226,7 +238,10 @@ int RunInspect(const Arguments& args, std::ostream& out, std::ostream& err) {
   ImageVerdict verdict = JudgeFirmwareImage(path, true);
   std::unique_ptr<Walk> walk;
   if (verdict.table) walk = std::make_unique<Walk>(WalkTable(*verdict.table, *verdict.tableOffset));
-  if (json) PrintJson(out, path, verdict, walk.get()); else PrintPlain(out, path, verdict, walk.get());
+  if (json)
+    PrintJson(out, path, verdict, walk.get());
+  else
+    PrintPlain(out, path, verdict, walk.get());
   if (verdict.accepted) return kExitOk;
   return verdict.unreadable ? kExitUsage : kExitRefused;
 }

@@ -38,8 +38,10 @@ void ReadCameraFacts(int32_t position, Listed& device) {
     return;
   }
   std::string label, value;
-  if (ReadVendorCode(key, &label, &value)) device.version = CZarnetDlg::FormatVersionText(value);
-  else device.version = value;
+  if (ReadVendorCode(key, &label, &value))
+    device.version = CZarnetDlg::FormatVersionText(value);
+  else
+    device.version = value;
   uint8_t bytes[2] = {0xFF, 0xFF};
   ReadMemory(key, 0xFE21, 2, bytes);
   device.generation = GenerationForKey(static_cast<uint16_t>(bytes[0] << 8 | (bytes[1] & 0xF0)));
@@ -78,7 +80,10 @@ std::vector<Listed> ListDevices() {
 
 void OptionalString(JsonWriter& json, const char* key, const std::optional<std::string>& value) {
   json.Key(key);
-  if (value) json.String(*value); else json.Null();
+  if (value)
+    json.String(*value);
+  else
+    json.Null();
 }
 
 }  // namespace
@@ -96,9 +101,15 @@ int RunList(bool asJson, const SimulationOptions& simulation, std::ostream& out,
       OptionalString(json, "friendlyName", d.friendlyName);
       json.Key("identified").Bool(d.identified);
       json.Key("version");
-      if (d.identified) json.String(d.version); else json.Null();
+      if (d.identified)
+        json.String(d.version);
+      else
+        json.Null();
       json.Key("generation");
-      if (d.generation) json.Number(*d.generation); else json.Null();
+      if (d.generation)
+        json.Number(*d.generation);
+      else
+        json.Null();
       json.EndObject();
     }
     json.EndArray().EndObject();
@@ -112,7 +123,10 @@ int RunList(bool asJson, const SimulationOptions& simulation, std::ostream& out,
         << (d.identified ? "Corvex camera" : "does not answer identify");
     if (d.identified) {
       out << "  " << d.version << "  generation ";
-      if (d.generation) out << int(*d.generation); else out << "unknown";
+      if (d.generation)
+        out << int(*d.generation);
+      else
+        out << "unknown";
     }
     out << "\n";
   }

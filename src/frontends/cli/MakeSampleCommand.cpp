@@ -56,9 +56,7 @@ int ParseArguments(const Arguments& args, std::ostream& out, std::ostream& err, 
   SampleOptions& o = parsed.options;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    auto value = [&](long long max, long long* v) {
-      return i + 1 < args.size() && ParseNumber(args[++i], max, v);
-    };
+    auto value = [&](long long max, long long* v) { return i + 1 < args.size() && ParseNumber(args[++i], max, v); };
     long long v = 0;
     if (a == "--help" || a == "-h") {
       out << kUsage;
@@ -132,8 +130,8 @@ int RunMakeSample(const Arguments& args, std::ostream& out, std::ostream& err) {
     err << "zarnet-cli make-sample: cannot write " << parsed.path << "\n";
     return kExitUsage;
   }
-  out << "Wrote " << parsed.path << ": " << image.size() << " bytes, firmware type "
-      << int(parsed.options.fwType) << ", EEPROM id 0x" << std::hex << int(parsed.options.eepromId)
-      << ", memory type 0x" << int(parsed.options.memType) << std::dec << "\n";
+  out << "Wrote " << parsed.path << ": " << image.size() << " bytes, firmware type " << int(parsed.options.fwType)
+      << ", EEPROM id 0x" << std::hex << int(parsed.options.eepromId) << ", memory type 0x"
+      << int(parsed.options.memType) << std::dec << "\n";
   return kExitOk;
 }

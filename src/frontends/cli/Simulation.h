@@ -13,14 +13,14 @@
 
 struct SimulationOptions {
   bool simulate = false;
-  bool fast = false;                  // virtual time instead of the USB timing model
-  std::optional<int> memoryClass;     // default: what the image needs, else 8
-  bool probe = true;                  // the driver serves the download-mode path
-  bool downloadMode = false;          // the camera asks to be switched first (0x11)
-  std::optional<int> generation;      // 0-3
+  bool fast = false;               // virtual time instead of the USB timing model
+  std::optional<int> memoryClass;  // default: what the image needs, else 8
+  bool probe = true;               // the driver serves the download-mode path
+  bool downloadMode = false;       // the camera asks to be switched first (0x11)
+  std::optional<int> generation;   // 0-3
   std::optional<std::array<uint8_t, 8>> flashInfo;
-  std::string fault;                  // "", "write", "verify", "reset", "unplug", "no-return"
-  bool extraWebcam = false;           // a webcam that does not answer identify, at position 0
+  std::string fault;         // "", "write", "verify", "reset", "unplug", "no-return"
+  bool extraWebcam = false;  // a webcam that does not answer identify, at position 0
 };
 
 // Takes the simulation option at args[*i] (and its value); false when the

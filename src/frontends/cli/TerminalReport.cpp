@@ -19,8 +19,7 @@ std::string Trimmed(const std::string& text) {
 
 }  // namespace
 
-TerminalReport::TerminalReport(platform::HeadlessView& view, std::ostream& out, std::ostream& err, bool json,
-                               bool bar)
+TerminalReport::TerminalReport(platform::HeadlessView& view, std::ostream& out, std::ostream& err, bool json, bool bar)
     : view_(view), out_(out), err_(err), json_(json), bar_(bar && !json) {}
 
 void TerminalReport::Attach() {
@@ -78,8 +77,8 @@ void TerminalReport::DrawBar() {
   const int percent = high > 0 ? static_cast<int>(position * 100 / high) : 0;
   const int filled = percent * kBarWidth / 100;
   err_ << "\r\033[K[" << std::string(static_cast<size_t>(filled), '#')
-       << std::string(static_cast<size_t>(kBarWidth - filled), '.') << "] " << percent << "%  "
-       << Trimmed(status_) << std::flush;
+       << std::string(static_cast<size_t>(kBarWidth - filled), '.') << "] " << percent << "%  " << Trimmed(status_)
+       << std::flush;
   barShown_ = true;
 }
 
@@ -104,9 +103,15 @@ void TerminalReport::Result(const std::optional<std::string>& result, int exitSt
   if (json_) {
     JsonWriter json;
     json.BeginObject().Key("event").String("result").Key("result");
-    if (result) json.String(*result); else json.Null();
+    if (result)
+      json.String(*result);
+    else
+      json.Null();
     json.Key("exitStatus").Number(exitStatus).Key("reason");
-    if (reason.empty()) json.Null(); else json.String(reason);
+    if (reason.empty())
+      json.Null();
+    else
+      json.String(reason);
     json.EndObject();
     out_ << json.Text() << "\n" << std::flush;
     return;

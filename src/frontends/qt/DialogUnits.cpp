@@ -4,7 +4,6 @@
 #include <QFontMetrics>
 #include <cmath>
 
-
 namespace platform::qt {
 
 namespace {
@@ -17,9 +16,7 @@ int AverageCharWidth(const QFontMetrics& metrics) {
 }
 
 // a * b / c rounded half away from zero, as the window system's MulDiv.
-int MulDiv(int a, int b, int c) {
-  return static_cast<int>(std::lround(static_cast<double>(a) * b / c));
-}
+int MulDiv(int a, int b, int c) { return static_cast<int>(std::lround(static_cast<double>(a) * b / c)); }
 
 }  // namespace
 

@@ -39,10 +39,15 @@ class DialogWindow final : public QDialog {
  protected:
   void keyPressEvent(QKeyEvent* event) override {
     switch (event->key()) {
-      case Qt::Key_Escape: view_.Forward(msg::kCommand, msg::kIdCancel); return;
+      case Qt::Key_Escape:
+        view_.Forward(msg::kCommand, msg::kIdCancel);
+        return;
       case Qt::Key_Return:
-      case Qt::Key_Enter: view_.Forward(msg::kCommand, msg::kIdOk); return;
-      default: QDialog::keyPressEvent(event);
+      case Qt::Key_Enter:
+        view_.Forward(msg::kCommand, msg::kIdOk);
+        return;
+      default:
+        QDialog::keyPressEvent(event);
     }
   }
 
@@ -64,7 +69,9 @@ constexpr uint32_t MakeCommand(int controlId, uint32_t notification) {
   return static_cast<uint32_t>(controlId) | notification << 16;
 }
 
-QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString FromUtf8(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 }  // namespace
 
@@ -87,9 +94,8 @@ QtDialogView::QtDialogView(IWindow& window) : window_(window), dialog_(std::make
   layout->setSizeConstraint(QLayout::SetFixedSize);
   for (const auto& [id, widget] : controls_) {
     if (auto* button = qobject_cast<QPushButton*>(widget)) {
-      QObject::connect(button, &QPushButton::clicked, [this, controlId = id] {
-        Forward(msg::kCommand, MakeCommand(controlId, msg::kButtonClicked));
-      });
+      QObject::connect(button, &QPushButton::clicked,
+                       [this, controlId = id] { Forward(msg::kCommand, MakeCommand(controlId, msg::kButtonClicked)); });
     }
   }
 }
@@ -201,8 +207,8 @@ void QtDialogView::RunModalBox(QDialog& box) {
 
 void QtDialogView::ShowMessageBox(const std::string& text) {
   // The application's name is the caption, as with every box of the dialog.
-  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(MainDialogTemplate().caption), FromUtf8(text),
-                  QMessageBox::Ok, dialog_.get());
+  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(MainDialogTemplate().caption), FromUtf8(text), QMessageBox::Ok,
+                  dialog_.get());
   box.setTextFormat(Qt::PlainText);
   RunModalBox(box);
 }

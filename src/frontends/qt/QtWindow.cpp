@@ -10,7 +10,8 @@ QtWindow::~QtWindow() { Close(); }
 void QtWindow::WakeWindowThread() {
   // Queued to this object's thread, the main thread; a call still pending
   // when the window is destroyed is dropped with it.
-  QMetaObject::invokeMethod(this, [this] { HandlePending(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { HandlePending(); }, Qt::QueuedConnection);
 }
 
 }  // namespace platform

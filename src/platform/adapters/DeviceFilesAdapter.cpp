@@ -25,8 +25,7 @@ bool IsProbe(const VendorRequestSetup& setup) {
 
 }  // namespace
 
-uint32_t DecodeVendorRequestBlock(const uint8_t* in, uint32_t inLength, uint32_t outLength,
-                                  VendorRequestSetup* setup) {
+uint32_t DecodeVendorRequestBlock(const uint8_t* in, uint32_t inLength, uint32_t outLength, VendorRequestSetup* setup) {
   using Block = VendorRequestBlock;
   if (!in || inLength < Block::kHeaderSize) return kErrorInvalidParameter;
   const uint32_t flags = Long(in);
@@ -97,8 +96,7 @@ uint32_t DeviceFilesAdapter::IoControl(Handle handle, uint32_t code, const void*
   if (result != 0) return result;
   // The answer is the block as it came, with the data read in place.
   std::memcpy(output, block.data(), std::min<size_t>(outLength, block.size()));
-  if (setup.toHost && setup.wLength)
-    std::memcpy(output + VendorRequestBlock::kDataOffset, data.data(), setup.wLength);
+  if (setup.toHost && setup.wLength) std::memcpy(output + VendorRequestBlock::kDataOffset, data.data(), setup.wLength);
   if (returned) *returned = outLength;
   return 0;
 }

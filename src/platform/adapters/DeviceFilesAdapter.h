@@ -30,8 +30,7 @@ struct VendorRequestBlock {
 
 // Takes a block apart: 0 with the request in `setup`, or 87 (invalid
 // parameter) when the block, its lengths or its data break the layout.
-uint32_t DecodeVendorRequestBlock(const uint8_t* in, uint32_t inLength, uint32_t outLength,
-                                  VendorRequestSetup* setup);
+uint32_t DecodeVendorRequestBlock(const uint8_t* in, uint32_t inLength, uint32_t outLength, VendorRequestSetup* setup);
 
 class DeviceFilesAdapter final : public IDeviceFiles {
  public:

@@ -5,8 +5,8 @@
 
 namespace platform {
 
-Status CheckNodeRequest(const ExtensionUnitAddress& address, const KsNodeProperty& property,
-                        uint32_t propertyLength, const uint8_t* data) {
+Status CheckNodeRequest(const ExtensionUnitAddress& address, const KsNodeProperty& property, uint32_t propertyLength,
+                        const uint8_t* data) {
   if (propertyLength < KsNodeProperty::kSize) return kInvalidArgument;
   if (!(property.set == address.unit)) return kSetNotFound;
   if (property.flags != kKsPropertyGetTopology && property.flags != kKsPropertySetTopology) return kInvalidArgument;

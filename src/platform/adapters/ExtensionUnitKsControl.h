@@ -21,8 +21,8 @@ struct ExtensionUnitAddress {
 
 // The framework's answer to a node request that does not reach the channel;
 // kOk when it does.
-Status CheckNodeRequest(const ExtensionUnitAddress& address, const KsNodeProperty& property,
-                        uint32_t propertyLength, const uint8_t* data);
+Status CheckNodeRequest(const ExtensionUnitAddress& address, const KsNodeProperty& property, uint32_t propertyLength,
+                        const uint8_t* data);
 
 class ExtensionUnitKsControl final : public IKsControl {
  public:

@@ -48,9 +48,12 @@ std::optional<AddressRange> Span(uint32_t first, uint32_t count) {
 
 bool KindMatches(AccessKind wanted, AccessKind actual) {
   switch (wanted) {
-    case AccessKind::kAny: return true;
-    case AccessKind::kControlAny: return actual == AccessKind::kControlGet || actual == AccessKind::kControlSet;
-    default: return wanted == actual;
+    case AccessKind::kAny:
+      return true;
+    case AccessKind::kControlAny:
+      return actual == AccessKind::kControlGet || actual == AccessKind::kControlSet;
+    default:
+      return wanted == actual;
   }
 }
 
@@ -203,8 +206,7 @@ FaultyExtensionUnit::FaultyExtensionUnit(std::shared_ptr<IExtensionUnitChannel> 
     : inner_(std::move(inner)), state_(std::move(state)), hooks_(std::move(hooks)), incarnation_(incarnation) {}
 
 template <typename Serve>
-Status FaultyExtensionUnit::Access(bool isSet, uint32_t selector, const uint8_t* data, uint32_t length,
-                                   Serve serve) {
+Status FaultyExtensionUnit::Access(bool isSet, uint32_t selector, const uint8_t* data, uint32_t length, Serve serve) {
   if (!hooks_->Reachable()) return serve();
   const std::optional<FaultRule> fault = state_->BeginControl(incarnation_, isSet, selector, data, length);
   if (fault && fault->action == FaultAction::kUnplugBefore) {

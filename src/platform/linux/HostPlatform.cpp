@@ -59,16 +59,15 @@ bool MatchesPattern(const std::string& name, const std::string& pattern) {
 class PosixFileSystem final : public IFileSystem {
  public:
   bool GetStatus(const std::string& path) override {
-    struct stat st{};
+    struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0;
   }
 
   std::unique_ptr<IReadFile> OpenRead(const std::string& path, bool exclusive) override {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return nullptr;
-    struct stat st{};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        (exclusive && ::flock(fd, LOCK_EX | LOCK_NB) != 0)) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (exclusive && ::flock(fd, LOCK_EX | LOCK_NB) != 0)) {
       ::close(fd);
       return nullptr;
     }
@@ -97,13 +96,11 @@ class PosixFileSystem final : public IFileSystem {
 
 class SteadyClock final : public IClock {
  public:
-  void Sleep(uint32_t milliseconds) override {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-  }
+  void Sleep(uint32_t milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
   uint64_t NowMilliseconds() override {
-    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count());
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
   }
 };
 

@@ -60,9 +60,8 @@ class UdevRegistration {
     if (udev_monitor_filter_add_match_subsystem_devtype(monitor, "video4linux", nullptr) < 0 ||
         udev_monitor_enable_receiving(monitor) < 0)
       return nullptr;
-    registration->watch_ = DescriptorWatch::Start(udev_monitor_get_fd(monitor), [r = registration.get()] {
-      r->ReceiveOne();
-    });
+    registration->watch_ =
+        DescriptorWatch::Start(udev_monitor_get_fd(monitor), [r = registration.get()] { r->ReceiveOne(); });
     if (!registration->watch_) return nullptr;
     return registration;
   }

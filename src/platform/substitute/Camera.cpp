@@ -17,8 +17,7 @@ CommandBlock CommandBlock::Parse(const uint8_t* bytes) {
   return block;
 }
 
-Camera::Camera(const SubstituteCameraConfig& config)
-    : config_(config), memory_(config_), registers_(0x10000, 0) {
+Camera::Camera(const SubstituteCameraConfig& config) : config_(config), memory_(config_), registers_(0x10000, 0) {
   PowerUp(CameraMode::kRunning);
 }
 
@@ -53,10 +52,13 @@ bool Camera::MemoryWritable() const {
   const bool lineReleased = (registers_[kProtectRegisterA] & 1) != 0;
   switch (memory_.Class()) {
     case 5:
-    case 6: return lineReleased && (registers_[kProtectRegisterB] & 1) == 0;
+    case 6:
+      return lineReleased && (registers_[kProtectRegisterB] & 1) == 0;
     case 7:
-    case 8: return lineReleased && !memory_.ProtectBitsSet();
-    default: return true;
+    case 8:
+      return lineReleased && !memory_.ProtectBitsSet();
+    default:
+      return true;
   }
 }
 
@@ -163,15 +165,20 @@ platform::Status Camera::WriteData(const uint8_t* data, uint32_t length) {
 
 void Camera::Deliver(uint32_t address, const uint8_t* data, uint32_t count) {
   switch (transfer_.sink) {
-    case Sink::kRegisters: WriteRegisters(address, data, count); break;
-    case Sink::kMemory: ProgramMemory(address, data, count); break;
+    case Sink::kRegisters:
+      WriteRegisters(address, data, count);
+      break;
+    case Sink::kMemory:
+      ProgramMemory(address, data, count);
+      break;
     case Sink::kFlashStatus:
       if (count) WriteFlashStatus(data[0]);
       break;
     case Sink::kByteA7:
       if (count) byteA7_ = data[0];
       break;
-    case Sink::kNone: break;
+    case Sink::kNone:
+      break;
   }
 }
 
@@ -210,8 +217,8 @@ void Camera::NoteEraseKey(uint32_t address, const uint8_t* data, uint32_t total)
   // The small EEPROMs erase only right after their id byte went to address 0.
   // `data` is the last block, which for a one-byte transfer holds that byte.
   const uint8_t key = config_.eraseKey.value_or(DefaultEraseKey(memory_.Class()));
-  eraseKeyArmed_ = transfer_.sink == Sink::kMemory && transfer_.opcode == 0x8E && address == 0 && total == 1 &&
-                   data[0] == key;
+  eraseKeyArmed_ =
+      transfer_.sink == Sink::kMemory && transfer_.opcode == 0x8E && address == 0 && total == 1 && data[0] == key;
 }
 
 }  // namespace substitute

@@ -27,8 +27,8 @@ constexpr uint16_t kWrongDirection = 0x03;  // data access without (or against) 
 constexpr uint16_t kLengthError = 0x05;     // a transfer of the wrong size
 constexpr uint16_t kOutOfRange = 0x07;      // address, record or parameter out of range
 constexpr uint16_t kUnknownCommand = 0x08;
-constexpr uint16_t kHardwareError = 0x09;   // a memory command for a memory that is not fitted
-constexpr uint16_t kDone = 0xFE;            // the last command completed
+constexpr uint16_t kHardwareError = 0x09;  // a memory command for a memory that is not fitted
+constexpr uint16_t kDone = 0xFE;           // the last command completed
 }  // namespace camera_status
 
 // Results the substitute answers with besides the ones every seam shares.

@@ -39,10 +39,14 @@ uint32_t Camera::VendorRequest(const platform::VendorRequestSetup& setup, uint8_
     return 0;
   }
   switch (setup.bRequest) {
-    case kRequestRead: return DriverRead(setup, data, transferred);
-    case kRequestWrite: return DriverWrite(setup, data, transferred);
-    case kRequestErase: return DriverErase(setup);
-    case kRequestReset: return DriverReset(setup);
+    case kRequestRead:
+      return DriverRead(setup, data, transferred);
+    case kRequestWrite:
+      return DriverWrite(setup, data, transferred);
+    case kRequestErase:
+      return DriverErase(setup);
+    case kRequestReset:
+      return DriverReset(setup);
     default:
       // The device stalls a request it does not know.
       return platform::kErrorGenFailure;
@@ -58,8 +62,7 @@ uint32_t Camera::DriverRead(const platform::VendorRequestSetup& setup, uint8_t* 
   return 0;
 }
 
-uint32_t Camera::DriverWrite(const platform::VendorRequestSetup& setup, const uint8_t* data,
-                             uint32_t* transferred) {
+uint32_t Camera::DriverWrite(const platform::VendorRequestSetup& setup, const uint8_t* data, uint32_t* transferred) {
   if (setup.toHost) return platform::kErrorInvalidParameter;
   if (!FlashTakes(setup)) return platform::kErrorGenFailure;
   ProgramMemory(setup.wIndex, data, setup.wLength);

@@ -62,8 +62,8 @@ struct SubstituteCameraConfig {
 
   // Download-mode driver path.
   DriverPathService driverPath = DriverPathService::kServed;
-  uint32_t driverRefusalError = 1;   // what a refusing driver returns (invalid function)
-  uint8_t probeAnswer = 0x01;        // byte at offset 12 of the probe's answer
+  uint32_t driverRefusalError = 1;  // what a refusing driver returns (invalid function)
+  uint8_t probeAnswer = 0x01;       // byte at offset 12 of the probe's answer
   uint32_t maxDriverTransfer = 0x8000;
 
   // Leaving the bus and coming back after a reset.
@@ -90,7 +90,7 @@ using UsbLatency = platform::TransferTiming;
 struct SubstituteWorldConfig {
   bool realTime = false;  // the clock really sleeps and traffic costs time
   UsbLatency latency;
-  uint64_t startMs = 0;   // virtual time at creation
+  uint64_t startMs = 0;  // virtual time at creation
   bool logTraffic = true;
 };
 

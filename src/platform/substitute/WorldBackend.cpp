@@ -21,8 +21,7 @@ class LiveToken {
 // What every object holds: the world, weakly, and the device's appearance.
 class DeviceObject {
  public:
-  DeviceObject(const std::shared_ptr<WorldCore>& core, const DeviceRef& ref,
-               std::shared_ptr<std::atomic<int>> counter)
+  DeviceObject(const std::shared_ptr<WorldCore>& core, const DeviceRef& ref, std::shared_ptr<std::atomic<int>> counter)
       : core_(core), ref_(ref), token_(std::move(counter)) {}
 
  protected:

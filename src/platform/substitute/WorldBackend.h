@@ -15,8 +15,8 @@ namespace substitute {
 
 // The layers every channel gets besides its camera's fault state.
 struct ChannelLayers {
-  std::shared_ptr<platform::TrafficLog> log;  // null: no log
-  std::shared_ptr<platform::IClock> clock;    // stamps the log
+  std::shared_ptr<platform::TrafficLog> log;       // null: no log
+  std::shared_ptr<platform::IClock> clock;         // stamps the log
   std::shared_ptr<platform::TransferPause> pause;  // null: traffic takes no time
   platform::TransferTiming timing;
 };

@@ -56,8 +56,7 @@ platform::Status WorldCore::ControlGet(const DeviceRef& ref, uint32_t selector, 
   });
 }
 
-platform::Status WorldCore::ControlSet(const DeviceRef& ref, uint32_t selector, const uint8_t* data,
-                                       uint32_t length) {
+platform::Status WorldCore::ControlSet(const DeviceRef& ref, uint32_t selector, const uint8_t* data, uint32_t length) {
   return OnDevice(ref, platform::kDeviceGone, [&](DeviceSlot& slot) {
     const platform::Status refused = CheckControl(slot, selector, data);
     if (platform::Failed(refused)) return refused;
@@ -80,9 +79,9 @@ uint32_t WorldCore::VendorRequest(const DeviceRef& ref, const platform::VendorRe
   *transferred = 0;
   return OnDevice(ref, platform::kErrorDeviceNotConnected, [&](DeviceSlot& slot) {
     const SubstituteCameraConfig& camera = slot.camera->Config();
-    const bool served = camera.driverPath == DriverPathService::kServed ||
-                        (camera.driverPath == DriverPathService::kDownloadModeOnly &&
-                         slot.camera->Mode() == CameraMode::kDownload);
+    const bool served =
+        camera.driverPath == DriverPathService::kServed ||
+        (camera.driverPath == DriverPathService::kDownloadModeOnly && slot.camera->Mode() == CameraMode::kDownload);
     if (!served) return camera.driverRefusalError;
     return slot.camera->VendorRequest(setup, data, transferred);
   });

@@ -55,7 +55,8 @@ DeviceSlot* WorldCore::Current(const DeviceRef& ref) {
 uint64_t WorldCore::NowLocked() const {
   if (!config_.realTime) return virtualNow_;
   const auto elapsed = std::chrono::steady_clock::now() - createdAt_;
-  return config_.startMs + static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+  return config_.startMs +
+         static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
 }
 
 uint64_t WorldCore::Now() {

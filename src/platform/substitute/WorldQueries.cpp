@@ -28,13 +28,13 @@ std::optional<uint64_t> SubstituteWorld::ReturnTime(DeviceId id) {
 
 void SubstituteWorld::Unplug(DeviceId id, std::optional<uint32_t> replugAfterMs) { core_->Unplug(id, replugAfterMs); }
 void SubstituteWorld::Plug(DeviceId id) { core_->Plug(id); }
-void SubstituteWorld::SetPresenceListener(PresenceListener listener) { core_->SetPresenceListener(std::move(listener)); }
+void SubstituteWorld::SetPresenceListener(PresenceListener listener) {
+  core_->SetPresenceListener(std::move(listener));
+}
 std::vector<PresenceEvent> SubstituteWorld::PresenceHistory() { return core_->PresenceHistory(); }
 void SubstituteWorld::SetEnumerationFailure(platform::Status status) { core_->SetEnumerationFailure(status); }
 void SubstituteWorld::SetDeviceListFailure(platform::Status status) { core_->SetDeviceListFailure(status); }
-size_t SubstituteWorld::OpenHandleCount() {
-  return static_cast<size_t>(*core_->OpenVendorChannels());
-}
+size_t SubstituteWorld::OpenHandleCount() { return static_cast<size_t>(*core_->OpenVendorChannels()); }
 int SubstituteWorld::LiveObjectCount() { return *core_->LiveObjects(); }
 
 std::vector<uint8_t> SubstituteWorld::Memory(DeviceId id) {

@@ -11,9 +11,9 @@
 #include <string>
 
 #include "firmware/SampleImage.h"
+#include "frontends/qt/programs/WindowProgram.h"
 #include "platform/FilesInFolder.h"
 #include "platform/Platform.h"
-#include "frontends/qt/programs/WindowProgram.h"
 #include "platform/substitute/SubstituteWorld.h"
 
 namespace {

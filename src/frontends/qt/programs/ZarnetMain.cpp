@@ -4,8 +4,8 @@
 #include <QApplication>
 #include <memory>
 
-#include "platform/Platform.h"
 #include "frontends/qt/programs/WindowProgram.h"
+#include "platform/Platform.h"
 #ifdef ZARNET_HAVE_UDEV
 #include "platform/linux/UdevNotifications.h"
 #endif
