@@ -34,7 +34,6 @@ constexpr uint32_t kKsPropertyGetTopology = 0x10000001;
 constexpr uint32_t kKsPropertySetTopology = 0x10000002;
 
 // Results of the capture framework besides the ones every seam shares.
-constexpr Status kInvalidArgument = static_cast<Status>(0x80070057u);
 constexpr Status kSetNotFound = static_cast<Status>(0x80070492u);      // no such property set on the filter
 constexpr Status kPropertyMissing = static_cast<Status>(0x80070002u);  // the property bag lacks the name
 

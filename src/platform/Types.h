@@ -16,6 +16,7 @@ constexpr Status kNoInterface = static_cast<Status>(0x80004002u);
 constexpr Status kNotFound = static_cast<Status>(0x80070490u);
 constexpr Status kDeviceGone = static_cast<Status>(0x8007048Fu);  // device not connected
 constexpr Status kStalled = static_cast<Status>(0x8007001Fu);     // the device refused the request
+constexpr Status kInvalidArgument = static_cast<Status>(0x80070057u);
 
 inline bool Failed(Status s) { return s < 0; }
 
@@ -25,9 +26,11 @@ constexpr Handle kInvalidHandle = -1;
 
 // Operating-system error codes that the device-file seam returns.
 constexpr uint32_t kErrorInvalidFunction = 1;
+constexpr uint32_t kErrorAccessDenied = 5;
 constexpr uint32_t kErrorInvalidHandle = 6;
 constexpr uint32_t kErrorGenFailure = 31;
 constexpr uint32_t kErrorInvalidParameter = 87;
+constexpr uint32_t kErrorSemaphoreTimeout = 121;  // the device did not answer in time
 constexpr uint32_t kErrorDeviceNotConnected = 1167;
 
 // A GUID with the field layout the capture framework uses.

@@ -1,0 +1,126 @@
+// Download-mode vendor requests as usbfs control transfers, against a played
+// usbfs node.
+
+#include <gtest/gtest.h>
+#include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
+
+#include <cerrno>
+#include <memory>
+#include <vector>
+
+#include "platform/Types.h"
+#include "platform/linux/UsbfsVendorRequests.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr int kFd = 23;
+
+struct Transfer {
+  uint8_t bRequestType;
+  uint8_t bRequest;
+  uint16_t wValue;
+  uint16_t wIndex;
+  uint16_t wLength;
+  uint32_t timeout;
+  Bytes sent;  // the data stage to the device
+  bool operator==(const Transfer&) const = default;
+};
+
+// Answers every transfer in full (a read with bytes counting up from 0xA0),
+// or with `answer` bytes, or fails with `failWith`.
+class FakeUsbfs final : public platform::ILinuxKernel {
+ public:
+  long Ioctl(int fd, unsigned long request, void* arg) override {
+    EXPECT_EQ(fd, kFd);
+    EXPECT_EQ(request, static_cast<unsigned long>(USBDEVFS_CONTROL));
+    const auto& t = *static_cast<usbdevfs_ctrltransfer*>(arg);
+    auto* data = static_cast<uint8_t*>(t.data);
+    const bool toHost = t.bRequestType & 0x80;
+    transfers.push_back({t.bRequestType, t.bRequest, t.wValue, t.wIndex, t.wLength, t.timeout,
+                         toHost ? Bytes() : Bytes(data, data + t.wLength)});
+    if (failWith) return -failWith;
+    const long moved = answer < 0 ? t.wLength : answer;
+    if (toHost)
+      for (long i = 0; i < moved; ++i) data[i] = static_cast<uint8_t>(0xA0 + i);
+    return moved;
+  }
+  void Close(int fd) override { closed.push_back(fd); }
+
+  std::vector<Transfer> transfers;
+  std::vector<int> closed;
+  int failWith = 0;
+  long answer = -1;
+};
+
+class UsbfsVendorRequestsTest : public ::testing::Test {
+ protected:
+  uint32_t Send(const platform::VendorRequestSetup& setup, Bytes* data, uint32_t* transferred) {
+    return requests->Send(setup, data->data(), transferred);
+  }
+
+  FakeUsbfs usbfs;
+  std::unique_ptr<platform::UsbfsVendorRequests> requests = std::make_unique<platform::UsbfsVendorRequests>(usbfs, kFd);
+};
+
+TEST_F(UsbfsVendorRequestsTest, DownloadModeRequestsAreVendorControlTransfers) {
+  struct Case {
+    const char* what;
+    platform::VendorRequestSetup setup;
+    Bytes data;
+    Transfer expected;
+    Bytes received;
+  };
+  const Case cases[] = {
+      {"probe", {true, 5, 0, 0, 1}, Bytes(1, 0), {0xC0, 5, 0, 0, 1, 5000, {}}, {0xA0}},
+      {"reset", {false, 1, 0, 9, 0}, {}, {0x40, 1, 0, 9, 0, 5000, {}}, {}},
+      {"erase", {false, 2, 0, 0, 0}, {}, {0x40, 2, 0, 0, 0, 5000, {}}, {}},
+      {"write", {false, 4, 0, 0x1000, 3}, {1, 2, 3}, {0x40, 4, 0, 0x1000, 3, 5000, {1, 2, 3}}, {1, 2, 3}},
+      {"read", {true, 5, 0, 0x2020, 3}, Bytes(3, 0), {0xC0, 5, 0, 0x2020, 3, 5000, {}}, {0xA0, 0xA1, 0xA2}},
+  };
+  for (const Case& c : cases) {
+    usbfs.transfers.clear();
+    Bytes data = c.data;
+    uint32_t transferred = 99;
+    EXPECT_EQ(Send(c.setup, &data, &transferred), 0u) << c.what;
+    EXPECT_EQ(transferred, c.setup.wLength) << c.what;
+    EXPECT_EQ(usbfs.transfers, std::vector<Transfer>{c.expected}) << c.what;
+    EXPECT_EQ(data, c.received) << c.what;
+  }
+  requests.reset();
+  EXPECT_EQ(usbfs.closed, std::vector<int>{kFd});
+}
+
+TEST_F(UsbfsVendorRequestsTest, FailuresBecomeErrorCodes) {
+  const std::pair<int, uint32_t> cases[] = {
+      {ENODEV, platform::kErrorDeviceNotConnected}, {ESHUTDOWN, platform::kErrorDeviceNotConnected},
+      {EPIPE, platform::kErrorGenFailure},          {ETIMEDOUT, platform::kErrorSemaphoreTimeout},
+      {EACCES, platform::kErrorAccessDenied},       {EPERM, platform::kErrorAccessDenied},
+      {EPROTO, platform::kErrorGenFailure},         {EIO, platform::kErrorGenFailure},
+  };
+  for (const auto& [error, code] : cases) {
+    usbfs.failWith = error;
+    Bytes data(4, 0);
+    uint32_t transferred = 99;
+    EXPECT_EQ(Send({true, 5, 0, 0, 4}, &data, &transferred), code) << error;
+    EXPECT_EQ(transferred, 0u) << error;
+  }
+}
+
+TEST_F(UsbfsVendorRequestsTest, AShortReadFails) {
+  usbfs.answer = 3;
+  Bytes data(4, 0);
+  uint32_t transferred = 0;
+  EXPECT_EQ(Send({true, 5, 0, 0, 4}, &data, &transferred), platform::kErrorGenFailure);
+  EXPECT_EQ(transferred, 3u);
+}
+
+TEST_F(UsbfsVendorRequestsTest, DataMissingForItsLengthIsRefusedBeforeTheDevice) {
+  uint32_t transferred = 0;
+  EXPECT_EQ(requests->Send({false, 4, 0, 0, 4}, nullptr, &transferred), platform::kErrorInvalidParameter);
+  EXPECT_TRUE(usbfs.transfers.empty());
+}
+
+}  // namespace

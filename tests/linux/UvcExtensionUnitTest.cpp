@@ -1,0 +1,175 @@
+// The extension unit over uvcvideo's control query, against a driver that
+// answers like uvcvideo: a control's size fixed at its first use, and
+// ENOBUFS for any other size afterwards.
+
+#include <gtest/gtest.h>
+#include <linux/usb/video.h>
+#include <linux/uvcvideo.h>
+
+#include <cerrno>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/linux/UvcExtensionUnit.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using platform::Status;
+
+constexpr int kFd = 41;
+constexpr uint8_t kUnit = 4;
+
+struct Query {
+  uint8_t unit;
+  uint8_t selector;
+  uint8_t query;
+  uint16_t size;
+  Bytes sent;  // the bytes of a set
+  bool operator==(const Query&) const = default;
+};
+
+Query Len(uint8_t selector) { return {kUnit, selector, UVC_GET_LEN, 2, {}}; }
+Query Cur(uint8_t selector, uint16_t size) { return {kUnit, selector, UVC_GET_CUR, size, {}}; }
+
+class FakeUvcDriver final : public platform::ILinuxKernel {
+ public:
+  long Ioctl(int fd, unsigned long request, void* arg) override {
+    EXPECT_EQ(fd, kFd);
+    EXPECT_EQ(request, static_cast<unsigned long>(UVCIOC_CTRL_QUERY));
+    auto& q = *static_cast<uvc_xu_control_query*>(arg);
+    queries.push_back(
+        {q.unit, q.selector, q.query, q.size, q.query == UVC_SET_CUR ? Bytes(q.data, q.data + q.size) : Bytes()});
+    if (failWith) return -failWith;
+    if (q.unit != kUnit || !device.count(q.selector)) return -ENOENT;
+    Bytes& control = device[q.selector];
+    const size_t fixed = fixedSizes.emplace(q.selector, control.size()).first->second;
+    if (q.query == UVC_GET_LEN) {
+      if (q.size != 2) return -EINVAL;
+      q.data[0] = static_cast<uint8_t>(control.size());
+      q.data[1] = static_cast<uint8_t>(control.size() >> 8);
+      return 0;
+    }
+    if (q.size != fixed) return -ENOBUFS;
+    if (q.query == UVC_SET_CUR) control.assign(q.data, q.data + q.size);
+    if (q.query == UVC_GET_CUR)
+      std::copy(control.begin(), control.begin() + std::min<size_t>(q.size, control.size()), q.data);
+    return 0;
+  }
+  void Close(int fd) override { closed.push_back(fd); }
+
+  std::map<uint8_t, Bytes> device{{10, Bytes(8, 0)}, {11, Bytes{'M', 'O', 'X', 'E', 'L', 'I', 'N', 0}}};
+  std::map<uint8_t, size_t> fixedSizes;  // the driver's record, per control
+  std::vector<Query> queries;
+  std::vector<int> closed;
+  int failWith = 0;
+};
+
+class UvcExtensionUnitTest : public ::testing::Test {
+ protected:
+  FakeUvcDriver driver;
+  std::unique_ptr<platform::UvcExtensionUnit> unit = std::make_unique<platform::UvcExtensionUnit>(driver, kFd, kUnit);
+};
+
+TEST_F(UvcExtensionUnitTest, CommandSetDataGetAndLengthAreTheDriverQueries) {
+  const Bytes block{0x00, 0xD0, 0x00, 0x00, 0x08, 0x00, 0x00, 0x00};
+  EXPECT_EQ(unit->Set(10, block.data(), 8), platform::kOk);
+  Bytes data(8, 0xEE);
+  uint32_t returned = 0;
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(unit->Get(11, data.data(), 8, &returned), platform::kOk);
+    EXPECT_EQ(returned, 8u);
+    EXPECT_EQ(data, driver.device[11]);
+  }
+  driver.device[12] = Bytes(0x1234, 0);
+  uint16_t length = 0;
+  EXPECT_EQ(unit->GetLength(12, &length), platform::kOk);
+  EXPECT_EQ(length, 0x1234);
+  // The data control's first get learns its size; later ones read it at once.
+  const std::vector<Query> expected{{kUnit, 10, UVC_SET_CUR, 8, block}, Len(11), Cur(11, 8), Cur(11, 8), Len(12)};
+  EXPECT_EQ(driver.queries, expected);
+  unit.reset();
+  EXPECT_EQ(driver.closed, std::vector<int>{kFd});
+}
+
+TEST_F(UvcExtensionUnitTest, TheLengthStepReadsOnlyWhatTheDriverStillAccepts) {
+  struct Case {
+    const char* what;
+    bool usedAt8;  // an 8-byte get fixed the data control's size before the step
+    size_t deviceLength;
+    Status expected;
+    std::vector<Query> queries;
+  };
+  const Case cases[] = {
+      {"back at 8", true, 8, platform::kOk, {Len(11), Cur(11, 8)}},
+      {"at 64 with the size fixed at 8", true, 64, platform::kInvalidArgument, {Len(11)}},
+      {"at 64 on a control not used yet", false, 64, platform::kOk, {Len(11), Cur(11, 64)}},
+      {"longer than the buffer", false, 66, platform::kInvalidArgument, {Len(11)}},
+  };
+  for (const Case& c : cases) {
+    FakeUvcDriver fresh;
+    platform::UvcExtensionUnit channel(fresh, kFd, kUnit);
+    Bytes buffer(65, 0);
+    uint32_t returned = 99;
+    const Status used = c.usedAt8 ? channel.Get(11, buffer.data(), 8, &returned) : platform::kOk;
+    ASSERT_EQ(used, platform::kOk) << c.what;
+    fresh.queries.clear();
+    fresh.device[11].resize(c.deviceLength, 0x5A);
+    EXPECT_EQ(channel.Get(11, buffer.data(), 65, &returned), c.expected) << c.what;
+    EXPECT_EQ(fresh.queries, c.queries) << c.what;
+    const bool read = c.expected == platform::kOk;
+    EXPECT_EQ(returned, read ? c.deviceLength : 0u) << c.what;
+    EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + returned), read ? fresh.device[11] : Bytes()) << c.what;
+  }
+}
+
+TEST_F(UvcExtensionUnitTest, ChannelsOnOneDeviceShareTheDriversSizes) {
+  auto sizes = std::make_shared<platform::UvcControlSizes>();
+  Bytes buffer(65, 0);
+  uint32_t returned = 0;
+  {
+    platform::UvcExtensionUnit first(driver, kFd, kUnit, sizes);
+    ASSERT_EQ(first.Get(11, buffer.data(), 8, &returned), platform::kOk);
+  }
+  driver.device[11].resize(64);
+  platform::UvcExtensionUnit second(driver, kFd, kUnit, sizes);
+  EXPECT_EQ(second.Get(11, buffer.data(), 65, &returned), platform::kInvalidArgument);
+  EXPECT_EQ(driver.queries.back(), Len(11));
+}
+
+TEST_F(UvcExtensionUnitTest, DriverErrorsBecomeStatuses) {
+  const std::pair<int, Status> cases[] = {
+      {ENODEV, platform::kDeviceGone},      {ENOENT, platform::kDeviceGone},
+      {ESHUTDOWN, platform::kDeviceGone},   {ENOBUFS, platform::kInvalidArgument},
+      {EINVAL, platform::kInvalidArgument}, {ERANGE, platform::kInvalidArgument},
+      {EPIPE, platform::kStalled},          {EIO, platform::kStalled},
+      {EPROTO, platform::kStalled},         {ETIMEDOUT, platform::kStalled},
+      {EOVERFLOW, platform::kStalled},
+  };
+  for (const auto& [error, status] : cases) {
+    driver.failWith = error;
+    Bytes data(8, 0);
+    uint16_t length = 7;
+    uint32_t returned = 7;
+    EXPECT_EQ(unit->GetLength(11, &length), status) << error;
+    EXPECT_EQ(length, 0) << error;
+    EXPECT_EQ(unit->Get(11, data.data(), 8, &returned), status) << error;
+    EXPECT_EQ(returned, 0u) << error;
+    EXPECT_EQ(unit->Set(10, data.data(), 8), status) << error;
+  }
+}
+
+TEST_F(UvcExtensionUnitTest, RequestsTheQueryCannotCarryAreRefusedBeforeTheDriver) {
+  Bytes data(8, 0);
+  uint32_t returned = 0;
+  EXPECT_EQ(unit->Get(11, nullptr, 8, &returned), platform::kInvalidArgument);
+  EXPECT_EQ(unit->Set(11, nullptr, 8), platform::kInvalidArgument);
+  EXPECT_EQ(unit->Get(0, data.data(), 8, &returned), platform::kInvalidArgument);
+  EXPECT_EQ(unit->Set(256, data.data(), 8), platform::kInvalidArgument);
+  Bytes large(0x10000, 0);
+  EXPECT_EQ(unit->Set(11, large.data(), 0x10000), platform::kInvalidArgument);
+  EXPECT_TRUE(driver.queries.empty());
+}
+
+}  // namespace
