@@ -14,6 +14,9 @@
 #include <vector>
 
 #include "platform/CameraExtensionUnit.h"
+#include "platform/Capture.h"
+#include "platform/DeviceFile.h"
+#include "platform/Platform.h"
 #include "platform/linux/LinuxCameraBackend.h"
 
 namespace {
@@ -149,16 +152,16 @@ class LinuxCameraBackendTest : public ::testing::Test {
   }
 
   // The camera: an unrelated unit ahead of its own at id 6, a capture node
-  // and a metadata node. The webcam has no such unit; its capture node is
-  // added first and has the higher number.
+  // and a metadata node. The webcam has no such unit; udev finds it first
+  // (its port comes first) but its capture node has the higher number.
   UsbCamera Camera(int devnum) {
-    return {"1-1",
+    return {"1-2",
             devnum,
             "Corvex Camera",
             Descriptors(ExtensionUnit(3, kOtherUnit) + ExtensionUnit(6, platform::kCameraExtensionUnitGuid)),
             {{"video0", "0", ":capture:"}, {"video1", "1", ":"}}};
   }
-  UsbCamera Webcam() { return {"1-2", 4, "Plain Webcam", Descriptors({}), {{"video2", "0", ":capture:"}}}; }
+  UsbCamera Webcam() { return {"1-1", 4, "Plain Webcam", Descriptors({}), {{"video2", "0", ":capture:"}}}; }
 
   UMockdevTestbed* bed_ = nullptr;
   std::vector<std::string> madeNodes_;
@@ -182,8 +185,8 @@ TEST_F(LinuxCameraBackendTest, ListsCaptureNodesOnlyWithTheirUsbDevices) {
     const char* usbNode;
     const char* usbDevice;
   };
-  const Expected expected[] = {{"/dev/video0", "Corvex Camera", "/dev/bus/usb/001/003", "/1-1"},
-                               {"/dev/video2", "Plain Webcam", "/dev/bus/usb/001/004", "/1-2"}};
+  const Expected expected[] = {{"/dev/video0", "Corvex Camera", "/dev/bus/usb/001/003", "/1-2"},
+                               {"/dev/video2", "Plain Webcam", "/dev/bus/usb/001/004", "/1-1"}};
   ASSERT_EQ(nodes.size(), std::size(expected));
   for (size_t i = 0; i < nodes.size(); ++i) {
     EXPECT_EQ(nodes[i].devicePath, expected[i].devicePath);
@@ -254,6 +257,46 @@ TEST_F(LinuxCameraBackendTest, DeviceInstanceFollowsTheUsbDeviceAppearance) {
   EXPECT_EQ(listed[0]->OpenExtensionUnit(&stale), platform::kDeviceGone);
   EXPECT_EQ(backend.FindCaptureNode("/dev/video0")->usbNode, "/dev/bus/usb/001/005");
   EXPECT_NE(backend.OpenVendorRequests("/dev/video0"), nullptr);
+}
+
+TEST_F(LinuxCameraBackendTest, TheHostListsTheCamerasThroughItsCaptureObjects) {
+  Add(Camera(3));
+  Add(Webcam());
+  const platform::Platform& host = platform::Host();
+  std::unique_ptr<platform::IEnumMoniker> devices;
+  ASSERT_EQ(host.capture->CreateVideoInputEnumerator(&devices), platform::kOk);
+  ASSERT_NE(devices, nullptr);
+  std::vector<std::shared_ptr<platform::IMoniker>> monikers(2);
+  for (auto& moniker : monikers) ASSERT_EQ(devices->Next(&moniker), platform::kOk);
+  std::shared_ptr<platform::IMoniker> past;
+  EXPECT_EQ(devices->Next(&past), platform::kFalse);
+
+  std::shared_ptr<platform::IPropertyBag> properties;
+  ASSERT_EQ(monikers[0]->BindToPropertyBag(&properties), platform::kOk);
+  std::string devicePath;
+  ASSERT_EQ(properties->Read("DevicePath", &devicePath), platform::kOk);
+  EXPECT_EQ(devicePath, "/dev/video0");
+  uint32_t devInst = 0;
+  EXPECT_EQ(host.capture->QueryDeviceInstance(devicePath, &devInst), platform::kOk);
+  EXPECT_EQ(devInst, platform::DeviceInstanceKey(1, 3, 0));
+  const platform::Handle handle = host.deviceFiles->Open(devicePath);
+  EXPECT_NE(handle, platform::kInvalidHandle);
+  EXPECT_TRUE(host.deviceFiles->Close(handle));
+
+  // The webcam's filter has no such unit: the framework's answer for it.
+  std::shared_ptr<platform::ICaptureFilter> filter;
+  std::shared_ptr<platform::IKsControl> control;
+  ASSERT_EQ(monikers[1]->BindToFilter(&filter), platform::kOk);
+  ASSERT_EQ(filter->QueryKsControl(&control), platform::kOk);
+  platform::KsNodeProperty property;
+  property.set = platform::kCameraExtensionUnitGuid;
+  property.id = platform::kCameraCommandSelector;
+  property.flags = platform::kKsPropertySetTopology;
+  property.nodeId = platform::kCameraExtensionUnitNode;
+  uint8_t block[8] = {0x00, 0xD0, 0, 0, 8, 0, 0, 0};
+  uint32_t returned = 0;
+  EXPECT_EQ(control->KsProperty(property, platform::KsNodeProperty::kSize, block, sizeof block, &returned),
+            platform::kSetNotFound);
 }
 
 TEST(LinuxCameraBackendRules, KeysAndCapabilities) {
