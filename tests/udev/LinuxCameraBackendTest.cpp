@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/uvcvideo.h>
+#include <sys/stat.h>
 #include <umockdev.h>
 #include <unistd.h>
 
@@ -257,6 +258,27 @@ TEST_F(LinuxCameraBackendTest, DeviceInstanceFollowsTheUsbDeviceAppearance) {
   EXPECT_EQ(listed[0]->OpenExtensionUnit(&stale), platform::kDeviceGone);
   EXPECT_EQ(backend.FindCaptureNode("/dev/video0")->usbNode, "/dev/bus/usb/001/005");
   EXPECT_NE(backend.OpenVendorRequests("/dev/video0"), nullptr);
+}
+
+TEST_F(LinuxCameraBackendTest, ANodeThatDoesNotOpenLeavesItsErrno) {
+  Add(Camera(3));
+  // Nodes that can't be opened for writing, whoever runs the test.
+  for (const char* node : {"/dev/video0", "/dev/bus/usb/001/003"}) {
+    ASSERT_EQ(std::remove((Root() + node).c_str()), 0);
+    ASSERT_EQ(::mkdir((Root() + node).c_str(), 0755), 0);
+  }
+  platform::LinuxCameraBackend backend(kernel_);
+  std::vector<std::shared_ptr<platform::IVideoInput>> inputs;
+  ASSERT_EQ(backend.ListVideoInputs(&inputs), platform::kOk);
+  ASSERT_EQ(inputs.size(), 1u);
+  std::shared_ptr<platform::IExtensionUnitChannel> channel;
+  EXPECT_EQ(inputs[0]->OpenExtensionUnit(&channel), platform::kFail);
+  EXPECT_EQ(channel, nullptr);
+  ASSERT_TRUE(backend.LastOpenFailure());
+  EXPECT_EQ(backend.LastOpenFailure()->path, "/dev/video0");
+  EXPECT_EQ(backend.LastOpenFailure()->error, EISDIR);
+  EXPECT_EQ(backend.OpenVendorRequests("/dev/video0"), nullptr);
+  EXPECT_EQ(backend.LastOpenFailure()->path, "/dev/bus/usb/001/003");
 }
 
 TEST_F(LinuxCameraBackendTest, TheHostListsTheCamerasThroughItsCaptureObjects) {
