@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <tuple>
 #include <utility>
 
@@ -16,6 +18,7 @@
 #include "platform/Capture.h"
 #include "platform/linux/UsbfsVendorRequests.h"
 #include "platform/linux/UvcDescriptors.h"
+#include "platform/linux/UvcExtensionUnit.h"
 
 namespace platform {
 

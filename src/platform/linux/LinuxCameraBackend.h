@@ -12,16 +12,13 @@
 // re-enumerated (a new device number) or left.
 
 #include <cstdint>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/CameraBackend.h"
 #include "platform/linux/LinuxKernel.h"
-#include "platform/linux/UvcExtensionUnit.h"
 
 namespace platform {
 
