@@ -2,7 +2,7 @@
 # Installs what building and testing Zarnet needs on Debian 12, when missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev python3 qt6-base-dev libudev-dev xvfb xauth libgl-dev fonts-dejavu-core
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev python3 qt6-base-dev libudev-dev umockdev libumockdev-dev xvfb xauth libgl-dev fonts-dejavu-core
   clang-format clang-tidy g++-mingw-w64-i686-posix)
 
 missing=()

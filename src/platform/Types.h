@@ -17,6 +17,7 @@ constexpr Status kNotFound = static_cast<Status>(0x80070490u);
 constexpr Status kDeviceGone = static_cast<Status>(0x8007048Fu);  // device not connected
 constexpr Status kStalled = static_cast<Status>(0x8007001Fu);     // the device refused the request
 constexpr Status kInvalidArgument = static_cast<Status>(0x80070057u);
+constexpr Status kAccessDenied = static_cast<Status>(0x80070005u);  // the device may not be opened
 
 inline bool Failed(Status s) { return s < 0; }
 

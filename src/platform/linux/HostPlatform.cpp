@@ -1,6 +1,7 @@
 // The host backend on Linux and other POSIX systems: real files, real time.
-// Camera access on Linux is not served yet, so the capture category is empty
-// and no device file opens; every caller then reports that no camera is there.
+// Cameras are listed through udev when the build has libudev; without it the
+// capture category is empty and no device file opens, so every caller then
+// reports that no camera is there.
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,9 +14,13 @@
 #include <climits>
 #include <thread>
 
+#include "platform/CameraExtensionUnit.h"
 #include "platform/Platform.h"
 #include "platform/adapters/CaptureSystemAdapter.h"
 #include "platform/adapters/DeviceFilesAdapter.h"
+#ifdef ZARNET_HAVE_UDEV
+#include "platform/linux/LinuxCameraBackend.h"
+#endif
 
 namespace platform {
 namespace {
@@ -116,10 +121,9 @@ class NoComRuntime final : public IComRuntime {
   void Uninitialize() override {}
 };
 
-// The camera backend: no camera is reached on this host yet, so nothing is
-// listed and no device path opens. The capture objects and device files the
-// device layer sees are the common adapters over it, as they are over every
-// backend.
+#ifndef ZARNET_HAVE_UDEV
+// The camera backend of a build without udev: nothing is listed and no device
+// path opens.
 class NoCameraBackend final : public ICameraBackend {
  public:
   Status ListVideoInputs(std::vector<std::shared_ptr<IVideoInput>>* out) override {
@@ -132,6 +136,14 @@ class NoCameraBackend final : public ICameraBackend {
   }
   std::shared_ptr<IVendorRequestChannel> OpenVendorRequests(const std::string&) override { return nullptr; }
 };
+using HostCameraBackend = NoCameraBackend;
+#else
+using HostCameraBackend = LinuxCameraBackend;
+#endif
+
+ExtensionUnitAddress CameraExtensionUnitAddress() {
+  return {kCameraExtensionUnitGuid, kCameraExtensionUnitNode, {kCameraCommandSelector, kCameraDataSelector}};
+}
 
 // Device notifications are not served on this host yet; the window then
 // works without automatic re-identification.
@@ -148,8 +160,10 @@ const Platform& Host() {
   static SteadyClock clock;
   static SilentDebugOutput debug;
   static NoComRuntime com;
-  static NoCameraBackend cameras;
-  static CaptureSystemAdapter capture(cameras, ExtensionUnitAddress{});
+  // The capture objects and device files the device layer sees are the
+  // common adapters over the camera backend, as they are over every backend.
+  static HostCameraBackend cameras;
+  static CaptureSystemAdapter capture(cameras, CameraExtensionUnitAddress());
   static DeviceFilesAdapter deviceFiles(cameras);
   static NoNotifications notifications;
   static const Platform host{&capture, &deviceFiles, &files, &clock, &debug, &com, &notifications};

@@ -4,16 +4,16 @@
 
 #include <cstdint>
 
+#include "platform/CameraExtensionUnit.h"
 #include "platform/Capture.h"
 #include "platform/Types.h"
 
 namespace substitute {
 
-inline constexpr platform::Guid kExtensionUnitGuid{
-    0x1229A78C, 0x47B4, 0x4094, {0xB0, 0xCE, 0xDB, 0x07, 0x38, 0x6F, 0xB9, 0x38}};
-constexpr uint32_t kExtensionUnitNode = 3;
-constexpr uint32_t kCommandSelector = 10;
-constexpr uint32_t kDataSelector = 11;
+inline constexpr platform::Guid kExtensionUnitGuid = platform::kCameraExtensionUnitGuid;
+constexpr uint32_t kExtensionUnitNode = platform::kCameraExtensionUnitNode;
+constexpr uint32_t kCommandSelector = platform::kCameraCommandSelector;
+constexpr uint32_t kDataSelector = platform::kCameraDataSelector;
 constexpr uint32_t kCommandBlockSize = 8;
 constexpr uint32_t kPowerUpDataLength = 8;
 
