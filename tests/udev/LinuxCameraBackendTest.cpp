@@ -277,7 +277,14 @@ TEST_F(LinuxCameraBackendTest, ANodeThatDoesNotOpenLeavesItsErrno) {
   ASSERT_TRUE(backend.LastOpenFailure());
   EXPECT_EQ(backend.LastOpenFailure()->path, "/dev/video0");
   EXPECT_EQ(backend.LastOpenFailure()->error, EISDIR);
-  EXPECT_EQ(backend.OpenVendorRequests("/dev/video0"), nullptr);
+  // The camera still opens; its vendor requests fail as on a refusing
+  // driver, so downloads go over the extension unit.
+  const auto refused = backend.OpenVendorRequests("/dev/video0");
+  ASSERT_NE(refused, nullptr);
+  uint8_t probe = 0;
+  uint32_t moved = 7;
+  EXPECT_EQ(refused->Send({true, 5, 0, 0, 1}, &probe, &moved), platform::kErrorGenFailure);
+  EXPECT_EQ(moved, 0u);
   EXPECT_EQ(backend.LastOpenFailure()->path, "/dev/bus/usb/001/003");
 }
 

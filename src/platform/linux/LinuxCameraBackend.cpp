@@ -309,7 +309,7 @@ std::shared_ptr<IVendorRequestChannel> LinuxCameraBackend::OpenVendorRequests(co
   if (!node) return nullptr;
   int error = 0;
   const int fd = shared_->OpenNode(node->usbNode, &error);
-  if (fd < 0) return nullptr;
+  if (fd < 0) return std::make_shared<RefusedVendorRequests>(UsbfsErrorForErrno(error));
   return std::make_shared<UsbfsVendorRequests>(shared_->kernel, fd);
 }
 

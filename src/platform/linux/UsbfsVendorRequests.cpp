@@ -13,7 +13,9 @@ namespace {
 constexpr uint8_t kVendorToDevice = 0x40;
 constexpr uint8_t kVendorToHost = 0xC0;
 
-uint32_t ErrorForErrno(long error) {
+}  // namespace
+
+uint32_t UsbfsErrorForErrno(long error) {
   switch (error) {
     case ENODEV:
     case ESHUTDOWN:
@@ -28,7 +30,10 @@ uint32_t ErrorForErrno(long error) {
   }
 }
 
-}  // namespace
+uint32_t RefusedVendorRequests::Send(const VendorRequestSetup&, uint8_t*, uint32_t* transferred) {
+  if (transferred) *transferred = 0;
+  return error_;
+}
 
 UsbfsVendorRequests::UsbfsVendorRequests(ILinuxKernel& kernel, int fd) : kernel_(kernel), fd_(fd) {}
 
@@ -46,7 +51,7 @@ uint32_t UsbfsVendorRequests::Send(const VendorRequestSetup& setup, uint8_t* dat
   transfer.timeout = kTimeoutMs;
   transfer.data = data;
   const long result = kernel_.Ioctl(fd_, USBDEVFS_CONTROL, &transfer);
-  if (result < 0) return ErrorForErrno(-result);
+  if (result < 0) return UsbfsErrorForErrno(-result);
   if (transferred) *transferred = static_cast<uint32_t>(result);
   // Fewer bytes than asked would leave the rest of a read as it was.
   return result == setup.wLength ? 0 : kErrorGenFailure;

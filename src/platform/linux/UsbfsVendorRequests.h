@@ -9,6 +9,22 @@
 
 namespace platform {
 
+// The operating system's error code for a usbfs errno.
+uint32_t UsbfsErrorForErrno(long error);
+
+// The vendor-request path of a camera whose usbfs node can't be opened (no
+// permission, most often): the camera itself still opens, and every request
+// fails as on a driver that refuses them, so downloads go over the extension
+// unit.
+class RefusedVendorRequests final : public IVendorRequestChannel {
+ public:
+  explicit RefusedVendorRequests(uint32_t error) : error_(error) {}
+  uint32_t Send(const VendorRequestSetup& setup, uint8_t* data, uint32_t* transferred) override;
+
+ private:
+  uint32_t error_;
+};
+
 class UsbfsVendorRequests final : public IVendorRequestChannel {
  public:
   // How long one request may take before it is reported as timed out.
