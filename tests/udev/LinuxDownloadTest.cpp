@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/usb/video.h>
+#include <linux/usbdevice_fs.h>
 #include <linux/uvcvideo.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -161,5 +162,78 @@ TEST_P(EveryClassOnLinux, PassesAndTheMemoryHoldsTheImage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(MemoryClasses, EveryClassOnLinux, ::testing::Range(1, 9));
+
+TEST_F(LinuxDownload, ClassEightTakesTheVendorRequestsWhenTheUsbfsNodeOpens) {
+  for (bool opens : {true, false}) {
+    SCOPED_TRACE(opens);
+    TearDown();
+    SetUp();
+    usbfsOpens_ = opens;
+    const auto cam = AddCamera(substitute::CameraOfClass(8));
+    const auto image = SampleFor(8, 3, 10000);
+    Download(image);
+    EXPECT_EQ(h_->Text(IDC_RESULT), "Pass");
+    EXPECT_EQ(Prefix(h_->world.Memory(cam), image.size()), image);
+    const auto transfers = kernel_->Transfers();
+    const size_t writes = std::count_if(transfers.begin(), transfers.end(), [](const auto& t) {
+      return t.requestType == 0x40 && t.request == 4 && t.result == t.length;
+    });
+    if (opens) {
+      EXPECT_EQ(writes, 3u) << "the image in 4096-byte requests, then an empty one";
+      // A few settings blocks; none of the image's 1250 blocks.
+      EXPECT_LE(DataQueries(UVC_SET_CUR).size(), 8u);
+      EXPECT_TRUE(LengthChanges(cam).empty());
+    } else {
+      EXPECT_TRUE(transfers.empty()) << "a node that does not open takes no request";
+      EXPECT_GE(DataQueries(UVC_SET_CUR).size(), image.size() / 8);
+      EXPECT_EQ(LengthChanges(cam), (std::vector<uint8_t>{64, 8}));
+    }
+    std::printf("class 8 over %s: %zu bytes, %zu ioctls\n", opens ? "usbfs" : "the extension unit", image.size(),
+                kernel_->IoctlCount());
+  }
+}
+
+TEST_F(LinuxDownload, AfterTheResetTheCameraIsFoundUnderItsNewDeviceNumber) {
+  AddCamera(substitute::CameraOfClass(8));
+  // Descriptors on the first appearance's nodes, as a process would keep them.
+  const int unitFd = ::open("/dev/video0", O_RDWR | O_CLOEXEC);
+  const int usbFd = ::open(emulated::UsbNode(3).c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(unitFd, 0);
+  ASSERT_GE(usbFd, 0);
+  uint8_t length[2] = {};
+  uvc_xu_control_query query{kUnitId, kDataSelector, UVC_GET_LEN, sizeof length, length};
+  EXPECT_EQ(kernel_->Ioctl(unitFd, UVCIOC_CTRL_QUERY, &query), 0);
+
+  Download(SampleFor(8, 3, 10000));
+  EXPECT_EQ(h_->Text(IDC_RESULT), "Pass");
+  EXPECT_EQ(devnums_, (std::vector<int>{3, 4})) << "one departure at the reset, one return";
+  EXPECT_EQ(backend_->FindCaptureNode("/dev/video0")->usbNode, emulated::UsbNode(4));
+  EXPECT_EQ(h_->Text(IDC_STATUS), "Corvex Camera Connected") << "identified again on the new appearance";
+
+  EXPECT_EQ(kernel_->Ioctl(unitFd, UVCIOC_CTRL_QUERY, &query), -ENODEV);
+  usbdevfs_ctrltransfer transfer{};
+  transfer.bRequestType = 0xC0;
+  EXPECT_EQ(kernel_->Ioctl(usbFd, USBDEVFS_CONTROL, &transfer), -ENODEV);
+  kernel_->Close(unitFd);
+  kernel_->Close(usbFd);
+}
+
+TEST_F(LinuxDownload, AFailedControlQueryMidWriteEndsInFail) {
+  for (int error : {EIO, EPIPE, ENODEV}) {
+    SCOPED_TRACE(error);
+    TearDown();
+    SetUp();
+    AddCamera(substitute::CameraOfClass(1));
+    // Class 1 writes its 128 bytes in sixteen 8-byte blocks.
+    kernel_->FailSet(kDataSelector, 8, error);
+    Download(SampleFor(1));
+    EXPECT_EQ(h_->Text(IDC_RESULT), "FAIL");
+    EXPECT_EQ(std::count(h_->statusLines.begin(), h_->statusLines.end(), "PASS"), 0);
+    EXPECT_EQ(h_->dlg->m_bBusy, 0);
+    const auto sets = DataQueries(UVC_SET_CUR);
+    ASSERT_GE(sets.size(), 8u);
+    EXPECT_EQ(sets[7].result, -error);
+  }
+}
 
 }  // namespace
