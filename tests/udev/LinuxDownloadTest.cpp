@@ -243,4 +243,26 @@ TEST_F(LinuxDownload, AFailedControlQueryMidWriteEndsInFail) {
   }
 }
 
+TEST_F(LinuxDownload, ThePlayedDriverKeepsAControlAtItsFirstSize) {
+  AddCamera(substitute::CameraOfClass(8));
+  const int fd = ::open("/dev/video0", O_RDWR | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  uint8_t data[64] = {};
+  // Before a command the camera has nothing to read and stalls, but the
+  // read reaches it, after the length query that fixes the control's size.
+  struct Case {
+    uint8_t unit;
+    uint16_t size;
+    long result;
+    size_t reached;
+  } const cases[] = {{kUnitId, 8, -EPIPE, 2}, {kUnitId, 64, -ENOBUFS, 0}, {kUnitId, 8, -EPIPE, 1}, {3, 8, -ENOENT, 0}};
+  for (const Case& c : cases) {
+    const size_t before = h_->world.Traffic().size();
+    uvc_xu_control_query query{c.unit, kDataSelector, UVC_GET_CUR, c.size, data};
+    EXPECT_EQ(kernel_->Ioctl(fd, UVCIOC_CTRL_QUERY, &query), c.result) << c.size;
+    EXPECT_EQ(h_->world.Traffic().size() - before, c.reached) << c.size;
+  }
+  kernel_->Close(fd);
+}
+
 }  // namespace
