@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 #include <linux/uvcvideo.h>
 #include <sys/stat.h>
-#include <umockdev.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,46 +19,16 @@
 #include "platform/DeviceFile.h"
 #include "platform/Platform.h"
 #include "platform/linux/LinuxCameraBackend.h"
+#include "udev/EmulatedUsbCameras.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-using platform::Guid;
-
-Bytes operator+(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-Bytes ExtensionUnit(uint8_t id, const Guid& guid) {
-  const auto g = guid.Bytes();
-  // One source pin; controls 10 and 11 declared in a two-byte bitmap.
-  Bytes unit = Bytes{0, 0x24, 0x06, id} + Bytes(g.begin(), g.end()) + Bytes{16, 1, 1, 2, 0x00, 0x06, 0};
-  unit[0] = static_cast<uint8_t>(unit.size());
-  return unit;
-}
-
-// A device with one VideoControl interface holding `units`.
-Bytes Descriptors(const Bytes& units) {
-  return Bytes{18, 0x01, 0x00, 0x02, 0xEF, 0x02, 0x01, 0x40} + Bytes(10, 0) + Bytes{9, 0x02, 0, 0, 2, 1, 0, 0x80, 50} +
-         Bytes{9, 0x04, 0, 0, 1, 0x0E, 0x01, 0, 0} + Bytes{13, 0x24, 0x01, 0x00, 0x01, 0, 0, 0, 0, 0, 0, 0, 0} + units;
-}
-
-const Guid kOtherUnit{0x1229A78C, 0x47B4, 0x4094, {0xB0, 0xCE, 0xDB, 0x07, 0x38, 0x6F, 0xB9, 0x39}};
-
-struct Node {
-  const char* name;  // video0
-  const char* index;
-  const char* capabilities;  // udev's ID_V4L_CAPABILITIES
-};
-
-struct UsbCamera {
-  const char* port;  // 1-1
-  int devnum;
-  const char* product;
-  Bytes descriptors;
-  std::vector<Node> nodes;
-};
+using emulated::Bytes;
+using emulated::operator+;
+using emulated::Descriptors;
+using emulated::ExtensionUnit;
+using emulated::kOtherUnit;
+using emulated::UsbCamera;
 
 // The kernel seam as the tests see it: every extension-unit query is
 // recorded and answered with zero bytes.
@@ -77,80 +47,13 @@ class RecordingKernel final : public platform::ILinuxKernel {
 class LinuxCameraBackendTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // The preload is known to be active only once a testbed exists.
-    bed_ = umockdev_testbed_new();
-    if (!umockdev_in_mock_environment()) GTEST_SKIP() << "needs umockdev's preload (umockdev-wrapper)";
-  }
-  void TearDown() override {
-    if (bed_) g_object_unref(bed_);
+    bed_.emplace();
+    if (!emulated::Testbed::Active()) GTEST_SKIP() << "needs umockdev's preload (umockdev-wrapper)";
   }
 
-  // Adds the USB device, its VideoControl interface and its nodes; returns
-  // their syspaths, the USB device's first.
-  std::vector<std::string> Add(const UsbCamera& camera) {
-    const std::string devnum = std::to_string(camera.devnum);
-    char usbNode[32];
-    std::snprintf(usbNode, sizeof usbNode, "/dev/bus/usb/001/%03d", camera.devnum);
-    const std::string usbDev = "189:" + std::to_string(camera.devnum - 1);
-    const gchar* usbAttributes[] = {"busnum",       "1",   "devnum",       devnum.c_str(), "product",
-                                    camera.product, "dev", usbDev.c_str(), nullptr};
-    const gchar* usbProperties[] = {"DEVTYPE", "usb_device", "DEVNAME", usbNode, nullptr};
-    gchar* usb = umockdev_testbed_add_devicev(bed_, "usb", camera.port, nullptr, const_cast<gchar**>(usbAttributes),
-                                              const_cast<gchar**>(usbProperties));
-    std::vector<std::string> added{usb};
-    g_free(usb);
-    const std::string& syspath = added.front();
-    MakeNode(usbNode);
-    Bytes descriptors = camera.descriptors;
-    umockdev_testbed_set_attribute_binary(bed_, syspath.c_str(), "descriptors", descriptors.data(),
-                                          static_cast<gssize>(descriptors.size()));
-    const std::string interfaceName = std::string(camera.port) + ":1.0";
-    const gchar* interfaceProperties[] = {"DEVTYPE", "usb_interface", nullptr};
-    const gchar* none[] = {nullptr};
-    gchar* interface =
-        umockdev_testbed_add_devicev(bed_, "usb", interfaceName.c_str(), syspath.c_str(), const_cast<gchar**>(none),
-                                     const_cast<gchar**>(interfaceProperties));
-    for (const Node& node : camera.nodes) {
-      const std::string number = std::string(node.name).substr(5);
-      const std::string dev = "81:" + number;
-      const std::string devname = std::string("/dev/") + node.name;
-      const gchar* attributes[] = {"name", camera.product, "index", node.index, "dev", dev.c_str(), nullptr};
-      const gchar* properties[] = {"DEVNAME", devname.c_str(), "ID_V4L_CAPABILITIES", node.capabilities, nullptr};
-      gchar* added_node = umockdev_testbed_add_devicev(
-          bed_, "video4linux", node.name, interface, const_cast<gchar**>(attributes), const_cast<gchar**>(properties));
-      added.emplace_back(added_node);
-      g_free(added_node);
-      MakeNode(devname);
-    }
-    added.insert(added.begin() + 1, interface);
-    g_free(interface);
-    return added;
-  }
-
-  // Removes what Add added, children first, and every device node made so
-  // far (the tests that remove a camera have only that one).
-  void Remove(const std::vector<std::string>& syspaths) {
-    for (auto it = syspaths.rbegin(); it != syspaths.rend(); ++it) umockdev_testbed_remove_device(bed_, it->c_str());
-    for (const std::string& node : madeNodes_) std::remove((Root() + node).c_str());
-    madeNodes_.clear();
-  }
-
-  // The testbed records a node's device numbers; the node itself, which the
-  // preload opens in place of /dev/..., is left to the test: a plain file
-  // serves while no ioctl reaches the driver.
-  void MakeNode(const std::string& devname) {
-    const std::string path = Root() + devname;
-    g_mkdir_with_parents(std::string(path, 0, path.rfind('/')).c_str(), 0755);
-    ASSERT_TRUE(g_file_set_contents(path.c_str(), "", 0, nullptr)) << path;
-    madeNodes_.push_back(devname);
-  }
-
-  std::string Root() {
-    gchar* root = umockdev_testbed_get_root_dir(bed_);
-    std::string path = root;
-    g_free(root);
-    return path;
-  }
+  std::vector<std::string> Add(const UsbCamera& camera) { return bed_->Add(camera); }
+  void Remove(const std::vector<std::string>& syspaths) { bed_->Remove(syspaths); }
+  std::string Root() { return bed_->Root(); }
 
   // The camera: an unrelated unit ahead of its own at id 6, a capture node
   // and a metadata node. The webcam has no such unit; udev finds it first
@@ -164,8 +67,7 @@ class LinuxCameraBackendTest : public ::testing::Test {
   }
   UsbCamera Webcam() { return {"1-1", 4, "Plain Webcam", Descriptors({}), {{"video2", "0", ":capture:"}}}; }
 
-  UMockdevTestbed* bed_ = nullptr;
-  std::vector<std::string> madeNodes_;
+  std::optional<emulated::Testbed> bed_;
   RecordingKernel kernel_;
 };
 
