@@ -10,6 +10,7 @@
 #include <string>
 
 #include "device/CameraDevice.h"
+#include "platform/CameraExtensionUnit.h"
 #include "platform/Types.h"
 
 // Receives (bytes done, bytes in all) after each block of a transfer.
@@ -17,10 +18,9 @@ using ProgressFunction = void (*)(int32_t done, int32_t total);
 
 using CommandBlock = std::array<uint8_t, 8>;
 
-inline constexpr platform::Guid kExtensionUnitGuid{
-    0x1229A78C, 0x47B4, 0x4094, {0xB0, 0xCE, 0xDB, 0x07, 0x38, 0x6F, 0xB9, 0x38}};
-constexpr uint32_t kCommandControl = 10;
-constexpr uint32_t kDataControl = 11;
+inline constexpr platform::Guid kExtensionUnitGuid = platform::kCameraExtensionUnitGuid;
+constexpr uint32_t kCommandControl = platform::kCameraCommandSelector;
+constexpr uint32_t kDataControl = platform::kCameraDataSelector;
 constexpr size_t kBounceBufferSize = 64;
 constexpr uint32_t kDefaultDataControlLength = 8;
 

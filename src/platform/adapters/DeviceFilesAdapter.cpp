@@ -4,13 +4,15 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/CameraVendorRequests.h"
+
 namespace platform {
 namespace {
 
 constexpr uint32_t kFlagsWrite = 0;
 constexpr uint32_t kFlagsProbe = 1;
 constexpr uint32_t kFlagsRead = 3;
-constexpr uint8_t kProbeRequest = 5;
+constexpr uint8_t kProbeRequest = kCameraRequestRead;
 
 uint16_t Word(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
 

@@ -3,18 +3,21 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/CameraExtensionUnit.h"
+#include "platform/CameraVendorRequests.h"
+
 namespace platform {
 namespace {
 
-constexpr uint32_t kCommandSelector = 10;
-constexpr uint32_t kDataSelector = 11;
+constexpr uint32_t kCommandSelector = kCameraCommandSelector;
+constexpr uint32_t kDataSelector = kCameraDataSelector;
 constexpr uint32_t kCommandBlockSize = 8;
 constexpr uint8_t kDeviceClass = 0x00;
 constexpr uint8_t kMemoryClass = 0x02;
 constexpr uint8_t kClearClass = 0xFF;
 constexpr uint8_t kChangeLength = 0x16;
-constexpr uint8_t kFlashWriteRequest = 4;
-constexpr uint8_t kFlashReadRequest = 5;
+constexpr uint8_t kFlashWriteRequest = kCameraRequestWrite;
+constexpr uint8_t kFlashReadRequest = kCameraRequestRead;
 
 struct Command {
   uint8_t commandClass = 0;

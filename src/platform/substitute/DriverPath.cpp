@@ -5,17 +5,18 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/CameraVendorRequests.h"
 #include "platform/substitute/Camera.h"
 #include "platform/substitute/CameraProtocol.h"
 
 namespace substitute {
 namespace {
 
-constexpr uint8_t kRequestReset = 1;
-constexpr uint8_t kRequestErase = 2;
-constexpr uint8_t kRequestWrite = 4;
-constexpr uint8_t kRequestRead = 5;
-constexpr uint16_t kResetToUpdatedCode = 9;
+constexpr uint8_t kRequestReset = platform::kCameraRequestReset;
+constexpr uint8_t kRequestErase = platform::kCameraRequestErase;
+constexpr uint8_t kRequestWrite = platform::kCameraRequestWrite;
+constexpr uint8_t kRequestRead = platform::kCameraRequestRead;
+constexpr uint16_t kResetToUpdatedCode = platform::kCameraResetToUpdatedCode;
 
 // A one-byte read at index 0 is the driver's probe: the camera answers it
 // whatever memory it carries.
