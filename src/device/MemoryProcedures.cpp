@@ -75,18 +75,12 @@ int ReadMemoryImage(uint32_t key, int memoryClass, uint8_t* buffer, uint32_t len
     case 1:
     case 2:
     case 3:
-    case 4:
-      return ReadMem0E(key, length, buffer);
-    case 5:
-      return ReadMem0B(key, length, buffer);
-    case 6:
-      return ReadMem11(key, length, buffer);
-    case 7:
-      return ReadMem07(key, length, buffer);
-    case 8:
-      return SPI_SF_Read(key, length, buffer);
-    default:
-      return UnknownMemoryClass();
+    case 4: return ReadMem0E(key, length, buffer);
+    case 5: return ReadMem0B(key, length, buffer);
+    case 6: return ReadMem11(key, length, buffer);
+    case 7: return ReadMem07(key, length, buffer);
+    case 8: return SPI_SF_Read(key, length, buffer);
+    default: return UnknownMemoryClass();
   }
 }
 
@@ -134,17 +128,12 @@ int EraseMemory(uint32_t key, int memoryClass, uint16_t eraseParameter) {
     case 1:
     case 2:
     case 3:
-    case 4:
-      return EraseSmallMemory(key, memoryClass);
+    case 4: return EraseSmallMemory(key, memoryClass);
     case 5:
-    case 7:
-      return EraseMem0C(key, eraseParameter);
-    case 6:
-      return EraseMem12(key, eraseParameter);
-    case 8:
-      return EraseSerialFlash(key);
-    default:
-      return UnknownMemoryClass();
+    case 7: return EraseMem0C(key, eraseParameter);
+    case 6: return EraseMem12(key, eraseParameter);
+    case 8: return EraseSerialFlash(key);
+    default: return UnknownMemoryClass();
   }
 }
 
@@ -153,18 +142,12 @@ int WriteMemoryImage(uint32_t key, int memoryClass, const uint8_t* data, uint32_
     case 1:
     case 2:
     case 3:
-    case 4:
-      return WriteMem0E(key, 0, length, data);
-    case 5:
-      return WriteMem0B(key, 0, length, data);
-    case 6:
-      return WriteMem11(key, 0, length, data);
-    case 7:
-      return WriteMem07(key, 0, length, data);
-    case 8:
-      return WriteSerialFlash(key, data, length);
-    default:
-      return UnknownMemoryClass();
+    case 4: return WriteMem0E(key, 0, length, data);
+    case 5: return WriteMem0B(key, 0, length, data);
+    case 6: return WriteMem11(key, 0, length, data);
+    case 7: return WriteMem07(key, 0, length, data);
+    case 8: return WriteSerialFlash(key, data, length);
+    default: return UnknownMemoryClass();
   }
 }
 

@@ -38,10 +38,7 @@ void CDownloadThread::OnThreadMessage(uint32_t message, uintptr_t wParam, intptr
       m_pDlg = reinterpret_cast<CZarnetDlg*>(wParam);
       ResetCamera();
       break;
-    case WM_DL_SET_DIALOG:
-      m_pDlg = reinterpret_cast<CZarnetDlg*>(wParam);
-      break;
-    default:
-      break;
+    case WM_DL_SET_DIALOG: m_pDlg = reinterpret_cast<CZarnetDlg*>(wParam); break;
+    default: break;
   }
 }

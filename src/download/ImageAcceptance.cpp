@@ -21,16 +21,11 @@ int KindForEeprom12(uint8_t memType) {
 
 int KindForSerialFlash(uint8_t memType) {
   switch (memType) {
-    case 0xC2:
-      return 2;
-    case 0x1C:
-      return 3;
-    case 0xBF:
-      return 4;
-    case 0x9D:
-      return 5;
-    default:
-      return 0;
+    case 0xC2: return 2;
+    case 0x1C: return 3;
+    case 0xBF: return 4;
+    case 0x9D: return 5;
+    default: return 0;
   }
 }
 
@@ -83,34 +78,16 @@ void JudgeHeader(const CDescGlobal& header, ImageVerdict& verdict) {
 
 int GetMemoryKind(uint8_t eepromId, uint8_t memType, int* kind, std::string* error) {
   switch (eepromId) {
-    case 0x11:
-      *kind = memType == 0 ? 12 : memType == 1 ? 21 : 0;
-      return 1;
-    case 0x12:
-      *kind = KindForEeprom12(memType);
-      return 1;
-    case 0x20:
-      *kind = 1;
-      return 1;
+    case 0x11: *kind = memType == 0 ? 12 : memType == 1 ? 21 : 0; return 1;
+    case 0x12: *kind = KindForEeprom12(memType); return 1;
+    case 0x20: *kind = 1; return 1;
     case 0x30:
-    case 0x55:
-      *kind = KindForSerialFlash(memType);
-      return 1;
-    case 0x47:
-      *kind = 6;
-      return 1;
-    case 0x59:
-      *kind = 7;
-      return 1;
-    case 0x49:
-      *kind = 8;
-      return 1;
-    case 0x4B:
-      *kind = 9;
-      return 1;
-    default:
-      *error = kErrorEepromId;
-      return 0;
+    case 0x55: *kind = KindForSerialFlash(memType); return 1;
+    case 0x47: *kind = 6; return 1;
+    case 0x59: *kind = 7; return 1;
+    case 0x49: *kind = 8; return 1;
+    case 0x4B: *kind = 9; return 1;
+    default: *error = kErrorEepromId; return 0;
   }
 }
 

@@ -123,14 +123,10 @@ constexpr FamilyTable kTable3303 = TableOf(kFamily3303);
 
 const FamilyTable* FamilyOf(uint8_t fwType) {
   switch (fwType) {
-    case 0:
-      return &kTable3300;
-    case 1:
-      return &kTable3301;
-    case 3:
-      return &kTable3303;
-    default:
-      return nullptr;
+    case 0: return &kTable3300;
+    case 1: return &kTable3301;
+    case 3: return &kTable3303;
+    default: return nullptr;
   }
 }
 

@@ -128,24 +128,15 @@ bool CDescriptorTable::TakeCodeRegion(CDescriptor* object) {
 const char* StopText(CDescriptorTable::Stop stop) {
   using Stop = CDescriptorTable::Stop;
   switch (stop) {
-    case Stop::kNone:
-      return "the walk goes on";
-    case Stop::kNotLoaded:
-      return "no table is loaded";
-    case Stop::kImageEnd:
-      return "the end of the table's copy was reached";
-    case Stop::kTableEnd:
-      return "the table end given by the header was reached";
-    case Stop::kRecordPastEnd:
-      return "the record runs past the end of the table's copy";
-    case Stop::kRecordTooShort:
-      return "the record's length does not cover its own header";
-    case Stop::kOutOfMemory:
-      return "no memory for the record object";
-    case Stop::kRefused:
-      return "the record's class refused it";
-    case Stop::kCodeOutsideImage:
-      return "the record's code region lies outside the table's copy";
+    case Stop::kNone: return "the walk goes on";
+    case Stop::kNotLoaded: return "no table is loaded";
+    case Stop::kImageEnd: return "the end of the table's copy was reached";
+    case Stop::kTableEnd: return "the table end given by the header was reached";
+    case Stop::kRecordPastEnd: return "the record runs past the end of the table's copy";
+    case Stop::kRecordTooShort: return "the record's length does not cover its own header";
+    case Stop::kOutOfMemory: return "no memory for the record object";
+    case Stop::kRefused: return "the record's class refused it";
+    case Stop::kCodeOutsideImage: return "the record's code region lies outside the table's copy";
   }
   return "unknown";
 }

@@ -120,24 +120,15 @@ size_t WriteRecords(const SampleOptions& options, std::vector<std::unique_ptr<CD
 
 MemoryPart TypicalPartForClass(int memClass) {
   switch (memClass) {
-    case 1:
-      return {0x47, 0, 128};
-    case 2:
-      return {0x59, 0, 256};
-    case 3:
-      return {0x49, 0, 512};
-    case 4:
-      return {0x4B, 0, 2048};
-    case 5:
-      return {0x11, 0, 512};
-    case 6:
-      return {0x12, 2, 8192};
-    case 7:
-      return {0x20, 0, 8192};
-    case 8:
-      return {0x30, 0xC2, 65536};
-    default:
-      return {};
+    case 1: return {0x47, 0, 128};
+    case 2: return {0x59, 0, 256};
+    case 3: return {0x49, 0, 512};
+    case 4: return {0x4B, 0, 2048};
+    case 5: return {0x11, 0, 512};
+    case 6: return {0x12, 2, 8192};
+    case 7: return {0x20, 0, 8192};
+    case 8: return {0x30, 0xC2, 65536};
+    default: return {};
   }
 }
 

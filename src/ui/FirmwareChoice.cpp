@@ -56,13 +56,10 @@ bool CZarnetDlg::IsCompatible() const {
     case 0:
     case 2:
     case 4:
-    case 5:
-      return m_fwType == 0 || m_fwType == 2 || m_fwType == 5 || m_fwType == 6;
+    case 5: return m_fwType == 0 || m_fwType == 2 || m_fwType == 5 || m_fwType == 6;
     case 1:
-    case 3:
-      return m_fwType == 1 || m_fwType == 3 || m_fwType == 4;
-    default:
-      return true;
+    case 3: return m_fwType == 1 || m_fwType == 3 || m_fwType == 4;
+    default: return true;
   }
 }
 

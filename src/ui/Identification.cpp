@@ -16,14 +16,11 @@ std::optional<uint8_t> GenerationForKey(uint16_t key) {
   switch (key) {
     case 0x0010:
     case 0x0110:
-    case 0x0210:
-      return 1;
+    case 0x0210: return 1;
     case 0x0030:
     case 0x0130:
-    case 0x0230:
-      return 3;
-    case 0x0040:
-      return 2;
+    case 0x0230: return 3;
+    case 0x0040: return 2;
     case 0x8000:
     case 0x8100:
     case 0x8200:
@@ -31,10 +28,8 @@ std::optional<uint8_t> GenerationForKey(uint16_t key) {
     case 0x8500:
     case 0x8600:
     case 0x8700:
-    case 0x8800:
-      return 0;
-    default:
-      return std::nullopt;
+    case 0x8800: return 0;
+    default: return std::nullopt;
   }
 }
 

@@ -165,58 +165,29 @@ void CZarnetDlg::OnDownloadEnded(bool passed) {
 
 intptr_t CZarnetDlg::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   switch (message) {
-    case WM_DL_STATUS:
-      ShowTexts();
-      return 0;
-    case WM_DL_PASS:
-      OnDownloadEnded(true);
-      return 0;
-    case WM_DL_FAIL:
-      OnDownloadEnded(false);
-      return 0;
+    case WM_DL_STATUS: ShowTexts(); return 0;
+    case WM_DL_PASS: OnDownloadEnded(true); return 0;
+    case WM_DL_FAIL: OnDownloadEnded(false); return 0;
     case WM_DL_PROGRESS:
-    case msg::kProgressSetPos:
-      m_view.SetProgressPos(static_cast<int32_t>(wParam));
-      return 0;
-    case WM_DL_RANGE:
-      m_view.SetProgressRange(0, static_cast<int32_t>(wParam));
-      return 0;
-    case WM_DL_FINISHED:
-      IdentifyCamera();
-      return 0;
+    case msg::kProgressSetPos: m_view.SetProgressPos(static_cast<int32_t>(wParam)); return 0;
+    case WM_DL_RANGE: m_view.SetProgressRange(0, static_cast<int32_t>(wParam)); return 0;
+    case WM_DL_FINISHED: IdentifyCamera(); return 0;
     case msg::kDeviceChange:
       return OnDeviceChange(static_cast<uint32_t>(wParam), reinterpret_cast<const platform::DeviceBroadcast*>(lParam));
-    case msg::kSysCommand:
-      OnSysCommand(static_cast<uint32_t>(wParam));
-      return 0;
-    case msg::kClose:
-      OnCancel();
-      return 0;
-    case msg::kCommand:
-      break;
-    default:
-      return 0;
+    case msg::kSysCommand: OnSysCommand(static_cast<uint32_t>(wParam)); return 0;
+    case msg::kClose: OnCancel(); return 0;
+    case msg::kCommand: break;
+    default: return 0;
   }
   const int id = static_cast<int>(wParam & 0xFFFF);
   if ((wParam >> 16) != msg::kButtonClicked) return 0;
   switch (id) {
-    case IDC_BTN_BROWSE:
-      OnBrowse();
-      break;
-    case IDC_BTN_START:
-      OnStart();
-      break;
-    case IDC_BTN_GET_VERSION:
-      OnGetVersion();
-      break;
-    case msg::kIdOk:
-      OnOK();
-      break;
-    case msg::kIdCancel:
-      OnCancel();
-      break;
-    default:
-      break;
+    case IDC_BTN_BROWSE: OnBrowse(); break;
+    case IDC_BTN_START: OnStart(); break;
+    case IDC_BTN_GET_VERSION: OnGetVersion(); break;
+    case msg::kIdOk: OnOK(); break;
+    case msg::kIdCancel: OnCancel(); break;
+    default: break;
   }
   return 0;
 }

@@ -95,21 +95,14 @@ class JsonReader {
       if (c == '\\' && at_ < s_.size()) {
         const char e = s_[at_++];
         switch (e) {
-          case 'n':
-            c = '\n';
-            break;
-          case 'r':
-            c = '\r';
-            break;
-          case 't':
-            c = '\t';
-            break;
+          case 'n': c = '\n'; break;
+          case 'r': c = '\r'; break;
+          case 't': c = '\t'; break;
           case 'u':
             c = static_cast<char>(std::strtol(s_.substr(at_, 4).c_str(), nullptr, 16));
             at_ += 4;
             break;
-          default:
-            c = e;
+          default: c = e;
         }
       }
       out->push_back(c);

@@ -150,8 +150,7 @@ long PlayedUvcKernel::PlayQuery(Opened& opened, void* arg) {
       const platform::Status status = opened.unit->Set(query->selector, query->data, query->size);
       return platform::Failed(status) ? ErrnoFor(status) : 0;
     }
-    default:
-      return -EINVAL;
+    default: return -EINVAL;
   }
 }
 

@@ -33,29 +33,20 @@ bool ParseHexBytes(const std::string& text, std::array<uint8_t, 8>* bytes) {
 // The two generation register bytes that identification maps to `generation`.
 std::pair<uint8_t, uint8_t> GenerationBytes(int generation) {
   switch (generation) {
-    case 0:
-      return {0x80, 0x00};
-    case 1:
-      return {0x00, 0x10};
-    case 2:
-      return {0x00, 0x40};
-    default:
-      return {0x01, 0x30};
+    case 0: return {0x80, 0x00};
+    case 1: return {0x00, 0x10};
+    case 2: return {0x00, 0x40};
+    default: return {0x01, 0x30};
   }
 }
 
 uint8_t WriteOpcode(int memoryClass) {
   switch (memoryClass) {
-    case 5:
-      return 0x8B;
-    case 6:
-      return 0x91;
-    case 7:
-      return 0x87;
-    case 8:
-      return 0x82;
-    default:
-      return 0x8E;
+    case 5: return 0x8B;
+    case 6: return 0x91;
+    case 7: return 0x87;
+    case 8: return 0x82;
+    default: return 0x8E;
   }
 }
 

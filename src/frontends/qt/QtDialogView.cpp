@@ -39,15 +39,10 @@ class DialogWindow final : public QDialog {
  protected:
   void keyPressEvent(QKeyEvent* event) override {
     switch (event->key()) {
-      case Qt::Key_Escape:
-        view_.Forward(msg::kCommand, msg::kIdCancel);
-        return;
+      case Qt::Key_Escape: view_.Forward(msg::kCommand, msg::kIdCancel); return;
       case Qt::Key_Return:
-      case Qt::Key_Enter:
-        view_.Forward(msg::kCommand, msg::kIdOk);
-        return;
-      default:
-        QDialog::keyPressEvent(event);
+      case Qt::Key_Enter: view_.Forward(msg::kCommand, msg::kIdOk); return;
+      default: QDialog::keyPressEvent(event);
     }
   }
 

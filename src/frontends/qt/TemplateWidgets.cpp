@@ -63,22 +63,14 @@ QWidget* MakeNotice(QWidget& parent) {
 
 QWidget* MakeControl(const ControlTemplate& control, QWidget& parent) {
   switch (control.kind) {
-    case ControlKind::kEdit:
-      return MakeEdit(parent);
-    case ControlKind::kProgress:
-      return MakeProgress(parent);
-    case ControlKind::kButton:
-      return MakeButton(parent, control.text, false);
-    case ControlKind::kDefaultButton:
-      return MakeButton(parent, control.text, true);
-    case ControlKind::kStatic:
-      return MakeStatic(parent, control.text, Qt::AlignLeft | Qt::AlignVCenter);
-    case ControlKind::kStaticCentred:
-      return MakeStatic(parent, control.text, Qt::AlignCenter);
-    case ControlKind::kIcon:
-      return MakeIcon(parent);
-    case ControlKind::kNotice:
-      return MakeNotice(parent);
+    case ControlKind::kEdit: return MakeEdit(parent);
+    case ControlKind::kProgress: return MakeProgress(parent);
+    case ControlKind::kButton: return MakeButton(parent, control.text, false);
+    case ControlKind::kDefaultButton: return MakeButton(parent, control.text, true);
+    case ControlKind::kStatic: return MakeStatic(parent, control.text, Qt::AlignLeft | Qt::AlignVCenter);
+    case ControlKind::kStaticCentred: return MakeStatic(parent, control.text, Qt::AlignCenter);
+    case ControlKind::kIcon: return MakeIcon(parent);
+    case ControlKind::kNotice: return MakeNotice(parent);
   }
   return nullptr;
 }

@@ -51,12 +51,9 @@ std::optional<AddressRange> Span(uint32_t first, uint32_t count) {
 
 bool KindMatches(AccessKind wanted, AccessKind actual) {
   switch (wanted) {
-    case AccessKind::kAny:
-      return true;
-    case AccessKind::kControlAny:
-      return actual == AccessKind::kControlGet || actual == AccessKind::kControlSet;
-    default:
-      return wanted == actual;
+    case AccessKind::kAny: return true;
+    case AccessKind::kControlAny: return actual == AccessKind::kControlGet || actual == AccessKind::kControlSet;
+    default: return wanted == actual;
   }
 }
 

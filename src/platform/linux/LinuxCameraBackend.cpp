@@ -203,14 +203,11 @@ std::optional<std::vector<uint8_t>> ReadDescriptors(const std::string& usbSyspat
 Status StatusForOpenError(int error) {
   switch (error) {
     case EACCES:
-    case EPERM:
-      return kAccessDenied;
+    case EPERM: return kAccessDenied;
     case ENOENT:
     case ENODEV:
-    case ENXIO:
-      return kDeviceGone;
-    default:
-      return kFail;
+    case ENXIO: return kDeviceGone;
+    default: return kFail;
   }
 }
 

@@ -18,13 +18,10 @@ constexpr uint8_t kVendorToHost = 0xC0;
 uint32_t UsbfsErrorForErrno(long error) {
   switch (error) {
     case ENODEV:
-    case ESHUTDOWN:
-      return kErrorDeviceNotConnected;
-    case ETIMEDOUT:
-      return kErrorSemaphoreTimeout;
+    case ESHUTDOWN: return kErrorDeviceNotConnected;
+    case ETIMEDOUT: return kErrorSemaphoreTimeout;
     case EACCES:
-    case EPERM:
-      return kErrorAccessDenied;
+    case EPERM: return kErrorAccessDenied;
     default:  // EPIPE (the device stalled), EPROTO, EIO, ...
       return kErrorGenFailure;
   }

@@ -14,12 +14,10 @@ Status StatusForErrno(long error) {
   switch (error) {
     case ENODEV:
     case ENOENT:
-    case ESHUTDOWN:
-      return kDeviceGone;
+    case ESHUTDOWN: return kDeviceGone;
     case ENOBUFS:  // a size other than the one the driver has fixed
     case EINVAL:
-    case ERANGE:
-      return kInvalidArgument;
+    case ERANGE: return kInvalidArgument;
     default:  // EPIPE (the device stalled), EIO, EPROTO, ETIMEDOUT, ...
       return kStalled;
   }

@@ -52,13 +52,10 @@ bool Camera::MemoryWritable() const {
   const bool lineReleased = (registers_[kProtectRegisterA] & 1) != 0;
   switch (memory_.Class()) {
     case 5:
-    case 6:
-      return lineReleased && (registers_[kProtectRegisterB] & 1) == 0;
+    case 6: return lineReleased && (registers_[kProtectRegisterB] & 1) == 0;
     case 7:
-    case 8:
-      return lineReleased && !memory_.ProtectBitsSet();
-    default:
-      return true;
+    case 8: return lineReleased && !memory_.ProtectBitsSet();
+    default: return true;
   }
 }
 
@@ -165,20 +162,15 @@ platform::Status Camera::WriteData(const uint8_t* data, uint32_t length) {
 
 void Camera::Deliver(uint32_t address, const uint8_t* data, uint32_t count) {
   switch (transfer_.sink) {
-    case Sink::kRegisters:
-      WriteRegisters(address, data, count);
-      break;
-    case Sink::kMemory:
-      ProgramMemory(address, data, count);
-      break;
+    case Sink::kRegisters: WriteRegisters(address, data, count); break;
+    case Sink::kMemory: ProgramMemory(address, data, count); break;
     case Sink::kFlashStatus:
       if (count) WriteFlashStatus(data[0]);
       break;
     case Sink::kByteA7:
       if (count) byteA7_ = data[0];
       break;
-    case Sink::kNone:
-      break;
+    case Sink::kNone: break;
   }
 }
 

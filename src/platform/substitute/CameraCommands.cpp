@@ -30,23 +30,17 @@ uint16_t ClassesAnswering(uint8_t opcode) {
       // camera carries: the host protects "the flash" after any failed run.
       return kAllClasses;
     case 0x87:
-    case 0xC7:
-      return ClassBit(7);
+    case 0xC7: return ClassBit(7);
     case 0x8B:
-    case 0xCB:
-      return ClassBit(5);
-    case 0x0C:
-      return ClassBit(5) | ClassBit(7);
+    case 0xCB: return ClassBit(5);
+    case 0x0C: return ClassBit(5) | ClassBit(7);
     case 0x8E:
     case 0xCE:
-    case 0x0F:
-      return kSmallEeproms;
+    case 0x0F: return kSmallEeproms;
     case 0x91:
     case 0xD1:
-    case 0x12:
-      return ClassBit(6);
-    default:
-      return 0;
+    case 0x12: return ClassBit(6);
+    default: return 0;
   }
 }
 
@@ -64,14 +58,10 @@ platform::Status Camera::Execute(const CommandBlock& block) {
   transfer_ = {};
   status_ = camera_status::kReady;
   switch (block.commandClass) {
-    case kDeviceClass:
-      return ExecuteDeviceCommand(block);
-    case kMemoryClass:
-      return ExecuteMemoryCommand(block, eraseKeyArmed);
-    case kClearClass:
-      return platform::kOk;
-    default:
-      return Fail(camera_status::kUnknownCommand);
+    case kDeviceClass: return ExecuteDeviceCommand(block);
+    case kMemoryClass: return ExecuteMemoryCommand(block, eraseKeyArmed);
+    case kClearClass: return platform::kOk;
+    default: return Fail(camera_status::kUnknownCommand);
   }
 }
 
@@ -81,15 +71,12 @@ platform::Status Camera::ExecuteDeviceCommand(const CommandBlock& block) {
       if (block.word2 + static_cast<uint32_t>(block.length) > registers_.size())
         return Fail(camera_status::kOutOfRange);
       return OpenWrite(block, Sink::kRegisters, block.word2);
-    case 0xC2:
-      return ReadRegisters(block);
+    case 0xC2: return ReadRegisters(block);
     case 0x07:  // ResetToDownloadMode
       downloadModeParameter_ = block.word2;
       return Leave(CameraMode::kDownload);
-    case 0x09:
-      return Leave(CameraMode::kRunning);  // ResetDevice
-    case 0x16:
-      return ChangeDataLength(static_cast<uint8_t>(block.length));
+    case 0x09: return Leave(CameraMode::kRunning);  // ResetDevice
+    case 0x16: return ChangeDataLength(static_cast<uint8_t>(block.length));
     case 0xA7:  // SetByteA7
       if (block.length != 1) return Fail(camera_status::kLengthError);
       return OpenWrite(block, Sink::kByteA7, 0);
@@ -102,8 +89,7 @@ platform::Status Camera::ExecuteDeviceCommand(const CommandBlock& block) {
     case 0xD0:  // Identify
       if (block.length != 8) return Fail(camera_status::kLengthError);
       return OpenRead(block, {config_.identity.begin(), config_.identity.end()});
-    default:
-      return Fail(camera_status::kUnknownCommand);
+    default: return Fail(camera_status::kUnknownCommand);
   }
 }
 
@@ -142,15 +128,11 @@ platform::Status Camera::ExecuteMemoryCommand(const CommandBlock& block, bool er
     case 0x83:
       if (block.length != 1) return Fail(camera_status::kLengthError);
       return OpenWrite(block, Sink::kFlashStatus, 0);
-    case 0x04:
-      EraseMemory(memory_.Size());
-      return Complete();
+    case 0x04: EraseMemory(memory_.Size()); return Complete();
     case 0x0C:
     case 0x0F:
-    case 0x12:
-      return ExecuteErase(block, eraseKeyArmed);
-    default:
-      return ExecuteMemoryTransfer(block);
+    case 0x12: return ExecuteErase(block, eraseKeyArmed);
+    default: return ExecuteMemoryTransfer(block);
   }
 }
 

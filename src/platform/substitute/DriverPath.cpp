@@ -40,14 +40,10 @@ uint32_t Camera::VendorRequest(const platform::VendorRequestSetup& setup, uint8_
     return 0;
   }
   switch (setup.bRequest) {
-    case kRequestRead:
-      return DriverRead(setup, data, transferred);
-    case kRequestWrite:
-      return DriverWrite(setup, data, transferred);
-    case kRequestErase:
-      return DriverErase(setup);
-    case kRequestReset:
-      return DriverReset(setup);
+    case kRequestRead: return DriverRead(setup, data, transferred);
+    case kRequestWrite: return DriverWrite(setup, data, transferred);
+    case kRequestErase: return DriverErase(setup);
+    case kRequestReset: return DriverReset(setup);
     default:
       // The device stalls a request it does not know.
       return platform::kErrorGenFailure;

@@ -15,37 +15,25 @@ FirmwareInfoRecords MakeFirmwareInfo(uint8_t format, const VendorCode& vendorCod
 
 uint32_t DefaultMemorySize(uint8_t memoryClass) {
   switch (memoryClass) {
-    case 1:
-      return 128;
-    case 2:
-      return 256;
-    case 3:
-      return 512;
+    case 1: return 128;
+    case 2: return 256;
+    case 3: return 512;
     case 4:
-    case 5:
-      return 2048;
+    case 5: return 2048;
     case 6:
-    case 7:
-      return 8192;
-    case 8:
-      return 65536;
-    default:
-      return 0;
+    case 7: return 8192;
+    case 8: return 65536;
+    default: return 0;
   }
 }
 
 uint8_t DefaultEraseKey(uint8_t memoryClass) {
   switch (memoryClass) {
-    case 1:
-      return 0x47;
-    case 2:
-      return 0x59;
-    case 3:
-      return 0x49;
-    case 4:
-      return 0x4B;
-    default:
-      return 0;
+    case 1: return 0x47;
+    case 2: return 0x59;
+    case 3: return 0x49;
+    case 4: return 0x4B;
+    default: return 0;
   }
 }
 
