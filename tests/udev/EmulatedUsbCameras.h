@@ -129,6 +129,8 @@ class Testbed {
     madeNodes_.push_back(devname);
   }
 
+  UMockdevTestbed* Get() const { return bed_; }
+
   std::string Root() const {
     gchar* root = umockdev_testbed_get_root_dir(bed_);
     std::string path = root;

@@ -1,7 +1,8 @@
 // Complete downloads driven through the dialog, with the capture objects and
 // device files of the Linux camera backend: udev and sysfs are umockdev's
-// testbed, and uvcvideo and usbfs are played over a substitute camera, which
-// keeps the memories, the clock and the departures and returns.
+// testbed, and the backend's own ioctl calls reach uvcvideo and usbfs played
+// over a substitute camera behind umockdev's ioctl emulation; the camera keeps
+// the memories, the clock and the departures and returns.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -23,12 +24,12 @@
 #include "platform/linux/LinuxCameraBackend.h"
 #include "support/DialogHarness.h"
 #include "udev/EmulatedUsbCameras.h"
-#include "udev/PlayedUvcKernel.h"
+#include "udev/PlayedUvcDrivers.h"
 
 namespace {
 
 using emulated::operator+;
-using emulated::PlayedUvcKernel;
+using emulated::PlayedUvcDrivers;
 
 constexpr uint8_t kUnitId = 6;
 constexpr uint8_t kDataSelector = platform::kCameraDataSelector;
@@ -54,8 +55,8 @@ class LinuxDownload : public ::testing::Test {
     devnums_.clear();
     syspaths_.clear();
     h_.emplace();
-    kernel_.emplace(h_->world, bed_->Root(), kUnitId);
-    backend_.emplace(*kernel_);
+    drivers_.emplace(h_->world, bed_->Get(), kUnitId);
+    backend_.emplace();
     capture_.emplace(*backend_, platform::ExtensionUnitAddress{platform::kCameraExtensionUnitGuid,
                                                                platform::kCameraExtensionUnitNode,
                                                                {platform::kCameraCommandSelector, kDataSelector}});
@@ -70,6 +71,8 @@ class LinuxDownload : public ::testing::Test {
     if (h_) h_->Close();
     linuxSeams_.reset();
     if (h_) h_->world.SetPresenceListener({});
+    backend_.reset();
+    drivers_.reset();
     h_.reset();
   }
 
@@ -84,8 +87,8 @@ class LinuxDownload : public ::testing::Test {
       const int devnum = 3 + static_cast<int>(devnums_.size());
       devnums_.push_back(devnum);
       syspaths_ = bed_->Add(CameraAt(devnum));
-      kernel_->Attach("/dev/video0", event.device);
-      kernel_->Attach(emulated::UsbNode(devnum), event.device);
+      drivers_->Attach("/dev/video0", event.device);
+      drivers_->Attach(emulated::UsbNode(devnum), event.device);
       if (!usbfsOpens_) {
         // A node that can't be opened for writing, whoever runs the test.
         const std::string node = bed_->Root() + emulated::UsbNode(devnum);
@@ -106,9 +109,9 @@ class LinuxDownload : public ::testing::Test {
   }
 
   // Extension-unit queries that reached the camera's data control.
-  std::vector<PlayedUvcKernel::ControlQuery> DataQueries(uint8_t query) {
-    std::vector<PlayedUvcKernel::ControlQuery> found;
-    for (const auto& q : kernel_->Queries())
+  std::vector<PlayedUvcDrivers::ControlQuery> DataQueries(uint8_t query) {
+    std::vector<PlayedUvcDrivers::ControlQuery> found;
+    for (const auto& q : drivers_->Queries())
       if (q.selector == kDataSelector && q.query == query) found.push_back(q);
     return found;
   }
@@ -117,7 +120,7 @@ class LinuxDownload : public ::testing::Test {
   // the driver adds its own length query when a control is first used on
   // an appearance of the camera (two controls, each appearance).
   size_t IoctlsThatReachedTheCamera() {
-    return kernel_->Queries().size() + kernel_->Transfers().size() + 2 * devnums_.size();
+    return drivers_->Queries().size() + drivers_->Transfers().size() + 2 * devnums_.size();
   }
 
   // The data-control lengths the host asked the camera for, in order.
@@ -130,7 +133,7 @@ class LinuxDownload : public ::testing::Test {
 
   std::optional<emulated::Testbed> bed_;
   std::optional<DialogHarness> h_;
-  std::optional<PlayedUvcKernel> kernel_;
+  std::optional<PlayedUvcDrivers> drivers_;
   std::optional<platform::LinuxCameraBackend> backend_;
   std::optional<platform::CaptureSystemAdapter> capture_;
   std::optional<platform::DeviceFilesAdapter> files_;
@@ -182,7 +185,7 @@ TEST_F(LinuxDownload, ClassEightTakesTheVendorRequestsWhenTheUsbfsNodeOpens) {
     Download(image);
     EXPECT_EQ(h_->Text(IDC_RESULT), "Pass");
     EXPECT_EQ(Prefix(h_->world.Memory(cam), image.size()), image);
-    const auto transfers = kernel_->Transfers();
+    const auto transfers = drivers_->Transfers();
     const size_t writes = std::count_if(transfers.begin(), transfers.end(), [](const auto& t) {
       return t.requestType == 0x40 && t.request == 4 && t.result == t.length;
     });
@@ -209,7 +212,7 @@ TEST_F(LinuxDownload, AfterTheResetTheCameraIsFoundUnderItsNewDeviceNumber) {
   ASSERT_GE(usbFd, 0);
   uint8_t length[2] = {};
   uvc_xu_control_query query{kUnitId, kDataSelector, UVC_GET_LEN, sizeof length, length};
-  EXPECT_EQ(kernel_->Ioctl(unitFd, UVCIOC_CTRL_QUERY, &query), 0);
+  EXPECT_EQ(platform::RunningKernel().Ioctl(unitFd, UVCIOC_CTRL_QUERY, &query), 0);
 
   Download(SampleFor(8, 3, 10000));
   EXPECT_EQ(h_->Text(IDC_RESULT), "Pass");
@@ -217,12 +220,12 @@ TEST_F(LinuxDownload, AfterTheResetTheCameraIsFoundUnderItsNewDeviceNumber) {
   EXPECT_EQ(backend_->FindCaptureNode("/dev/video0")->usbNode, emulated::UsbNode(4));
   EXPECT_EQ(h_->Text(IDC_STATUS), "Corvex Camera Connected") << "identified again on the new appearance";
 
-  EXPECT_EQ(kernel_->Ioctl(unitFd, UVCIOC_CTRL_QUERY, &query), -ENODEV);
+  EXPECT_EQ(platform::RunningKernel().Ioctl(unitFd, UVCIOC_CTRL_QUERY, &query), -ENODEV);
   usbdevfs_ctrltransfer transfer{};
   transfer.bRequestType = 0xC0;
-  EXPECT_EQ(kernel_->Ioctl(usbFd, USBDEVFS_CONTROL, &transfer), -ENODEV);
-  kernel_->Close(unitFd);
-  kernel_->Close(usbFd);
+  EXPECT_EQ(platform::RunningKernel().Ioctl(usbFd, USBDEVFS_CONTROL, &transfer), -ENODEV);
+  ::close(unitFd);
+  ::close(usbFd);
 }
 
 TEST_F(LinuxDownload, AFailedControlQueryMidWriteEndsInFail) {
@@ -232,7 +235,7 @@ TEST_F(LinuxDownload, AFailedControlQueryMidWriteEndsInFail) {
     SetUp();
     AddCamera(substitute::CameraOfClass(1));
     // Class 1 writes its 128 bytes in sixteen 8-byte blocks.
-    kernel_->FailSet(kDataSelector, 8, error);
+    drivers_->FailSet(kDataSelector, 8, error);
     Download(SampleFor(1));
     EXPECT_EQ(h_->Text(IDC_RESULT), "FAIL");
     EXPECT_EQ(std::count(h_->statusLines.begin(), h_->statusLines.end(), "PASS"), 0);
@@ -259,10 +262,10 @@ TEST_F(LinuxDownload, ThePlayedDriverKeepsAControlAtItsFirstSize) {
   for (const Case& c : cases) {
     const size_t before = h_->world.Traffic().size();
     uvc_xu_control_query query{c.unit, kDataSelector, UVC_GET_CUR, c.size, data};
-    EXPECT_EQ(kernel_->Ioctl(fd, UVCIOC_CTRL_QUERY, &query), c.result) << c.size;
+    EXPECT_EQ(platform::RunningKernel().Ioctl(fd, UVCIOC_CTRL_QUERY, &query), c.result) << c.size;
     EXPECT_EQ(h_->world.Traffic().size() - before, c.reached) << c.size;
   }
-  kernel_->Close(fd);
+  ::close(fd);
 }
 
 }  // namespace
