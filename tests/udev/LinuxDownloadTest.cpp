@@ -14,11 +14,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/CameraExtensionUnit.h"
+#include "platform/CameraVendorRequests.h"
 #include "platform/adapters/CaptureSystemAdapter.h"
 #include "platform/adapters/DeviceFilesAdapter.h"
 #include "platform/linux/LinuxCameraBackend.h"
@@ -228,21 +230,33 @@ TEST_F(LinuxDownload, AfterTheResetTheCameraIsFoundUnderItsNewDeviceNumber) {
   ::close(usbFd);
 }
 
-TEST_F(LinuxDownload, AFailedControlQueryMidWriteEndsInFail) {
-  for (int error : {EIO, EPIPE, ENODEV}) {
-    SCOPED_TRACE(error);
-    TearDown();
-    SetUp();
-    AddCamera(substitute::CameraOfClass(1));
-    // Class 1 writes its 128 bytes in sixteen 8-byte blocks.
-    drivers_->FailSet(kDataSelector, 8, error);
-    Download(SampleFor(1));
-    EXPECT_EQ(h_->Text(IDC_RESULT), "FAIL");
-    EXPECT_EQ(std::count(h_->statusLines.begin(), h_->statusLines.end(), "PASS"), 0);
-    EXPECT_EQ(h_->dlg->m_bBusy, 0);
-    const auto sets = DataQueries(UVC_SET_CUR);
-    ASSERT_GE(sets.size(), 8u);
-    EXPECT_EQ(sets[7].result, -error);
+TEST_F(LinuxDownload, AFailedIoctlMidWriteEndsInFail) {
+  // Class 1 writes its 128 bytes in sixteen 8-byte blocks; class 8 over
+  // usbfs writes 10,000 bytes in three requests.
+  for (bool usbfs : {false, true}) {
+    for (int error : {EIO, EPIPE, ENODEV}) {
+      SCOPED_TRACE(testing::Message() << (usbfs ? "usbfs " : "uvcvideo ") << error);
+      TearDown();
+      SetUp();
+      AddCamera(substitute::CameraOfClass(usbfs ? 8 : 1));
+      if (usbfs)
+        drivers_->FailTransfer(platform::kCameraRequestWrite, 2, error);
+      else
+        drivers_->FailSet(kDataSelector, 8, error);
+      Download(usbfs ? SampleFor(8, 3, 10000) : SampleFor(1));
+      EXPECT_EQ(h_->Text(IDC_RESULT), "FAIL");
+      EXPECT_EQ(std::count(h_->statusLines.begin(), h_->statusLines.end(), "PASS"), 0);
+      EXPECT_EQ(h_->dlg->m_bBusy, 0);
+      if (usbfs) {
+        const auto transfers = drivers_->Transfers();
+        EXPECT_EQ(std::count_if(transfers.begin(), transfers.end(), [&](const auto& t) { return t.result == -error; }),
+                  1);
+      } else {
+        const auto sets = DataQueries(UVC_SET_CUR);
+        ASSERT_GE(sets.size(), 8u);
+        EXPECT_EQ(sets[7].result, -error);
+      }
+    }
   }
 }
 
@@ -266,6 +280,21 @@ TEST_F(LinuxDownload, ThePlayedDriverKeepsAControlAtItsFirstSize) {
     EXPECT_EQ(h_->world.Traffic().size() - before, c.reached) << c.size;
   }
   ::close(fd);
+}
+
+// zarnet-cli as a user runs it, on the host's own backend: the child inherits
+// the mock, and its ioctls reach the drivers played in this process.
+TEST_F(LinuxDownload, ZarnetCliInAChildProcessIdentifiesTheCamera) {
+  AddCamera(substitute::CameraOfClass(8));
+  FILE* child = ::popen(ZARNET_CLI " info --json 2>&1", "r");
+  ASSERT_NE(child, nullptr);
+  std::string output;
+  char chunk[256];
+  while (const size_t n = std::fread(chunk, 1, sizeof chunk, child)) output.append(chunk, n);
+  EXPECT_EQ(::pclose(child), 0) << output;
+  EXPECT_NE(output.find(R"("status":"Corvex Camera Connected")"), std::string::npos) << output;
+  EXPECT_NE(output.find(R"("connected":true)"), std::string::npos) << output;
+  EXPECT_FALSE(DataQueries(UVC_GET_CUR).empty()) << "the camera answered through the drivers played here";
 }
 
 }  // namespace

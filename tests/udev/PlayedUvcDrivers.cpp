@@ -190,7 +190,8 @@ long PlayedUvcDrivers::PlayQuery(Opened& opened, void* arg) {
     }
     case UVC_SET_CUR: {
       if (query->size != fixed) return -ENOBUFS;
-      if (failure_ && failure_->selector == query->selector && ++setsSeen_ == failure_->nth) return -failure_->error;
+      if (failure_ && !failure_->onTransfer && failure_->number == query->selector && ++setsSeen_ == failure_->nth)
+        return -failure_->error;
       const platform::Status status = opened.unit->Set(query->selector, query->data, query->size);
       return platform::Failed(status) ? ErrnoFor(status) : 0;
     }
@@ -202,7 +203,8 @@ long PlayedUvcDrivers::PlayTransfer(Opened& opened, void* arg) {
   auto* transfer = static_cast<usbdevfs_ctrltransfer*>(arg);
   if (!opened.vendor) return -ENOTTY;
   if (transfer->bRequestType != 0x40 && transfer->bRequestType != 0xC0) return -EINVAL;
-  if (failure_ && failure_->selector == 0 && ++transfersSeen_ == failure_->nth) return -failure_->error;
+  if (failure_ && failure_->onTransfer && failure_->number == transfer->bRequest && ++transfersSeen_ == failure_->nth)
+    return -failure_->error;
   const platform::VendorRequestSetup setup{transfer->bRequestType == 0xC0, transfer->bRequest, transfer->wValue,
                                            transfer->wIndex, transfer->wLength};
   uint32_t moved = 0;
@@ -229,13 +231,13 @@ size_t PlayedUvcDrivers::IoctlCount() {
 
 void PlayedUvcDrivers::FailSet(uint8_t selector, size_t nth, int error) {
   std::lock_guard<std::mutex> lock(mutex_);
-  failure_ = Failure{selector, nth, error};
+  failure_ = Failure{false, selector, nth, error};
   setsSeen_ = 0;
 }
 
-void PlayedUvcDrivers::FailTransfer(size_t nth, int error) {
+void PlayedUvcDrivers::FailTransfer(uint8_t request, size_t nth, int error) {
   std::lock_guard<std::mutex> lock(mutex_);
-  failure_ = Failure{0, nth, error};
+  failure_ = Failure{true, request, nth, error};
   transfersSeen_ = 0;
 }
 

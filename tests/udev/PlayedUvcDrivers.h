@@ -56,10 +56,10 @@ class PlayedUvcDrivers final {
   std::vector<ControlTransfer> Transfers();
   size_t IoctlCount();
 
-  // The `nth` (from 1) UVC_SET_CUR of `selector`, or the nth control
-  // transfer on a usbfs node, fails with `error` without reaching the camera.
+  // The `nth` (from 1) UVC_SET_CUR of `selector`, or the nth vendor request
+  // `request` on a usbfs node, fails with `error` without reaching the camera.
   void FailSet(uint8_t selector, size_t nth, int error);
-  void FailTransfer(size_t nth, int error);
+  void FailTransfer(uint8_t request, size_t nth, int error);
 
   // A descriptor opened on `node`, as umockdev hands it over: `connection`
   // tells the descriptors apart; `arg` is an ioctl's argument with its
@@ -76,7 +76,8 @@ class PlayedUvcDrivers final {
     std::shared_ptr<platform::IVendorRequestChannel> vendor;
   };
   struct Failure {
-    uint8_t selector;  // 0: a vendor request
+    bool onTransfer;
+    uint8_t number;  // the control's selector or the vendor request's number
     size_t nth;
     int error;
   };
