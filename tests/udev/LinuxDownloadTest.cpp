@@ -9,7 +9,6 @@
 #include <linux/usb/video.h>
 #include <linux/usbdevice_fs.h>
 #include <linux/uvcvideo.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,12 +20,9 @@
 
 #include "platform/CameraExtensionUnit.h"
 #include "platform/CameraVendorRequests.h"
-#include "platform/adapters/CaptureSystemAdapter.h"
-#include "platform/adapters/DeviceFilesAdapter.h"
 #include "platform/linux/LinuxCameraBackend.h"
 #include "support/DialogHarness.h"
-#include "udev/EmulatedUsbCameras.h"
-#include "udev/PlayedUvcDrivers.h"
+#include "udev/LinuxCameraRig.h"
 
 namespace {
 
@@ -35,15 +31,6 @@ using emulated::PlayedUvcDrivers;
 
 constexpr uint8_t kUnitId = 6;
 constexpr uint8_t kDataSelector = platform::kCameraDataSelector;
-
-emulated::UsbCamera CameraAt(int devnum) {
-  return {"1-2",
-          devnum,
-          "Corvex Camera",
-          emulated::Descriptors(emulated::ExtensionUnit(3, emulated::kOtherUnit) +
-                                emulated::ExtensionUnit(kUnitId, platform::kCameraExtensionUnitGuid)),
-          {{"video0", "0", ":capture:"}}};
-}
 
 std::vector<uint8_t> Prefix(const std::vector<uint8_t>& bytes, size_t n) {
   return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(n, bytes.size()))};
@@ -54,52 +41,18 @@ class LinuxDownload : public ::testing::Test {
   void SetUp() override {
     bed_.emplace();
     if (!emulated::Testbed::Active()) GTEST_SKIP() << "needs umockdev's preload (umockdev-wrapper)";
-    devnums_.clear();
-    syspaths_.clear();
     h_.emplace();
-    drivers_.emplace(h_->world, bed_->Get(), kUnitId);
-    backend_.emplace();
-    capture_.emplace(*backend_, platform::ExtensionUnitAddress{platform::kCameraExtensionUnitGuid,
-                                                               platform::kCameraExtensionUnitNode,
-                                                               {platform::kCameraCommandSelector, kDataSelector}});
-    files_.emplace(*backend_);
-    platform::Platform seams;
-    seams.capture = &*capture_;
-    seams.deviceFiles = &*files_;
-    linuxSeams_.emplace(seams);
+    rig_.emplace(*bed_, h_->world, kUnitId);
   }
 
   void TearDown() override {
     if (h_) h_->Close();
-    linuxSeams_.reset();
-    if (h_) h_->world.SetPresenceListener({});
-    backend_.reset();
-    drivers_.reset();
+    rig_.reset();
     h_.reset();
   }
 
-  // Adds the camera to the world; the testbed follows it on and off the bus,
-  // with a new device number at each arrival.
-  substitute::DeviceId AddCamera(const substitute::SubstituteCameraConfig& camera) {
-    h_->world.SetPresenceListener([this](const substitute::PresenceEvent& event) {
-      if (!event.arrived) {
-        bed_->Remove(syspaths_);
-        return;
-      }
-      const int devnum = 3 + static_cast<int>(devnums_.size());
-      devnums_.push_back(devnum);
-      syspaths_ = bed_->Add(CameraAt(devnum));
-      drivers_->Attach("/dev/video0", event.device);
-      drivers_->Attach(emulated::UsbNode(devnum), event.device);
-      if (!usbfsOpens_) {
-        // A node that can't be opened for writing, whoever runs the test.
-        const std::string node = bed_->Root() + emulated::UsbNode(devnum);
-        std::remove(node.c_str());
-        ::mkdir(node.c_str(), 0755);
-      }
-    });
-    return h_->world.AddCamera(camera);
-  }
+  substitute::DeviceId AddCamera(const substitute::SubstituteCameraConfig& camera) { return rig_->AddCamera(camera); }
+  emulated::PlayedUvcDrivers& Drivers() { return rig_->Drivers(); }
 
   // Writes `image`, identifies the camera and runs the download.
   void Download(const std::vector<uint8_t>& image) {
@@ -113,7 +66,7 @@ class LinuxDownload : public ::testing::Test {
   // Extension-unit queries that reached the camera's data control.
   std::vector<PlayedUvcDrivers::ControlQuery> DataQueries(uint8_t query) {
     std::vector<PlayedUvcDrivers::ControlQuery> found;
-    for (const auto& q : drivers_->Queries())
+    for (const auto& q : Drivers().Queries())
       if (q.selector == kDataSelector && q.query == query) found.push_back(q);
     return found;
   }
@@ -122,7 +75,7 @@ class LinuxDownload : public ::testing::Test {
   // the driver adds its own length query when a control is first used on
   // an appearance of the camera (two controls, each appearance).
   size_t IoctlsThatReachedTheCamera() {
-    return drivers_->Queries().size() + drivers_->Transfers().size() + 2 * devnums_.size();
+    return Drivers().Queries().size() + Drivers().Transfers().size() + 2 * rig_->Devnums().size();
   }
 
   // The data-control lengths the host asked the camera for, in order.
@@ -135,14 +88,7 @@ class LinuxDownload : public ::testing::Test {
 
   std::optional<emulated::Testbed> bed_;
   std::optional<DialogHarness> h_;
-  std::optional<PlayedUvcDrivers> drivers_;
-  std::optional<platform::LinuxCameraBackend> backend_;
-  std::optional<platform::CaptureSystemAdapter> capture_;
-  std::optional<platform::DeviceFilesAdapter> files_;
-  std::optional<platform::ScopedPlatform> linuxSeams_;
-  bool usbfsOpens_ = true;
-  std::vector<int> devnums_;
-  std::vector<std::string> syspaths_;
+  std::optional<emulated::LinuxCameraRig> rig_;
 };
 
 class EveryClassOnLinux : public LinuxDownload, public ::testing::WithParamInterface<int> {};
@@ -181,13 +127,13 @@ TEST_F(LinuxDownload, ClassEightTakesTheVendorRequestsWhenTheUsbfsNodeOpens) {
     SCOPED_TRACE(opens);
     TearDown();
     SetUp();
-    usbfsOpens_ = opens;
+    rig_->SetUsbfsOpens(opens);
     const auto cam = AddCamera(substitute::CameraOfClass(8));
     const auto image = SampleFor(8, 3, 10000);
     Download(image);
     EXPECT_EQ(h_->Text(IDC_RESULT), "Pass");
     EXPECT_EQ(Prefix(h_->world.Memory(cam), image.size()), image);
-    const auto transfers = drivers_->Transfers();
+    const auto transfers = Drivers().Transfers();
     const size_t writes = std::count_if(transfers.begin(), transfers.end(), [](const auto& t) {
       return t.requestType == 0x40 && t.request == 4 && t.result == t.length;
     });
@@ -218,8 +164,8 @@ TEST_F(LinuxDownload, AfterTheResetTheCameraIsFoundUnderItsNewDeviceNumber) {
 
   Download(SampleFor(8, 3, 10000));
   EXPECT_EQ(h_->Text(IDC_RESULT), "Pass");
-  EXPECT_EQ(devnums_, (std::vector<int>{3, 4})) << "one departure at the reset, one return";
-  EXPECT_EQ(backend_->FindCaptureNode("/dev/video0")->usbNode, emulated::UsbNode(4));
+  EXPECT_EQ(rig_->Devnums(), (std::vector<int>{3, 4})) << "one departure at the reset, one return";
+  EXPECT_EQ(rig_->Backend().FindCaptureNode("/dev/video0")->usbNode, emulated::UsbNode(4));
   EXPECT_EQ(h_->Text(IDC_STATUS), "Corvex Camera Connected") << "identified again on the new appearance";
 
   EXPECT_EQ(platform::RunningKernel().Ioctl(unitFd, UVCIOC_CTRL_QUERY, &query), -ENODEV);
@@ -240,15 +186,15 @@ TEST_F(LinuxDownload, AFailedIoctlMidWriteEndsInFail) {
       SetUp();
       AddCamera(substitute::CameraOfClass(usbfs ? 8 : 1));
       if (usbfs)
-        drivers_->FailTransfer(platform::kCameraRequestWrite, 2, error);
+        Drivers().FailTransfer(platform::kCameraRequestWrite, 2, error);
       else
-        drivers_->FailSet(kDataSelector, 8, error);
+        Drivers().FailSet(kDataSelector, 8, error);
       Download(usbfs ? SampleFor(8, 3, 10000) : SampleFor(1));
       EXPECT_EQ(h_->Text(IDC_RESULT), "FAIL");
       EXPECT_EQ(std::count(h_->statusLines.begin(), h_->statusLines.end(), "PASS"), 0);
       EXPECT_EQ(h_->dlg->m_bBusy, 0);
       if (usbfs) {
-        const auto transfers = drivers_->Transfers();
+        const auto transfers = Drivers().Transfers();
         EXPECT_EQ(std::count_if(transfers.begin(), transfers.end(), [&](const auto& t) { return t.result == -error; }),
                   1);
       } else {
