@@ -31,10 +31,10 @@ class LinuxCameraRig {
         world_(world),
         unitId_(unitId),
         drivers_(world, bed.Get(), unitId),
-        capture_(backend_, platform::ExtensionUnitAddress{
-                               platform::kCameraExtensionUnitGuid,
-                               platform::kCameraExtensionUnitNode,
-                               {platform::kCameraCommandSelector, platform::kCameraDataSelector}}),
+        capture_(backend_,
+                 platform::ExtensionUnitAddress{platform::kCameraExtensionUnitGuid,
+                                                platform::kCameraExtensionUnitNode,
+                                                {platform::kCameraCommandSelector, platform::kCameraDataSelector}}),
         files_(backend_) {
     platform::Platform seams;
     seams.capture = &capture_;
