@@ -41,7 +41,7 @@ inline const platform::Guid kOtherUnit{0x1229A78C, 0x47B4, 0x4094, {0xB0, 0xCE, 
 struct Node {
   const char* name;  // video0
   const char* index;
-  const char* capabilities;  // udev's ID_V4L_CAPABILITIES
+  const char* capabilities;  // udev's ID_V4L_CAPABILITIES; null: none recorded
 };
 
 struct UsbCamera {
@@ -99,7 +99,9 @@ class Testbed {
       const std::string dev = "81:" + number;
       const std::string devname = std::string("/dev/") + node.name;
       const gchar* attributes[] = {"name", camera.product, "index", node.index, "dev", dev.c_str(), nullptr};
-      const gchar* properties[] = {"DEVNAME", devname.c_str(), "ID_V4L_CAPABILITIES", node.capabilities, nullptr};
+      // Without capabilities the node lacks udev's record of them.
+      const gchar* properties[] = {"DEVNAME", devname.c_str(), node.capabilities ? "ID_V4L_CAPABILITIES" : nullptr,
+                                   node.capabilities, nullptr};
       gchar* added_node = umockdev_testbed_add_devicev(
           bed_, "video4linux", node.name, interface, const_cast<gchar**>(attributes), const_cast<gchar**>(properties));
       added.emplace_back(added_node);
