@@ -56,7 +56,7 @@ TEST(CapabilityQuery, WithoutUdevsRecordOnlyTheNodesOwnCapabilitiesCount) {
   std::vector<platform::CaptureNode> nodes;
   ASSERT_EQ(backend.ListCaptureNodes(&nodes), platform::kOk);
   std::vector<std::string> listed;
-  for (const auto& node : nodes) listed.push_back(node.devicePath);
+  for (const auto& node : nodes) listed.push_back(node.node);
   // The node that refuses the query stays listed, so that opening it later
   // says why it failed.
   EXPECT_EQ(listed, (std::vector<std::string>{"/dev/video0", "/dev/video2"}));

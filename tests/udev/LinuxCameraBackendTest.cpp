@@ -83,7 +83,7 @@ TEST_F(LinuxCameraBackendTest, ListsCaptureNodesOnlyWithTheirUsbDevices) {
   std::vector<platform::CaptureNode> nodes;
   ASSERT_EQ(backend.ListCaptureNodes(&nodes), platform::kOk);
   struct Expected {
-    const char* devicePath;
+    const char* node;
     const char* name;
     const char* usbNode;
     const char* usbDevice;
@@ -92,7 +92,8 @@ TEST_F(LinuxCameraBackendTest, ListsCaptureNodesOnlyWithTheirUsbDevices) {
                                {"/dev/video2", "Plain Webcam", "/dev/bus/usb/001/004", "/1-1"}};
   ASSERT_EQ(nodes.size(), std::size(expected));
   for (size_t i = 0; i < nodes.size(); ++i) {
-    EXPECT_EQ(nodes[i].devicePath, expected[i].devicePath);
+    EXPECT_EQ(nodes[i].node, expected[i].node);
+    EXPECT_EQ(nodes[i].devicePath, std::string(expected[i].node) + "@" + expected[i].usbNode);
     EXPECT_EQ(nodes[i].name, expected[i].name);
     EXPECT_EQ(nodes[i].usbNode, expected[i].usbNode);
     EXPECT_TRUE(nodes[i].usbSyspath.ends_with(expected[i].usbDevice)) << nodes[i].usbSyspath;
@@ -103,7 +104,7 @@ TEST_F(LinuxCameraBackendTest, ListsCaptureNodesOnlyWithTheirUsbDevices) {
   ASSERT_EQ(inputs.size(), std::size(expected));
   for (size_t i = 0; i < inputs.size(); ++i) {
     EXPECT_EQ(inputs[i]->Bind(), platform::kOk);
-    EXPECT_EQ(Property(*inputs[i], "DevicePath"), expected[i].devicePath);
+    EXPECT_EQ(Property(*inputs[i], "DevicePath"), nodes[i].devicePath);
     EXPECT_EQ(Property(*inputs[i], "FriendlyName"), expected[i].name);
   }
 }
@@ -140,26 +141,32 @@ TEST_F(LinuxCameraBackendTest, DeviceInstanceFollowsTheUsbDeviceAppearance) {
     EXPECT_EQ(backend.QueryDeviceInstance(path, &devInst), platform::kOk);
     return devInst;
   };
-  const uint32_t first = key("/dev/video0");
+  const std::string firstPath = "/dev/video0@/dev/bus/usb/001/003";
+  const uint32_t first = key(firstPath.c_str());
   EXPECT_NE(first, 0u);
-  EXPECT_EQ(key("/dev/video0"), first);
-  EXPECT_EQ(key("/dev/video1"), 0u) << "the metadata node is no capture device";
-  EXPECT_EQ(key("/dev/video9"), 0u);
-  EXPECT_NE(backend.OpenVendorRequests("/dev/video0"), nullptr);
+  EXPECT_EQ(key(firstPath.c_str()), first);
+  EXPECT_EQ(key("/dev/video1@/dev/bus/usb/001/003"), 0u) << "the metadata node is no capture device";
+  EXPECT_EQ(key("/dev/video0"), 0u) << "a node alone names no device";
+  EXPECT_NE(backend.OpenVendorRequests(firstPath), nullptr);
 
   Remove(camera);
-  EXPECT_EQ(key("/dev/video0"), 0u);
-  EXPECT_EQ(backend.OpenVendorRequests("/dev/video0"), nullptr);
+  EXPECT_EQ(key(firstPath.c_str()), 0u);
+  EXPECT_EQ(backend.OpenVendorRequests(firstPath), nullptr);
 
   Add(Camera(5));
-  const uint32_t second = key("/dev/video0");
+  const std::string secondPath = "/dev/video0@/dev/bus/usb/001/005";
+  const uint32_t second = key(secondPath.c_str());
   EXPECT_NE(second, 0u);
   EXPECT_NE(second, first);
+  // The path kept from the first appearance finds nothing, not the camera
+  // that took its capture node's name.
+  EXPECT_EQ(key(firstPath.c_str()), 0u);
+  EXPECT_EQ(backend.OpenVendorRequests(firstPath), nullptr);
   EXPECT_EQ(listed[0]->Bind(), platform::kDeviceGone) << "the listing stood for the earlier appearance";
   std::shared_ptr<platform::IExtensionUnitChannel> stale;
   EXPECT_EQ(listed[0]->OpenExtensionUnit(&stale), platform::kDeviceGone);
-  EXPECT_EQ(backend.FindCaptureNode("/dev/video0")->usbNode, "/dev/bus/usb/001/005");
-  EXPECT_NE(backend.OpenVendorRequests("/dev/video0"), nullptr);
+  EXPECT_EQ(backend.FindCaptureNode(secondPath)->usbNode, "/dev/bus/usb/001/005");
+  EXPECT_NE(backend.OpenVendorRequests(secondPath), nullptr);
 }
 
 TEST_F(LinuxCameraBackendTest, ANodeThatDoesNotOpenLeavesItsErrno) {
@@ -181,7 +188,7 @@ TEST_F(LinuxCameraBackendTest, ANodeThatDoesNotOpenLeavesItsErrno) {
   EXPECT_EQ(backend.LastOpenFailure()->error, EISDIR);
   // The camera still opens; its vendor requests fail as on a refusing
   // driver, so downloads go over the extension unit.
-  const auto refused = backend.OpenVendorRequests("/dev/video0");
+  const auto refused = backend.OpenVendorRequests("/dev/video0@/dev/bus/usb/001/003");
   ASSERT_NE(refused, nullptr);
   uint8_t probe = 0;
   uint32_t moved = 7;
@@ -206,7 +213,7 @@ TEST_F(LinuxCameraBackendTest, TheHostListsTheCamerasThroughItsCaptureObjects) {
   ASSERT_EQ(monikers[0]->BindToPropertyBag(&properties), platform::kOk);
   std::string devicePath;
   ASSERT_EQ(properties->Read("DevicePath", &devicePath), platform::kOk);
-  EXPECT_EQ(devicePath, "/dev/video0");
+  EXPECT_EQ(devicePath, "/dev/video0@/dev/bus/usb/001/003");
   uint32_t devInst = 0;
   EXPECT_EQ(host.capture->QueryDeviceInstance(devicePath, &devInst), platform::kOk);
   EXPECT_EQ(devInst, platform::DeviceInstanceKey(1, 3, 0));

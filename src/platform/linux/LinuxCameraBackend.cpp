@@ -128,7 +128,7 @@ std::optional<CaptureNode> Describe(udev_device* node) {
   const auto devnum = ParseNumber(udev_device_get_sysattr_value(usb, "devnum"));
   if (!busnum || !devnum) return std::nullopt;
   CaptureNode described;
-  described.devicePath = devnode;
+  described.node = devnode;
   described.name = Attribute(node, "name");
   described.usbSyspath = udev_device_get_syspath(usb);
   if (const char* usbNode = udev_device_get_devnode(usb)) {
@@ -138,6 +138,7 @@ std::optional<CaptureNode> Describe(udev_device* node) {
     std::snprintf(path, sizeof path, "/dev/bus/usb/%03u/%03u", *busnum, *devnum);
     described.usbNode = path;
   }
+  described.devicePath = DevicePathOf(described.node, described.usbNode);
   described.key = DeviceInstanceKey(*busnum, *devnum, NodeNumber(udev_device_get_sysname(node)));
   return described;
 }
@@ -241,7 +242,7 @@ class LinuxVideoInput final : public IVideoInput {
     const auto unit = FindUvcExtensionUnit(*descriptors, kCameraExtensionUnitGuid);
     if (!unit) return kOk;
     int error = 0;
-    const int fd = shared_->OpenNode(node_.devicePath, &error);
+    const int fd = shared_->OpenNode(node_.node, &error);
     if (fd < 0) return StatusForOpenError(error);
     *out = std::make_shared<UvcExtensionUnit>(shared_->kernel, fd, unit->unitId, shared_->SizesFor(node_.key));
     return kOk;
@@ -263,6 +264,8 @@ uint32_t DeviceInstanceKey(uint32_t busnum, uint32_t devnum, uint32_t nodeNumber
   const uint32_t key = ((busnum & 0xFFu) << 24) | ((devnum & 0xFFu) << 16) | (nodeNumber & 0xFFFFu);
   return key != 0 ? key : 1;
 }
+
+std::string DevicePathOf(const std::string& node, const std::string& usbNode) { return node + "@" + usbNode; }
 
 bool ListsCapture(const std::string& udevCapabilities) {
   return udevCapabilities.find(":capture:") != std::string::npos;

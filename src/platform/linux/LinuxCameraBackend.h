@@ -5,11 +5,13 @@
 // capture node and the download-mode vendor requests through the USB
 // device's usbfs node.
 //
-// A device path is the capture node's path (/dev/video0). The node alone
-// does not tell which appearance of a USB device it stood for, so every
-// object handed out keeps the node's device-instance key from the moment it
-// was listed, and fails as on a gone device once the node's USB device has
-// re-enumerated (a new device number) or left.
+// A device path names the capture node and its USB device's usbfs node
+// ("/dev/video0@/dev/bus/usb/001/003"). A node's name is reused by whatever
+// device comes next, but the usbfs node changes each time a device
+// enumerates, so a path kept from an earlier appearance finds nothing rather
+// than another camera. Every object handed out likewise keeps the node's
+// device-instance key from the moment it was listed, and fails as on a gone
+// device once the node's USB device has re-enumerated or left.
 
 #include <cstdint>
 #include <memory>
@@ -24,7 +26,8 @@ namespace platform {
 
 // A capture node and the USB device it belongs to, as sysfs shows them now.
 struct CaptureNode {
-  std::string devicePath;  // the node, /dev/videoN
+  std::string node;        // the capture node, /dev/videoN
+  std::string devicePath;  // the node and its USB device: DevicePathOf(node, usbNode)
   std::string name;        // the node's name: the USB product string
   std::string usbSyspath;  // the USB device's sysfs directory
   std::string usbNode;     // the USB device's usbfs node, /dev/bus/usb/BBB/DDD
@@ -41,6 +44,9 @@ struct NodeOpenFailure {
 // (the device number changes each time the device enumerates) and the node's
 // number, so that two capture nodes of one device differ. Never 0.
 uint32_t DeviceInstanceKey(uint32_t busnum, uint32_t devnum, uint32_t nodeNumber);
+
+// The device path of a capture node of the USB device at `usbNode`.
+std::string DevicePathOf(const std::string& node, const std::string& usbNode);
 
 // Whether udev's capability list (ID_V4L_CAPABILITIES, ":capture:radio:")
 // names video capture.
