@@ -135,7 +135,7 @@ platform::Status Camera::OpenWrite(const CommandBlock& block, Sink sink, uint32_
 
 platform::Status Camera::ReadData(uint8_t* data, uint32_t length, uint32_t* returned) {
   if (!transfer_.open || !transfer_.toHost) return Fail(camera_status::kWrongDirection);
-  if (length < dataLength_) return Fail(camera_status::kLengthError);
+  if (length != dataLength_) return Fail(camera_status::kLengthError);
   const uint32_t count = std::min(dataLength_, transfer_.total - transfer_.done);
   std::memcpy(data, transfer_.source.data() + transfer_.done, count);
   // The last block of a transfer is padded with zeros up to the data-control length.

@@ -52,7 +52,11 @@ platform::Status WorldCore::ControlGet(const DeviceRef& ref, uint32_t selector, 
   return OnDevice(ref, platform::kDeviceGone, [&](DeviceSlot& slot) {
     const platform::Status refused = CheckControl(slot, selector, data);
     if (platform::Failed(refused)) return refused;
-    return slot.camera->Get(selector, data, length, returned);
+    // The driver serves a buffer larger than the control by asking the
+    // camera for the control's length first and then reading that many
+    // bytes; the camera itself only ever sees transfers of a control's size.
+    const uint32_t current = slot.camera->ControlLength(selector);
+    return slot.camera->Get(selector, data, length > current ? current : length, returned);
   });
 }
 
