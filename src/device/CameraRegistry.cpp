@@ -63,6 +63,14 @@ int IsIdentifiedCamera(uint32_t key) {
   return RunOnCamera(key, [](CCameraDevice& camera) { return camera.CheckIdentity(); });
 }
 
+int IsSameCameraPresent(uint32_t key) {
+  return RunOnCamera(key, [key](CCameraDevice& camera) {
+    uint32_t devInst = 0;
+    if (platform::Failed(platform::Current().capture->QueryDeviceInstance(camera.m_devicePath, &devInst))) return 0;
+    return devInst == key ? 1 : 0;
+  });
+}
+
 int GetDeviceHandle(uint32_t key, platform::Handle* handle) {
   CCameraDevice camera;
   if (!LookupCamera(key, &camera)) return 0;

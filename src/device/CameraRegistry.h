@@ -16,6 +16,10 @@ uint32_t OpenCamera(int32_t* index);
 int CloseCamera(uint32_t key);
 // 1 when the registered camera passes the identity check now.
 int IsIdentifiedCamera(uint32_t key);
+// 1 while the registered camera's device path still leads to the device
+// appearance it was opened on: 0 once it has left the bus or come back, as
+// it does after a reset. Asks the capture framework, not the camera.
+int IsSameCameraPresent(uint32_t key);
 // 1 with the camera's device file handle in *handle. A handle of the caller's
 // own in *handle is closed first.
 int GetDeviceHandle(uint32_t key, platform::Handle* handle);

@@ -20,7 +20,10 @@ const uint8_t kSmallTransferFlash[4] = {0x30, 0xC2, 0x22, 0x00};
 
 }  // namespace
 
-intptr_t CDownloadFunc::Send(uint32_t message, uintptr_t wParam) { return m_pDlg->m_hWnd->Send(message, wParam, 0); }
+intptr_t CDownloadFunc::Send(uint32_t message, uintptr_t wParam) {
+  if (message == WM_DL_FINISHED) m_keyHandedToDialog = true;
+  return m_pDlg->m_hWnd->Send(message, wParam, 0);
+}
 
 void CDownloadFunc::SetStatus(const char* text) {
   m_pDlg->m_strStatus = text;
@@ -98,7 +101,7 @@ bool CDownloadFunc::ReopenIdentifiedCamera() {
 void CDownloadFunc::FailRun(platform::Handle* handle) {
   m_bSuccess = 0;
   if (*handle != platform::kInvalidHandle) ReleaseDeviceHandle(handle, m_pDlg->m_cameraKey);
-  CloseDialogCamera();
+  LeaveCameraToDialog();
   SetStatus("FAIL");
   m_pDlg->m_bBusy = 0;
   Send(WM_DL_FAIL);
@@ -109,6 +112,7 @@ void CDownloadFunc::Download() {
   const uint32_t length = dlg.m_firmwareLength;
   platform::Handle handle = platform::kInvalidHandle;
   m_bSuccess = 0;
+  m_keyHandedToDialog = false;
   CloseDialogCamera();
   if (!OpenFirstCamera()) {
     m_strReason = kReasonNoCamera;
@@ -130,6 +134,16 @@ void CDownloadFunc::Download() {
   Send(WM_DL_PROGRESS, range);
   if (m_bSuccess != 1) return FailRun(&handle);
   Send(WM_DL_PASS);
+  LeaveCameraToDialog();
+}
+
+// Closing the camera the dialog identified after the procedure, as the run
+// once did, left Start and Get Version disabled with a working camera
+// present until it was plugged in again. A camera the run still holds stays
+// open only while it answers the identity check.
+void CDownloadFunc::LeaveCameraToDialog() {
+  if (m_keyHandedToDialog) return;
+  if (m_pDlg->m_cameraKey != 0 && IsIdentifiedCamera(m_pDlg->m_cameraKey)) return;
   CloseDialogCamera();
 }
 

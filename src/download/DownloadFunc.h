@@ -52,6 +52,8 @@ class CDownloadFunc {
 
   // The download run's ending after a failure.
   void FailRun(platform::Handle* handle);
+  // The camera the run leaves to the dialog: none, unless it still answers.
+  void LeaveCameraToDialog();
 
   // Serial-flash passes; false at the first failing request.
   bool WritePass(platform::Handle handle, uint32_t start, uint32_t chunk, uint32_t* progress);
@@ -59,4 +61,8 @@ class CDownloadFunc {
   void FinishSerialFlash(platform::Handle* handle, bool passed);
   void FinishMemory(bool passed);
   bool ResetAndReopenMemory();
+
+  // Set once a procedure has told the dialog it finished: the dialog has
+  // identified the camera anew, and the key is the dialog's from then on.
+  bool m_keyHandedToDialog = false;
 };

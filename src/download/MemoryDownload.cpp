@@ -94,10 +94,10 @@ void CDownloadFunc::FinishMemory(bool passed) {
     // with the transfers back at their power-up length.
     SerialFlashProtect(dlg.m_cameraKey);
     uint8_t powerUp = kPowerUpTransfer;
-    // A camera that could not be told (most often one that left the bus)
-    // comes back at its power-up length: the host must not keep the longer
-    // one, or every later transfer would fail.
-    if (!SetDataLength(&powerUp, dlg.m_cameraKey)) ResetTransport();
+    // A camera that left the bus comes back at its power-up length, and the
+    // host must follow it; one that stayed and refused the change keeps its
+    // length, and so must the host, or every later transfer would fail.
+    if (!SetDataLength(&powerUp, dlg.m_cameraKey) && !IsSameCameraPresent(dlg.m_cameraKey)) CameraRestarted();
     CloseDialogCamera();
     dlg.m_strStatus = "FAIL";
     m_bSuccess = 0;

@@ -58,6 +58,7 @@ TEST_P(EveryClass, DownloadPassesAndTheMemoryHoldsTheImage) {
   EXPECT_EQ(DataControlLength(), 8u);
   EXPECT_EQ(h.Text(IDC_STATUS), "Corvex Camera Connected");
   EXPECT_TRUE(h.Enabled(IDC_BTN_START)) << "the next identification gives the buttons back";
+  EXPECT_EQ(IsIdentifiedCamera(h.dlg->m_cameraKey), 1) << "the buttons stand for the camera the dialog holds";
   if (memClass >= 5) {
     EXPECT_FALSE(h.world.MemoryWritable(cam)) << "protection is back on";
   }
@@ -264,8 +265,10 @@ TEST(DownloadRun, StartWhileBusyDoesNothingAndAFailedRunLeavesTheThreadReady) {
   h.WriteImage("fw.bin", SampleFor(8));
   h.Open();
   h.dlg->m_bBusy = 1;
+  const size_t before = h.world.Traffic().size();
   h.dlg->OnStart();
-  EXPECT_TRUE(h.world.Traffic().size() > 0);
+  h.WaitForWorker();
+  EXPECT_EQ(h.world.Traffic().size(), before) << "Start while busy does nothing";
   EXPECT_TRUE(h.dlg->m_pThread->IsIdle());
   h.dlg->m_bBusy = 0;
 

@@ -166,10 +166,9 @@ TEST(Failure, EachStepWithItsStatusLinesAndReason) {
     EXPECT_EQ(h.statusLines, c.statusLines) << c.what;
     ExpectCleanEnd(h, cam, c.memClass, c.what);
     if (c.neverReturns) continue;
-    // The run closed the camera it had reopened; the next identification
-    // (an arrival, or here by hand) gives the buttons back.
-    h.dlg->IdentifyCamera();
-    EXPECT_TRUE(h.Enabled(IDC_BTN_START)) << c.what << ": identified again, ready";
+    // The camera stayed and answers: Start is offered again at once.
+    EXPECT_TRUE(h.Enabled(IDC_BTN_START)) << c.what << ": ready for another Start";
+    EXPECT_EQ(IsIdentifiedCamera(h.dlg->m_cameraKey), 1) << c.what;
 
     // The next Start on a healthy camera passes.
     h.world.ClearFaults(cam);
@@ -177,6 +176,32 @@ TEST(Failure, EachStepWithItsStatusLinesAndReason) {
     h.ClickStart();
     EXPECT_EQ(h.Text(IDC_RESULT), "Pass") << c.what << " then healthy";
   }
+}
+
+// The failure ending asks for 8-byte transfers again; a camera that stays and
+// refuses keeps 64, and the host must keep it too, or the camera stops
+// answering until it is power-cycled.
+TEST(Failure, ARefusedReturnToEightBytesKeepsHostAndCameraInStep) {
+  DialogHarness h;
+  const auto cam = h.world.AddCamera(CameraOfClass(6));
+  h.WriteImage("fw.bin", SampleFor(6));
+  h.Open();
+  h.world.AddFault(cam, Command(0x02, 0x91));
+  FaultRule back = Command(0x00, 0x16);
+  back.skipMatches = 1;  // the change to 64 goes through
+  h.world.AddFault(cam, back);
+  h.ClickStart();
+  EXPECT_EQ(h.Text(IDC_RESULT), "FAIL");
+  EXPECT_EQ(h.world.DataLength(cam), 64u);
+  EXPECT_EQ(DataControlLength(), 64u);
+  EXPECT_EQ(h.Text(IDC_STATUS), "FAIL");
+  EXPECT_TRUE(h.Enabled(IDC_BTN_START)) << "the camera still answers";
+
+  h.world.ClearFaults(cam);
+  h.ClickStart();
+  EXPECT_EQ(h.Text(IDC_RESULT), "Pass");
+  EXPECT_EQ(h.world.DataLength(cam), 8u);
+  EXPECT_EQ(DataControlLength(), 8u);
 }
 
 TEST(Failure, CameraUnpluggedMidWriteFailsAndTheNextRunOnItsReturnPasses) {
