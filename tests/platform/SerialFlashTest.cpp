@@ -18,7 +18,12 @@ class SerialFlashTest : public SubstituteTest {
     EXPECT_TRUE(camera.Read(Block(0x02, 0xC3, 0, 1), 1, 8, &status));
     return status.empty() ? 0xEE : status[0];
   }
-  void WriteStatus(uint8_t value) { ASSERT_TRUE(camera.Write(Block(0x02, 0x83, 0, 1), {value}, 8)); }
+  // Writes the status and lets the write's time pass.
+  void WriteStatus(uint8_t value) {
+    StartStatusWrite(value);
+    world.Advance(substitute::SubstituteCameraConfig{}.statusWriteMs);
+  }
+  void StartStatusWrite(uint8_t value) { ASSERT_TRUE(camera.Write(Block(0x02, 0x83, 0, 1), {value}, 8)); }
   void WriteRegister(uint16_t address, uint8_t value) {
     ASSERT_TRUE(camera.Write(Block(0x00, 0x82, address, 1), {value}, 8));
   }
@@ -155,6 +160,33 @@ TEST_F(SerialFlashTest, BusyBitShowsOnTopOfTheProtectBits) {
   WriteStatus(0x8C);
   EXPECT_EQ(ReadStatus(), 0x8D);
   EXPECT_EQ(ReadStatus(), 0x8C);
+}
+
+// A status write takes time: the register keeps its value and the flash reads
+// busy until the write is over, and a reset or another status write meanwhile
+// loses it. So a host that does not wait leaves the flash as it was.
+TEST_F(SerialFlashTest, AStatusWriteTakesEffectOnlyWhenItsTimeIsOver) {
+  const uint32_t takes = substitute::SubstituteCameraConfig{}.statusWriteMs;
+  struct Case {
+    const char* what;
+    int interruption;  // 0 none, 1 a second status write, 2 a reset
+    uint8_t after;
+  } const cases[] = {{"waited for", 0, 0x00}, {"second write while busy", 1, 0x8C}, {"reset while busy", 2, 0x8C}};
+  for (const Case& c : cases) {
+    const DeviceId id = Add();
+    WriteRegister(0xFEA0, 0x11);
+    StartStatusWrite(0x00);
+    EXPECT_EQ(ReadStatus(), 0x8D) << c.what << ": busy, still protected";
+    world.Advance(takes - 1);
+    EXPECT_EQ(world.FlashStatusRegister(id), 0x8C) << c.what;
+    if (c.interruption == 1) StartStatusWrite(0x00);
+    if (c.interruption == 2) {
+      ASSERT_EQ(camera.Command(Block(0x00, 0x09)), platform::kOk);
+    }
+    world.Advance(takes + 2000);
+    EXPECT_EQ(world.FlashStatusRegister(id), c.after) << c.what;
+    world.Unplug(id);
+  }
 }
 
 TEST_F(SerialFlashTest, Class7EraseCoversTheSectorsOfItsParameter) {

@@ -187,8 +187,16 @@ void Camera::WriteFlashStatus(uint8_t value) {
   // A flash whose status register is locked ignores the write while the
   // write-protect line is held, as the part does.
   if (!FlashStatusWritable()) return;
-  memory_.WriteStatus(value);
+  // One arriving while the last is still under way spoils both.
+  if (memory_.StatusWritePending()) return memory_.DropPendingStatus();
+  memory_.WriteStatusAt(value, nowMs_ + config_.statusWriteMs);
+  memory_.Settle(nowMs_);
   memory_.StartBusy(config_.busyReadsAfterStatusWrite);
+}
+
+void Camera::Tick(uint64_t nowMs) {
+  nowMs_ = nowMs;
+  memory_.Settle(nowMs);
 }
 
 void Camera::ProgramMemory(uint32_t address, const uint8_t* data, uint32_t count) {

@@ -42,6 +42,10 @@ class Camera {
   // and the flash status register keep what they hold.
   void PowerUp(CameraMode mode);
 
+  // The world's clock at the access about to come: a status write under way
+  // takes effect once its time is over.
+  void Tick(uint64_t nowMs);
+
   // Extension-unit controls (command and data selectors only).
   uint16_t ControlLength(uint32_t selector) const;
   platform::Status Get(uint32_t selector, uint8_t* data, uint32_t length, uint32_t* returned);
@@ -109,6 +113,7 @@ class Camera {
   void Deliver(uint32_t address, const uint8_t* data, uint32_t count);
   void WriteRegisters(uint32_t address, const uint8_t* data, uint32_t count);
   void WriteFlashStatus(uint8_t value);
+  uint64_t nowMs_ = 0;
   void ProgramMemory(uint32_t address, const uint8_t* data, uint32_t count);
   void EraseMemory(uint32_t count);
   void NoteEraseKey(uint32_t address, const uint8_t* data, uint32_t count);

@@ -103,6 +103,8 @@ platform::Status Camera::ReadRegisters(const CommandBlock& block) {
 }
 
 platform::Status Camera::Leave(CameraMode mode) {
+  // The flash loses a status write still under way.
+  memory_.DropPendingStatus();
   departure_ = mode;
   return Complete();
 }

@@ -58,9 +58,16 @@ void CameraMemory::Overwrite(uint32_t address, const std::vector<uint8_t>& bytes
 }
 
 uint8_t CameraMemory::ReadStatus() {
+  if (pendingStatus_) return static_cast<uint8_t>(status_ | kFlashBusy);
   if (busyReads_ == 0) return status_;
   --busyReads_;
   return static_cast<uint8_t>(status_ | kFlashBusy);
+}
+
+void CameraMemory::Settle(uint64_t nowMs) {
+  if (!pendingStatus_ || nowMs < pendingStatus_->doneAtMs) return;
+  WriteStatus(pendingStatus_->value);
+  pendingStatus_.reset();
 }
 
 void CameraMemory::WriteStatus(uint8_t value) {

@@ -6,6 +6,7 @@
 // camera's business; the part only does what it is told.
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "platform/substitute/SubstituteConfig.h"
@@ -29,11 +30,19 @@ class CameraMemory {
   const std::vector<uint8_t>& Bytes() const { return bytes_; }
   void Overwrite(uint32_t address, const std::vector<uint8_t>& bytes);
 
-  // Flash status register. A read shows the busy bit while busy reads are
-  // due and counts one down.
+  // Flash status register. A read shows the busy bit while a status write is
+  // under way or busy reads are due, and counts one of those down.
   uint8_t ReadStatus();
   uint8_t StatusRegister() const { return status_; }
-  bool Busy() const { return busyReads_ > 0; }
+  bool Busy() const { return busyReads_ > 0 || pendingStatus_.has_value(); }
+  // A status write takes effect at `doneAtMs`; until then the register keeps
+  // its value and the part is busy.
+  void WriteStatusAt(uint8_t value, uint64_t doneAtMs) { pendingStatus_ = PendingStatus{value, doneAtMs}; }
+  // Lets a status write whose time is over take effect.
+  void Settle(uint64_t nowMs);
+  bool StatusWritePending() const { return pendingStatus_.has_value(); }
+  // A reset, or a status write while busy, loses the write under way.
+  void DropPendingStatus() { pendingStatus_.reset(); }
   uint32_t BusyReadsLeft() const { return busyReads_; }
   void WriteStatus(uint8_t value);
   bool ProtectBitsSet() const;
@@ -46,6 +55,11 @@ class CameraMemory {
   std::vector<uint8_t> bytes_;
   uint8_t status_;
   uint32_t busyReads_ = 0;
+  struct PendingStatus {
+    uint8_t value;
+    uint64_t doneAtMs;
+  };
+  std::optional<PendingStatus> pendingStatus_;
 };
 
 }  // namespace substitute

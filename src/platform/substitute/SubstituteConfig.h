@@ -56,6 +56,8 @@ struct SubstituteCameraConfig {
   uint32_t busyReadsAfterErase = 3;
   uint32_t busyReadsAfterWrite = 1;
   uint32_t busyReadsAfterStatusWrite = 1;
+  // How long a status write takes; the register changes only at its end.
+  uint32_t statusWriteMs = 15;
 
   // Data-control lengths the length-change command accepts.
   std::vector<uint8_t> acceptedDataLengths{8, 32, 64};

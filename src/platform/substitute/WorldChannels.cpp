@@ -15,6 +15,7 @@ Result WorldCore::OnDevice(const DeviceRef& ref, Result gone, Serve serve) {
     std::lock_guard<std::mutex> lock(mutex_);
     UpdatePresence();
     if (DeviceSlot* slot = Current(ref)) {
+      slot->camera->Tick(NowLocked());
       result = serve(*slot);
       FollowDeparture(*slot, ref.id);
     }

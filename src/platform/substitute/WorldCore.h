@@ -139,7 +139,9 @@ class WorldCore {
   auto WithDevice(DeviceId id, Work&& work) {
     std::unique_lock<std::mutex> lock(mutex_);
     UpdatePresence();
-    auto result = work(Slot(id));
+    DeviceSlot& slot = Slot(id);
+    slot.camera->Tick(NowLocked());
+    auto result = work(slot);
     lock.unlock();
     FirePresenceEvents();
     return result;
