@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/CameraBackend.h"
+#include "platform/DeviceFacts.h"
 #include "platform/linux/LinuxKernel.h"
 
 namespace platform {
@@ -46,7 +47,9 @@ uint32_t DeviceInstanceKey(uint32_t busnum, uint32_t devnum, uint32_t nodeNumber
 // names video capture.
 bool ListsCapture(const std::string& udevCapabilities);
 
-class LinuxCameraBackend final : public ICameraBackend {
+// Where a listed camera stands with the host: its USB id and extension unit
+// from the raw descriptors, and whether its nodes open for this user.
+class LinuxCameraBackend final : public ICameraBackend, public IDeviceFacts {
  public:
   // Channels reach the drivers through `kernel`, which must outlive them.
   explicit LinuxCameraBackend(ILinuxKernel& kernel = RunningKernel());
@@ -54,6 +57,11 @@ class LinuxCameraBackend final : public ICameraBackend {
   Status ListVideoInputs(std::vector<std::shared_ptr<IVideoInput>>* out) override;
   Status QueryDeviceInstance(const std::string& devicePath, uint32_t* devInst) override;
   std::shared_ptr<IVendorRequestChannel> OpenVendorRequests(const std::string& devicePath) override;
+
+  std::string WhereListed() override;
+  // Opens the capture node and the usbfs node and closes them again; sends
+  // the device nothing.
+  DeviceFacts Describe(const std::string& devicePath) override;
 
   // The capture nodes present now, in index order (sysfs `index`, then the
   // node's name); metadata-only nodes and nodes outside a USB device are
