@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "Json.h"
 #include "Simulation.h"
 #include "device/Device.h"
+#include "platform/DeviceFacts.h"
+#include "platform/Platform.h"
 #include "ui/ZarnetDlg.h"
 
 namespace {
