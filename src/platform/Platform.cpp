@@ -32,6 +32,7 @@ ScopedPlatform::ScopedPlatform(const Platform& seams) : previous_(InForce()) {
   Keep(p.debug, seams.debug);
   Keep(p.com, seams.com);
   Keep(p.notifications, seams.notifications);
+  Keep(p.deviceFacts, seams.deviceFacts);
 }
 
 ScopedPlatform::~ScopedPlatform() { InForce() = previous_; }
@@ -46,6 +47,7 @@ void Withdraw(const Platform& seams) {
   Drop(p.debug, seams.debug, host.debug);
   Drop(p.com, seams.com, host.com);
   Drop(p.notifications, seams.notifications, host.notifications);
+  Drop(p.deviceFacts, seams.deviceFacts, host.deviceFacts);
 }
 
 }  // namespace platform

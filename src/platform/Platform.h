@@ -10,6 +10,7 @@
 #include "platform/Clock.h"
 #include "platform/Com.h"
 #include "platform/Debug.h"
+#include "platform/DeviceFacts.h"
 #include "platform/DeviceFile.h"
 #include "platform/DeviceNotifications.h"
 #include "platform/FileSystem.h"
@@ -24,6 +25,8 @@ struct Platform {
   IDebugOutput* debug = nullptr;
   IComRuntime* com = nullptr;
   IDeviceNotifications* notifications = nullptr;
+  // Optional: null where the platform can't describe its devices.
+  IDeviceFacts* deviceFacts = nullptr;
 };
 
 // The platform in force. Outside every ScopedPlatform this is the host backend.

@@ -121,6 +121,22 @@ TEST_F(DeviceCommands, ListAndInfoWithAWebcamThatDoesNotIdentify) {
   EXPECT_EQ(devices[1]["version"].text, "Ver: 21-0615-0042");
   EXPECT_EQ(devices[1]["generation"].Int(), 3);
   EXPECT_FALSE(devices[1]["devicePath"].text.empty());
+  EXPECT_EQ(v["lookedIn"].text, "the substitute camera");
+  // The webcam's driver refuses the download-mode path; the camera's serves it.
+  const std::pair<const char*, bool> paths[] = {{"1b3f:2206", false}, {"1b3f:2202", true}};
+  for (size_t i = 0; i < devices.size(); ++i) {
+    for (const char* key : {"usbId", "extensionUnit", "extensionUnitId", "downloadPath", "permissionHint"})
+      EXPECT_TRUE(devices[i].Has(key)) << key;
+    EXPECT_EQ(devices[i]["usbId"].text, paths[i].first);
+    EXPECT_TRUE(devices[i]["extensionUnit"].boolean);
+    EXPECT_EQ(devices[i]["extensionUnitId"].Int(), 3);
+    EXPECT_EQ(devices[i]["downloadPath"].boolean, paths[i].second);
+    EXPECT_TRUE(devices[i]["permissionHint"].IsNull());
+  }
+  const ProcessResult text = Run("list --simulate --fast --no-probe");
+  EXPECT_NE(text.out.find("\n   usb 1b3f:2202, extension unit 3, download-mode path does not open\n"),
+            std::string::npos)
+      << text.out;
 
   const ProcessResult info = Run("info --json --simulate --fast --extra-webcam --generation 1");
   EXPECT_EQ(info.status, 0);
@@ -143,7 +159,13 @@ TEST_F(DeviceCommands, WithoutSimulationThereIsNoCamera) {
   const auto events = Lines(flash.out);
   ASSERT_FALSE(events.empty());
   EXPECT_EQ(events.back()["reason"].text, "No Corvex Camera");
-  EXPECT_EQ(Run("list").out, "No video-input device\n");
+  const std::string none = Run("list").out;
+  EXPECT_EQ(none.rfind("No video-input device; looked in ", 0), 0u) << none;
+  bool ok = false;
+  const JsonValue json = JsonReader::Parse(Run("list --json").out, &ok);
+  ASSERT_TRUE(ok);
+  EXPECT_TRUE(json["devices"].items.empty());
+  EXPECT_NE(none.find(json["lookedIn"].text + "\n"), std::string::npos) << none;
 }
 
 TEST_F(DeviceCommands, EraseChipAndReset) {

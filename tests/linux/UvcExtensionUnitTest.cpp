@@ -140,7 +140,7 @@ TEST_F(UvcExtensionUnitTest, ChannelsOnOneDeviceShareTheDriversSizes) {
 
 TEST_F(UvcExtensionUnitTest, DriverErrorsBecomeStatuses) {
   const std::pair<int, Status> cases[] = {
-      {ENODEV, platform::kDeviceGone},      {ENOENT, platform::kDeviceGone},
+      {ENODEV, platform::kDeviceGone},      {ENOENT, platform::kNotFound},
       {ESHUTDOWN, platform::kDeviceGone},   {ENOBUFS, platform::kInvalidArgument},
       {EINVAL, platform::kInvalidArgument}, {ERANGE, platform::kInvalidArgument},
       {EPIPE, platform::kStalled},          {EIO, platform::kStalled},

@@ -44,7 +44,10 @@ std::string UsageOf(const std::string& name) {
     u << "usage: zarnet-cli list [--json] [simulation options]\n\n"
          "Every video-input device: its position, device path, friendly name,\n"
          "whether it answers the identify command, and for cameras that do, their\n"
-         "version and controller generation.\n\n";
+         "version and controller generation; then its USB id, whether it has the\n"
+         "camera's extension unit (and its unit id), whether the download-mode path\n"
+         "opens, and what to do when a node may not be opened. Without a device it\n"
+         "says where it looked.\n\n";
   } else if (name == "info") {
     u << "usage: zarnet-cli info [--json] [simulation options]\n\n"
          "The first camera as the window identifies it: status line, version line,\n"

@@ -1,6 +1,8 @@
 // zarnet-cli list: every video-input device the platform sees.
 
+#include <cstdio>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -9,6 +11,8 @@
 #include "Json.h"
 #include "Simulation.h"
 #include "device/Device.h"
+#include "platform/DeviceFacts.h"
+#include "platform/Platform.h"
 #include "ui/ZarnetDlg.h"
 
 namespace {
@@ -20,7 +24,30 @@ struct Listed {
   bool identified = false;
   std::string version;
   std::optional<uint8_t> generation;
+  platform::DeviceFacts facts;
 };
+
+// What the platform tells about a device apart from its answers; unknown
+// where the platform can't tell.
+platform::DeviceFacts FactsOf(const std::optional<std::string>& devicePath) {
+  platform::IDeviceFacts* facts = platform::Current().deviceFacts;
+  if (!facts || !devicePath) return {};
+  return facts->Describe(*devicePath);
+}
+
+std::optional<std::string> WhereListed() {
+  platform::IDeviceFacts* facts = platform::Current().deviceFacts;
+  if (!facts) return std::nullopt;
+  return facts->WhereListed();
+}
+
+// "vvvv:pppp", as lsusb shows it.
+std::optional<std::string> UsbId(const platform::DeviceFacts& facts) {
+  if (!facts.usbVendorId || !facts.usbProductId) return std::nullopt;
+  char text[10];
+  std::snprintf(text, sizeof text, "%04x:%04x", unsigned{*facts.usbVendorId}, unsigned{*facts.usbProductId});
+  return std::string(text);
+}
 
 std::optional<std::string> ReadProperty(platform::IPropertyBag& bag, const char* name) {
   std::string value;
@@ -73,6 +100,7 @@ std::vector<Listed> ListDevices() {
       camera.Close();
     }
     if (device.identified) ReadCameraFacts(position, device);
+    device.facts = FactsOf(device.devicePath);
     devices.push_back(std::move(device));
   }
   return devices;
@@ -86,37 +114,71 @@ void OptionalString(JsonWriter& json, const char* key, const std::optional<std::
     json.Null();
 }
 
-}  // namespace
+void OptionalBool(JsonWriter& json, const char* key, std::optional<bool> value) {
+  json.Key(key);
+  if (value)
+    json.Bool(*value);
+  else
+    json.Null();
+}
 
-int RunList(bool asJson, const SimulationOptions& simulation, std::ostream& out, std::ostream&) {
-  std::unique_ptr<Simulation> world;
-  if (simulation.simulate) world = std::make_unique<Simulation>(simulation, simulation.memoryClass.value_or(8));
-  const std::vector<Listed> devices = ListDevices();
-  if (asJson) {
-    JsonWriter json;
-    json.BeginObject().Key("devices").BeginArray();
-    for (const Listed& d : devices) {
-      json.BeginObject().Key("position").Number(d.position);
-      OptionalString(json, "devicePath", d.devicePath);
-      OptionalString(json, "friendlyName", d.friendlyName);
-      json.Key("identified").Bool(d.identified);
-      json.Key("version");
-      if (d.identified)
-        json.String(d.version);
-      else
-        json.Null();
-      json.Key("generation");
-      if (d.generation)
-        json.Number(*d.generation);
-      else
-        json.Null();
-      json.EndObject();
-    }
-    json.EndArray().EndObject();
-    out << json.Text() << "\n";
-    return kExitOk;
+void OptionalNumber(JsonWriter& json, const char* key, std::optional<int64_t> value) {
+  json.Key(key);
+  if (value)
+    json.Number(*value);
+  else
+    json.Null();
+}
+
+void WriteJson(const std::vector<Listed>& devices, std::ostream& out) {
+  JsonWriter json;
+  json.BeginObject();
+  OptionalString(json, "lookedIn", WhereListed());
+  json.Key("devices").BeginArray();
+  for (const Listed& d : devices) {
+    json.BeginObject().Key("position").Number(d.position);
+    OptionalString(json, "devicePath", d.devicePath);
+    OptionalString(json, "friendlyName", d.friendlyName);
+    json.Key("identified").Bool(d.identified);
+    OptionalString(json, "version", d.identified ? std::optional<std::string>(d.version) : std::nullopt);
+    OptionalNumber(json, "generation", d.generation);
+    OptionalString(json, "usbId", UsbId(d.facts));
+    OptionalBool(json, "extensionUnit", d.facts.hasExtensionUnit);
+    OptionalNumber(json, "extensionUnitId", d.facts.extensionUnitId);
+    OptionalBool(json, "downloadPath", d.facts.downloadPathOpens);
+    OptionalString(json, "permissionHint",
+                   d.facts.permissionHint.empty() ? std::nullopt : std::optional<std::string>(d.facts.permissionHint));
+    json.EndObject();
   }
-  if (devices.empty()) out << "No video-input device\n";
+  json.EndArray().EndObject();
+  out << json.Text() << "\n";
+}
+
+// The second line of a device: how it sits with the host.
+std::string FactsLine(const platform::DeviceFacts& facts) {
+  std::string line = "usb " + UsbId(facts).value_or("id unknown") + ", ";
+  if (!facts.hasExtensionUnit)
+    line += "extension unit unknown";
+  else if (!*facts.hasExtensionUnit)
+    line += "no extension unit";
+  else if (facts.extensionUnitId)
+    line += "extension unit " + std::to_string(*facts.extensionUnitId);
+  else
+    line += "extension unit found";
+  line += ", download-mode path ";
+  if (!facts.downloadPathOpens)
+    line += "unknown";
+  else
+    line += *facts.downloadPathOpens ? "opens" : "does not open";
+  return line;
+}
+
+void WriteText(const std::vector<Listed>& devices, std::ostream& out) {
+  if (devices.empty()) {
+    out << "No video-input device";
+    if (const auto where = WhereListed()) out << "; looked in " << *where;
+    out << "\n";
+  }
   for (const Listed& d : devices) {
     out << d.position << "  " << d.devicePath.value_or("(no device path)") << "  "
         << (d.friendlyName ? "\"" + *d.friendlyName + "\"" : std::string("(no friendly name)")) << "  "
@@ -128,7 +190,20 @@ int RunList(bool asJson, const SimulationOptions& simulation, std::ostream& out,
       else
         out << "unknown";
     }
-    out << "\n";
+    out << "\n   " << FactsLine(d.facts) << "\n";
+    if (!d.facts.permissionHint.empty()) out << "   hint: " << d.facts.permissionHint << "\n";
   }
+}
+
+}  // namespace
+
+int RunList(bool asJson, const SimulationOptions& simulation, std::ostream& out, std::ostream&) {
+  std::unique_ptr<Simulation> world;
+  if (simulation.simulate) world = std::make_unique<Simulation>(simulation, simulation.memoryClass.value_or(8));
+  const std::vector<Listed> devices = ListDevices();
+  if (asJson)
+    WriteJson(devices, out);
+  else
+    WriteText(devices, out);
   return kExitOk;
 }

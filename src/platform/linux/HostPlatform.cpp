@@ -124,7 +124,7 @@ class NoComRuntime final : public IComRuntime {
 #ifndef ZARNET_HAVE_UDEV
 // The camera backend of a build without udev: nothing is listed and no device
 // path opens.
-class NoCameraBackend final : public ICameraBackend {
+class NoCameraBackend final : public ICameraBackend, public IDeviceFacts {
  public:
   Status ListVideoInputs(std::vector<std::shared_ptr<IVideoInput>>* out) override {
     out->clear();
@@ -135,6 +135,8 @@ class NoCameraBackend final : public ICameraBackend {
     return kOk;
   }
   std::shared_ptr<IVendorRequestChannel> OpenVendorRequests(const std::string&) override { return nullptr; }
+  std::string WhereListed() override { return "nowhere: this build has no libudev to list cameras with"; }
+  DeviceFacts Describe(const std::string&) override { return {}; }
 };
 using HostCameraBackend = NoCameraBackend;
 #else
@@ -166,7 +168,7 @@ const Platform& Host() {
   static CaptureSystemAdapter capture(cameras, CameraExtensionUnitAddress());
   static DeviceFilesAdapter deviceFiles(cameras);
   static NoNotifications notifications;
-  static const Platform host{&capture, &deviceFiles, &files, &clock, &debug, &com, &notifications};
+  static const Platform host{&capture, &deviceFiles, &files, &clock, &debug, &com, &notifications, &cameras};
   return host;
 }
 

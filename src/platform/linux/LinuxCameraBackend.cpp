@@ -46,8 +46,9 @@ struct LinuxCameraBackend::Shared {
   // Opens a device node for reading and writing; -1 after recording why not
   // (the errno also goes to `error`).
   int OpenNode(const std::string& path, int* error) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    *error = fd < 0 ? errno : 0;
+    const int result = kernel.Open(path.c_str(), O_RDWR);
+    const int fd = result < 0 ? -1 : result;
+    *error = result < 0 ? -result : 0;
     if (fd < 0) {
       std::lock_guard<std::mutex> lock(mutex);
       lastFailure = NodeOpenFailure{path, *error};
@@ -258,6 +259,32 @@ class LinuxVideoInput final : public IVideoInput {
   const CaptureNode node_;
 };
 
+bool IsPermissionError(int error) { return error == EACCES || error == EPERM; }
+
+// The errno a node fails to open with for reading and writing; 0 when it
+// opens. Nothing reaches the device: the node is closed again at once.
+int TryOpen(ILinuxKernel& kernel, const std::string& path) {
+  const int result = kernel.Open(path.c_str(), O_RDWR);
+  if (result < 0) return -result;
+  kernel.Close(result);
+  return 0;
+}
+
+std::string PermissionHint(const CaptureNode& node, int captureError, int usbError) {
+  std::string hint;
+  if (IsPermissionError(captureError))
+    hint = node.devicePath +
+           " may not be opened: join the video group, or log in at the machine's seat (udev grants that user the "
+           "capture nodes)";
+  if (IsPermissionError(usbError)) {
+    if (!hint.empty()) hint += "; ";
+    hint += node.usbNode +
+            " may not be opened for writing, so downloads go over the extension unit: install the udev rule "
+            "70-zarnet-uvc-camera.rules (cmake --install), then replug the camera";
+  }
+  return hint;
+}
+
 }  // namespace
 
 uint32_t DeviceInstanceKey(uint32_t busnum, uint32_t devnum, uint32_t nodeNumber) {
@@ -269,6 +296,30 @@ std::string DevicePathOf(const std::string& node, const std::string& usbNode) { 
 
 bool ListsCapture(const std::string& udevCapabilities) {
   return udevCapabilities.find(":capture:") != std::string::npos;
+}
+
+std::string LinuxCameraBackend::WhereListed() { return "udev subsystem video4linux (/dev/video*)"; }
+
+DeviceFacts LinuxCameraBackend::Describe(const std::string& devicePath) {
+  DeviceFacts facts;
+  const auto node = FindCaptureNode(devicePath);
+  if (!node) return facts;
+  if (const auto descriptors = ReadDescriptors(node->usbSyspath)) {
+    if (const auto id = ReadUsbDeviceId(*descriptors)) {
+      facts.usbVendorId = id->vendor;
+      facts.usbProductId = id->product;
+    }
+    const auto unit = FindUvcExtensionUnit(*descriptors, kCameraExtensionUnitGuid);
+    facts.hasExtensionUnit = unit.has_value();
+    if (unit) facts.extensionUnitId = unit->unitId;
+  }
+  const int captureError = TryOpen(shared_->kernel, node->devicePath);
+  const int usbError = TryOpen(shared_->kernel, node->usbNode);
+  facts.downloadPathOpens = usbError == 0;
+  // Only a camera needs the download-mode path: a webcam is not told to
+  // fix its usbfs node.
+  facts.permissionHint = PermissionHint(*node, captureError, facts.hasExtensionUnit != false ? usbError : 0);
+  return facts;
 }
 
 LinuxCameraBackend::LinuxCameraBackend(ILinuxKernel& kernel) : shared_(std::make_shared<Shared>(kernel)) {}

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/CameraBackend.h"
+#include "platform/DeviceFacts.h"
 #include "platform/linux/LinuxKernel.h"
 
 namespace platform {
@@ -52,7 +53,9 @@ std::string DevicePathOf(const std::string& node, const std::string& usbNode);
 // names video capture.
 bool ListsCapture(const std::string& udevCapabilities);
 
-class LinuxCameraBackend final : public ICameraBackend {
+// Where a listed camera stands with the host: its USB id and extension unit
+// from the raw descriptors, and whether its nodes open for this user.
+class LinuxCameraBackend final : public ICameraBackend, public IDeviceFacts {
  public:
   // Channels reach the drivers through `kernel`, which must outlive them.
   explicit LinuxCameraBackend(ILinuxKernel& kernel = RunningKernel());
@@ -60,6 +63,11 @@ class LinuxCameraBackend final : public ICameraBackend {
   Status ListVideoInputs(std::vector<std::shared_ptr<IVideoInput>>* out) override;
   Status QueryDeviceInstance(const std::string& devicePath, uint32_t* devInst) override;
   std::shared_ptr<IVendorRequestChannel> OpenVendorRequests(const std::string& devicePath) override;
+
+  std::string WhereListed() override;
+  // Opens the capture node and the usbfs node and closes them again; sends
+  // the device nothing.
+  DeviceFacts Describe(const std::string& devicePath) override;
 
   // The capture nodes present now, in index order (sysfs `index`, then the
   // node's name); metadata-only nodes and nodes outside a USB device are

@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxKernel.h"
 
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -24,6 +25,11 @@ class RunningLinuxKernel final : public ILinuxKernel {
 };
 
 }  // namespace
+
+int ILinuxKernel::Open(const char* path, int flags) {
+  const int fd = ::open(path, flags | O_CLOEXEC);
+  return fd < 0 ? -errno : fd;
+}
 
 ILinuxKernel& RunningKernel() {
   static RunningLinuxKernel kernel;

@@ -12,6 +12,9 @@ class ILinuxKernel {
   virtual long Ioctl(int fd, unsigned long request, void* arg) = 0;
   // Closes a descriptor that a channel owns.
   virtual void Close(int fd) = 0;
+  // Opens a device node: the descriptor, or the negated errno. Kernels that
+  // play only the drivers' ioctls keep the running kernel's open.
+  virtual int Open(const char* path, int flags);
 };
 
 // The running kernel; stateless, shared by the whole process.

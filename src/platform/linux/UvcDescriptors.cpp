@@ -6,6 +6,10 @@
 namespace platform {
 namespace {
 
+constexpr uint8_t kDeviceType = 0x01;
+constexpr size_t kDeviceLength = 18;
+constexpr size_t kVendorAt = 8;
+constexpr size_t kProductAt = 10;
 constexpr uint8_t kInterfaceType = 0x04;
 constexpr uint8_t kConfigurationType = 0x02;
 constexpr uint8_t kClassSpecificInterfaceType = 0x24;
@@ -38,7 +42,15 @@ std::optional<UvcExtensionUnitInfo> ReadUnit(std::span<const uint8_t> d, const G
   return info;
 }
 
+uint16_t Word(std::span<const uint8_t> d, size_t at) { return static_cast<uint16_t>(d[at] | (d[at + 1] << 8)); }
+
 }  // namespace
+
+std::optional<UsbDeviceId> ReadUsbDeviceId(std::span<const uint8_t> descriptors) {
+  if (descriptors.size() < kDeviceLength || descriptors[0] < kDeviceLength || descriptors[1] != kDeviceType)
+    return std::nullopt;
+  return UsbDeviceId{Word(descriptors, kVendorAt), Word(descriptors, kProductAt)};
+}
 
 std::optional<UvcExtensionUnitInfo> FindUvcExtensionUnit(std::span<const uint8_t> descriptors, const Guid& unit) {
   bool inVideoControl = false;

@@ -19,6 +19,15 @@ struct UvcExtensionUnitInfo {
   std::vector<uint32_t> selectors;
 };
 
+struct UsbDeviceId {
+  uint16_t vendor = 0;
+  uint16_t product = 0;
+};
+
+// The ids of the device descriptor the bytes start with; none when they do
+// not start with one.
+std::optional<UsbDeviceId> ReadUsbDeviceId(std::span<const uint8_t> descriptors);
+
 // The first extension unit with the GUID `unit` inside a VideoControl
 // interface; none when there is no such unit. Malformed descriptors end the
 // walk (a length that is too small or runs past the end) or are skipped (an

@@ -13,8 +13,10 @@ namespace {
 Status StatusForErrno(long error) {
   switch (error) {
     case ENODEV:
-    case ENOENT:
     case ESHUTDOWN: return kDeviceGone;
+    // The driver knows no such unit, or no such control in the unit: the
+    // device is still there.
+    case ENOENT: return kNotFound;
     case ENOBUFS:  // a size other than the one the driver has fixed
     case EINVAL:
     case ERANGE: return kInvalidArgument;

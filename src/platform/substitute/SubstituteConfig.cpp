@@ -61,6 +61,7 @@ SubstituteDeviceConfig PlainWebcam() {
   device.friendlyName = "USB2.0 HD UVC WebCam";
   device.camera.identity = {'U', 'V', 'C', 'C', 'A', 'M', '0', '1'};
   device.camera.driverPath = DriverPathService::kRefused;
+  device.usbProductId = 0x2206;
   return device;
 }
 

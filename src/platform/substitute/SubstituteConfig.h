@@ -82,6 +82,9 @@ struct SubstituteDeviceConfig {
   bool hasKsControl = true;
   bool hasExtensionUnit = true;
   bool opens = true;  // whether the device file opens
+  // The USB id the device shows (also in the made-up device path).
+  uint16_t usbVendorId = 0x1B3F;
+  uint16_t usbProductId = 0x2202;
   SubstituteCameraConfig camera;
 };
 

@@ -48,6 +48,16 @@ class NotificationsSeam final : public platform::IDeviceNotifications {
   std::shared_ptr<WorldCore> core_;
 };
 
+class FactsSeam final : public platform::IDeviceFacts {
+ public:
+  explicit FactsSeam(std::shared_ptr<WorldCore> core) : core_(std::move(core)) {}
+  std::string WhereListed() override { return "the substitute camera"; }
+  platform::DeviceFacts Describe(const std::string& devicePath) override { return core_->Facts(devicePath); }
+
+ private:
+  std::shared_ptr<WorldCore> core_;
+};
+
 class ComSeam final : public platform::IComRuntime {
  public:
   void Initialize() override { ++initializations; }
@@ -79,7 +89,8 @@ struct SubstituteWorld::Seams {
         capture(backend, CameraExtensionUnit()),
         files(backend),
         debug(core),
-        notifications(core) {}
+        notifications(core),
+        facts(core) {}
   std::shared_ptr<ClockSeam> clock;
   ChannelLayers layers;
   WorldBackend backend;
@@ -87,6 +98,7 @@ struct SubstituteWorld::Seams {
   platform::DeviceFilesAdapter files;
   DebugSeam debug;
   NotificationsSeam notifications;
+  FactsSeam facts;
   ComSeam com;
 };
 
@@ -109,6 +121,7 @@ platform::Platform SubstituteWorld::Platform() {
   seams.debug = &seams_->debug;
   seams.com = &seams_->com;
   seams.notifications = &seams_->notifications;
+  seams.deviceFacts = &seams_->facts;
   return seams;
 }
 

@@ -44,8 +44,8 @@ class SubstituteWorld {
   SubstituteWorld& operator=(const SubstituteWorld&) = delete;
 
   // The seams: capture, device files, clock, debug output, device
-  // notifications and a no-op component runtime; the file system, the
-  // window and the view stay the host's.
+  // notifications, device facts and a no-op component runtime; the file
+  // system, the window and the view stay the host's.
   platform::Platform Platform();
   platform::ICaptureSystem& CaptureSystem();
   platform::IDeviceFiles& DeviceFiles();

@@ -35,6 +35,13 @@ platform::Status CheckControl(const DeviceSlot& slot, uint32_t selector, const v
   return platform::kOk;
 }
 
+// Whether the driver serves the download-mode requests now.
+bool DriverServes(const DeviceSlot& slot) {
+  const SubstituteCameraConfig& camera = slot.camera->Config();
+  return camera.driverPath == DriverPathService::kServed ||
+         (camera.driverPath == DriverPathService::kDownloadModeOnly && slot.camera->Mode() == CameraMode::kDownload);
+}
+
 }  // namespace
 
 platform::Status WorldCore::ControlLength(const DeviceRef& ref, uint32_t selector, uint16_t* length) {
@@ -83,13 +90,26 @@ uint32_t WorldCore::VendorRequest(const DeviceRef& ref, const platform::VendorRe
                                   uint32_t* transferred) {
   *transferred = 0;
   return OnDevice(ref, platform::kErrorDeviceNotConnected, [&](DeviceSlot& slot) {
-    const SubstituteCameraConfig& camera = slot.camera->Config();
-    const bool served =
-        camera.driverPath == DriverPathService::kServed ||
-        (camera.driverPath == DriverPathService::kDownloadModeOnly && slot.camera->Mode() == CameraMode::kDownload);
-    if (!served) return camera.driverRefusalError;
+    if (!DriverServes(slot)) return slot.camera->Config().driverRefusalError;
     return slot.camera->VendorRequest(setup, data, transferred);
   });
+}
+
+platform::DeviceFacts WorldCore::Facts(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  UpdatePresence();
+  platform::DeviceFacts facts;
+  for (DeviceId id : order_) {
+    const DeviceSlot& slot = *slots_[id];
+    if (!slot.config.hasDevicePath || slot.devicePath != path) continue;
+    facts.usbVendorId = slot.config.usbVendorId;
+    facts.usbProductId = slot.config.usbProductId;
+    facts.hasExtensionUnit = slot.config.hasKsControl && slot.config.hasExtensionUnit;
+    if (*facts.hasExtensionUnit) facts.extensionUnitId = static_cast<uint8_t>(kExtensionUnitNode);
+    facts.downloadPathOpens = slot.config.opens && DriverServes(slot);
+    break;
+  }
+  return facts;
 }
 
 bool WorldCore::Reachable(const DeviceRef& ref) {

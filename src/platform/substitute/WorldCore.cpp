@@ -8,11 +8,11 @@
 namespace substitute {
 namespace {
 
-std::string MadeUpPath(DeviceId id) {
+std::string MadeUpPath(DeviceId id, const SubstituteDeviceConfig& config) {
   char path[160];
   std::snprintf(path, sizeof path,
-                "\\\\?\\usb#vid_1b3f&pid_2202&mi_00#7&2a1c0b3&0&%04zu#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global",
-                id);
+                "\\\\?\\usb#vid_%04x&pid_%04x&mi_00#7&2a1c0b3&0&%04zu#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global",
+                unsigned{config.usbVendorId}, unsigned{config.usbProductId}, id);
   return path;
 }
 
@@ -25,7 +25,7 @@ DeviceId WorldCore::AddDevice(const SubstituteDeviceConfig& config) {
   const DeviceId id = slots_.size();
   auto slot = std::make_unique<DeviceSlot>();
   slot->config = config;
-  slot->basePath = config.devicePath.empty() ? MadeUpPath(id) : config.devicePath;
+  slot->basePath = config.devicePath.empty() ? MadeUpPath(id, config) : config.devicePath;
   slot->camera = std::make_unique<Camera>(config.camera);
   slot->returnPosition = order_.size();
   slots_.push_back(std::move(slot));

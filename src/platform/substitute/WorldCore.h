@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/Capture.h"
+#include "platform/DeviceFacts.h"
 #include "platform/DeviceNotifications.h"
 #include "platform/Types.h"
 #include "platform/VendorRequestChannel.h"
@@ -99,6 +100,8 @@ class WorldCore {
   std::optional<DeviceRef> Openable(const std::string& path);
   uint32_t VendorRequest(const DeviceRef& ref, const platform::VendorRequestSetup& setup, uint8_t* data,
                          uint32_t* transferred);
+  // What a listing can tell about the present device behind a path.
+  platform::DeviceFacts Facts(const std::string& path);
 
   // What fault actions reach.
   bool Reachable(const DeviceRef& ref);

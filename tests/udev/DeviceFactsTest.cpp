@@ -1,0 +1,133 @@
+// What the Linux backend tells `list` about each capture node: USB id,
+// extension unit, download-mode path and the hint when a node is refused.
+// Runs under umockdev's preload; started otherwise, the cases skip.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/CameraExtensionUnit.h"
+#include "platform/linux/LinuxCameraBackend.h"
+#include "udev/EmulatedUsbCameras.h"
+
+namespace {
+
+using emulated::Bytes;
+using emulated::operator+;
+
+// Opens the testbed's nodes, except those given an errno to refuse with:
+// permissions can't be taken from a test that may run as root.
+class RefusingKernel final : public platform::ILinuxKernel {
+ public:
+  long Ioctl(int, unsigned long, void*) override { return -ENOTTY; }
+  void Close(int fd) override { ::close(fd); }
+  int Open(const char* path, int flags) override {
+    const auto refused = refuse.find(path);
+    if (refused != refuse.end()) return -refused->second;
+    return ILinuxKernel::Open(path, flags);
+  }
+  std::map<std::string, int> refuse;
+};
+
+Bytes WithUsbId(Bytes descriptors, uint16_t vendor, uint16_t product) {
+  descriptors[8] = static_cast<uint8_t>(vendor);
+  descriptors[9] = static_cast<uint8_t>(vendor >> 8);
+  descriptors[10] = static_cast<uint8_t>(product);
+  descriptors[11] = static_cast<uint8_t>(product >> 8);
+  return descriptors;
+}
+
+emulated::UsbCamera Camera() {
+  const Bytes units =
+      emulated::ExtensionUnit(3, emulated::kOtherUnit) + emulated::ExtensionUnit(6, platform::kCameraExtensionUnitGuid);
+  return {"1-2",
+          3,
+          "Corvex Camera",
+          WithUsbId(emulated::Descriptors(units), 0x2FE3, 0x0C21),
+          {{"video0", "0", ":capture:"}}};
+}
+
+emulated::UsbCamera Webcam() {
+  return {
+      "1-2", 3, "Plain Webcam", WithUsbId(emulated::Descriptors({}), 0x1AB2, 0x0007), {{"video0", "0", ":capture:"}}};
+}
+
+constexpr const char* kCaptureNode = "/dev/video0";
+constexpr const char* kUsbNode = "/dev/bus/usb/001/003";
+
+TEST(DeviceFacts, TellUnitPathAndWhatToDoWhenANodeIsRefused) {
+  struct Case {
+    const char* what;
+    emulated::UsbCamera device;
+    std::map<std::string, int> refuse;
+    std::optional<uint16_t> vendor;
+    std::optional<bool> hasUnit;
+    std::optional<uint8_t> unitId;
+    bool downloadPath;
+    std::vector<std::string> hintNames;  // empty: no hint
+  };
+  const Case cases[] = {
+      {"a camera whose unit is not at 3", Camera(), {}, 0x2FE3, true, 6, true, {}},
+      {"usbfs node refused",
+       Camera(),
+       {{kUsbNode, EACCES}},
+       0x2FE3,
+       true,
+       6,
+       false,
+       {kUsbNode, "70-zarnet-uvc-camera.rules", "cmake --install"}},
+      {"capture node refused",
+       Camera(),
+       {{kCaptureNode, EPERM}},
+       0x2FE3,
+       true,
+       6,
+       true,
+       {kCaptureNode, "video group", "seat"}},
+      {"a usbfs node that fails otherwise", Camera(), {{kUsbNode, ENXIO}}, 0x2FE3, true, 6, false, {}},
+      {"a webcam without the unit needs no download path",
+       Webcam(),
+       {{kUsbNode, EACCES}},
+       0x1AB2,
+       false,
+       std::nullopt,
+       false,
+       {}},
+  };
+  for (const Case& c : cases) {
+    emulated::Testbed bed;
+    if (!emulated::Testbed::Active()) GTEST_SKIP() << "needs umockdev's preload (umockdev-wrapper)";
+    bed.Add(c.device);
+    RefusingKernel kernel;
+    kernel.refuse = c.refuse;
+    platform::LinuxCameraBackend backend(kernel);
+    const platform::DeviceFacts facts = backend.Describe(kCaptureNode);
+    EXPECT_EQ(facts.usbVendorId, c.vendor) << c.what;
+    EXPECT_EQ(facts.hasExtensionUnit, c.hasUnit) << c.what;
+    EXPECT_EQ(facts.extensionUnitId, c.unitId) << c.what;
+    EXPECT_EQ(facts.downloadPathOpens, c.downloadPath) << c.what;
+    EXPECT_EQ(facts.permissionHint.empty(), c.hintNames.empty()) << c.what << ": " << facts.permissionHint;
+    for (const std::string& name : c.hintNames)
+      EXPECT_NE(facts.permissionHint.find(name), std::string::npos) << c.what << ": " << facts.permissionHint;
+    EXPECT_EQ(facts.permissionHint.find('\n'), std::string::npos) << c.what;
+  }
+}
+
+TEST(DeviceFacts, NothingIsKnownOfANodeThatIsNotThereAndTheListingSaysWhereItLooks) {
+  emulated::Testbed bed;
+  if (!emulated::Testbed::Active()) GTEST_SKIP() << "needs umockdev's preload (umockdev-wrapper)";
+  RefusingKernel kernel;
+  platform::LinuxCameraBackend backend(kernel);
+  const platform::DeviceFacts facts = backend.Describe(kCaptureNode);
+  EXPECT_FALSE(facts.usbVendorId || facts.hasExtensionUnit || facts.downloadPathOpens);
+  EXPECT_TRUE(facts.permissionHint.empty());
+  EXPECT_EQ(backend.WhereListed(), "udev subsystem video4linux (/dev/video*)");
+}
+
+}  // namespace
