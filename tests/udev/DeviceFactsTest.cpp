@@ -60,6 +60,7 @@ emulated::UsbCamera Webcam() {
 
 constexpr const char* kCaptureNode = "/dev/video0";
 constexpr const char* kUsbNode = "/dev/bus/usb/001/003";
+constexpr const char* kDevicePath = "/dev/video0@/dev/bus/usb/001/003";
 
 TEST(DeviceFacts, TellUnitPathAndWhatToDoWhenANodeIsRefused) {
   struct Case {
@@ -107,7 +108,7 @@ TEST(DeviceFacts, TellUnitPathAndWhatToDoWhenANodeIsRefused) {
     RefusingKernel kernel;
     kernel.refuse = c.refuse;
     platform::LinuxCameraBackend backend(kernel);
-    const platform::DeviceFacts facts = backend.Describe(kCaptureNode);
+    const platform::DeviceFacts facts = backend.Describe(kDevicePath);
     EXPECT_EQ(facts.usbVendorId, c.vendor) << c.what;
     EXPECT_EQ(facts.hasExtensionUnit, c.hasUnit) << c.what;
     EXPECT_EQ(facts.extensionUnitId, c.unitId) << c.what;
@@ -124,7 +125,7 @@ TEST(DeviceFacts, NothingIsKnownOfANodeThatIsNotThereAndTheListingSaysWhereItLoo
   if (!emulated::Testbed::Active()) GTEST_SKIP() << "needs umockdev's preload (umockdev-wrapper)";
   RefusingKernel kernel;
   platform::LinuxCameraBackend backend(kernel);
-  const platform::DeviceFacts facts = backend.Describe(kCaptureNode);
+  const platform::DeviceFacts facts = backend.Describe(kDevicePath);
   EXPECT_FALSE(facts.usbVendorId || facts.hasExtensionUnit || facts.downloadPathOpens);
   EXPECT_TRUE(facts.permissionHint.empty());
   EXPECT_EQ(backend.WhereListed(), "udev subsystem video4linux (/dev/video*)");

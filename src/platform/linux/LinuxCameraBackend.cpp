@@ -273,7 +273,7 @@ int TryOpen(ILinuxKernel& kernel, const std::string& path) {
 std::string PermissionHint(const CaptureNode& node, int captureError, int usbError) {
   std::string hint;
   if (IsPermissionError(captureError))
-    hint = node.devicePath +
+    hint = node.node +
            " may not be opened: join the video group, or log in at the machine's seat (udev grants that user the "
            "capture nodes)";
   if (IsPermissionError(usbError)) {
@@ -313,7 +313,7 @@ DeviceFacts LinuxCameraBackend::Describe(const std::string& devicePath) {
     facts.hasExtensionUnit = unit.has_value();
     if (unit) facts.extensionUnitId = unit->unitId;
   }
-  const int captureError = TryOpen(shared_->kernel, node->devicePath);
+  const int captureError = TryOpen(shared_->kernel, node->node);
   const int usbError = TryOpen(shared_->kernel, node->usbNode);
   facts.downloadPathOpens = usbError == 0;
   // Only a camera needs the download-mode path: a webcam is not told to
