@@ -152,10 +152,12 @@ TEST_P(LengthChangeTest, NextGetReturnsExactlyTheNewLength) {
   ASSERT_EQ(camera.Command(Block(0x00, 0x82, 0x1000, length)), platform::kOk);
   EXPECT_EQ(camera.SetData(Bytes(length == 8 ? 16 : 8, 0)), substitute::kStalled);
   EXPECT_EQ(camera.StatusBytes(), (Bytes{camera_status::kLengthError, 0}));
+  camera.Clear();
   EXPECT_TRUE(camera.Write(Block(0x00, 0x82, 0x1000, length), data, length));
   Bytes back;
   ASSERT_EQ(camera.Command(Block(0x00, 0xC2, 0x1000, length)), platform::kOk);
   EXPECT_EQ(camera.GetData(length - 1, &back), substitute::kStalled);
+  camera.Clear();
   EXPECT_TRUE(camera.Read(Block(0x00, 0xC2, 0x1000, length), length, length, &back));
   EXPECT_EQ(back, data);
 }
@@ -178,7 +180,10 @@ TEST_F(ExtensionUnitTest, SmallPageFlashRefuses64ButTakes32) {
   const DeviceId id = world.AddCamera(config);
   RawCamera camera = Open();
   EXPECT_EQ(camera.Command(Block(0x00, 0x16, 0, 64)), substitute::kStalled);
+  camera.Clear();
   EXPECT_EQ(camera.Command(Block(0x00, 0x16, 0, 32)), platform::kOk);
+  Bytes confirm;
+  ASSERT_EQ(camera.GetData(65, &confirm), platform::kOk);
   EXPECT_EQ(world.DataLength(id), 32u);
   Bytes info;
   ASSERT_TRUE(camera.Read(Block(0x02, 0xC1, 0, 8), 8, 32, &info));
@@ -213,6 +218,7 @@ TEST_F(ExtensionUnitTest, DataAccessWithoutOrAgainstAnOpenTransferFails) {
   EXPECT_EQ(camera.GetData(8, &data), substitute::kStalled);
   EXPECT_EQ(camera.StatusBytes(), (Bytes{camera_status::kWrongDirection, 0}));
   EXPECT_EQ(camera.SetData(Bytes(8, 0)), substitute::kStalled);
+  camera.Clear();
 
   ASSERT_EQ(camera.Command(Block(0x00, 0xC2, 0xFE21, 2)), platform::kOk);
   EXPECT_EQ(camera.StatusBytes(), (Bytes{camera_status::kDataIn, 0}));
@@ -220,6 +226,7 @@ TEST_F(ExtensionUnitTest, DataAccessWithoutOrAgainstAnOpenTransferFails) {
   EXPECT_EQ(camera.StatusBytes(), (Bytes{camera_status::kWrongDirection, 0}));
   // The failure dropped the transfer.
   EXPECT_EQ(camera.GetData(8, &data), substitute::kStalled);
+  camera.Clear();
 
   ASSERT_EQ(camera.Command(Block(0x00, 0x82, 0x3000, 1)), platform::kOk);
   EXPECT_EQ(camera.GetData(8, &data), substitute::kStalled);
@@ -259,16 +266,24 @@ TEST_F(ExtensionUnitTest, UnknownClassesAndOpcodesAreUnknownCommands) {
   }
 }
 
-TEST_F(ExtensionUnitTest, NewCommandEndsAnUnfinishedTransfer) {
+// A command arriving while a transfer is open is refused, and the transfer
+// ends with it; a latched failure refuses every command until the clear block.
+TEST_F(ExtensionUnitTest, ANewCommandDoesNotSilentlyEndATransferOrClearAFailure) {
   const DeviceId id = world.AddCamera();
   RawCamera camera = Open();
   ASSERT_EQ(camera.Command(Block(0x00, 0x82, 0x4000, 16)), platform::kOk);
   ASSERT_EQ(camera.SetData(Bytes(8, 0x5A)), platform::kOk);
   Bytes data;
-  ASSERT_TRUE(camera.Read(Block(0x00, 0xD0, 0, 8), 8, 8, &data));
+  EXPECT_FALSE(camera.Read(Block(0x00, 0xD0, 0, 8), 8, 8, &data));
+  EXPECT_EQ(camera.StatusBytes(), (Bytes{camera_status::kNotFinished, 0}));
   EXPECT_EQ(camera.SetData(Bytes(8, 0x5A)), substitute::kStalled);
   EXPECT_EQ(world.Register(id, 0x4007), 0x5A);
   EXPECT_EQ(world.Register(id, 0x4008), 0);
+
+  EXPECT_FALSE(camera.Read(Block(0x00, 0xD0, 0, 8), 8, 8, &data)) << "still latched";
+  EXPECT_EQ(camera.StatusBytes(), (Bytes{camera_status::kWrongDirection, 0}));
+  camera.Clear();
+  EXPECT_TRUE(camera.Read(Block(0x00, 0xD0, 0, 8), 8, 8, &data));
 }
 
 TEST_F(ExtensionUnitTest, GenerationAndProtectionRegistersReadFromTheRegisterSpace) {
@@ -300,6 +315,7 @@ TEST_F(ExtensionUnitTest, RegisterTransfersPastTheSpaceAreOutOfRange) {
   RawCamera camera = Open();
   EXPECT_EQ(camera.Command(Block(0x00, 0xC2, 0xFFFF, 2)), substitute::kStalled);
   EXPECT_EQ(camera.StatusBytes(), (Bytes{camera_status::kOutOfRange, 0}));
+  camera.Clear();
   EXPECT_EQ(camera.Command(Block(0x00, 0x82, 0xFFFF, 1)), platform::kOk);
 }
 

@@ -52,6 +52,7 @@ TEST_F(FaultTest, RuleOnTheOpenCommandFailsItsSecondDataBlock) {
   EXPECT_EQ(Bytes(after.begin(), after.begin() + 8), Pattern(8, 1));
   EXPECT_EQ(Bytes(after.begin() + 8, after.end()), Bytes(before.begin() + 8, before.end()));
   EXPECT_FALSE(world.TransferOpen(id));
+  camera.Clear();
   // The rule has fired its once: the same write goes through now.
   EXPECT_TRUE(camera.Write(MemoryBlock(0x8E, 0, 24), Pattern(24, 1), 8));
 }
@@ -66,12 +67,14 @@ TEST_F(FaultTest, AddressRangeMatchesTheBlockThatTouchesIt) {
   EXPECT_EQ(camera.GetData(8, &data), platform::kOk);         // 0x30-0x37
   EXPECT_EQ(camera.GetData(8, &data), platform::kOk);         // 0x38-0x3F
   EXPECT_EQ(camera.GetData(8, &data), substitute::kStalled);  // 0x40-0x47
+  camera.Clear();
   // A command block naming the range is matched too, but only by set rules.
   FaultRule onCommand;
   onCommand.kind = AccessKind::kKsSet;
   onCommand.addresses = AddressRange{0x70, 0x7F};
   world.AddFault(id, onCommand);
   EXPECT_EQ(camera.Command(MemoryBlock(0xCE, 0x60, 0x11)), substitute::kStalled);
+  camera.Clear();
   EXPECT_EQ(camera.Command(MemoryBlock(0xCE, 0x60, 0x10)), platform::kOk);
 }
 
@@ -136,6 +139,7 @@ TEST_F(FaultTest, KindFiltersAndClearing) {
   EXPECT_EQ(camera.Command(Block(0x00, 0xD0, 0, 8)), platform::kOk);
   Bytes data;
   EXPECT_EQ(camera.GetData(8, &data), substitute::kStalled);
+  camera.Clear();
   world.ClearFaults(id);
   EXPECT_EQ(camera.Command(Block(0x00, 0xD0, 0, 8)), platform::kOk);
   EXPECT_EQ(camera.GetData(8, &data), platform::kOk);

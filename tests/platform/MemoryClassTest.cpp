@@ -54,7 +54,9 @@ class MemoryClassTest : public SubstituteTest, public ::testing::WithParamInterf
       if (!camera.Write(MemoryBlock(0x8E, 0, 1), {key}, world.DataLength(id))) return false;
       return camera.Command(Block(0x02, 0x0F, 0, static_cast<uint16_t>(g.size))) == platform::kOk;
     }
-    return camera.Command(Block(0x02, g.erase)) == platform::kOk;
+    // The parameter counts the bytes to erase; the whole part is 64 KiB or less.
+    const auto count = static_cast<uint16_t>(std::min<uint32_t>(g.size, 0xFFFF));
+    return camera.Command(Block(0x02, g.erase, 0, g.memoryClass == 8 ? 0 : count)) == platform::kOk;
   }
   // Moves the bytes in commands of at most 0x8000 bytes, as a host splits them.
   bool WriteAll(uint32_t address, const Bytes& data, uint32_t blockLength = 64) {
@@ -148,6 +150,7 @@ TEST_P(MemoryClassTest, TransfersPastTheEndAreOutOfRange) {
     EXPECT_EQ(camera.Command(block), substitute::kStalled);
     EXPECT_EQ(camera.StatusBytes(), (Bytes{camera_status::kOutOfRange, 0}));
     EXPECT_FALSE(world.TransferOpen(id));
+    camera.Clear();
   }
   Bytes last;
   EXPECT_TRUE(ReadAll(size - 4, 4, &last, 8));
@@ -268,7 +271,12 @@ TEST_P(EepromProtectionTest, EraseParameterCountsBytesFromAddressZero) {
   const Bytes after = world.Memory(id);
   EXPECT_EQ(Bytes(after.begin(), after.begin() + 100), Bytes(100, 0xFF));
   EXPECT_EQ(Bytes(after.begin() + 100, after.end()), Bytes(before.begin() + 100, before.end()));
+  // Nothing more than the parameter says: 0 erases nothing.
+  world.SetMemory(id, 0, Bytes(4, 0x12));
   ASSERT_EQ(camera.Command(Block(0x02, GetParam().erase, 0, 0)), platform::kOk);
+  const Bytes unerased = world.Memory(id);
+  EXPECT_EQ(Bytes(unerased.begin(), unerased.begin() + 4), Bytes(4, 0x12));
+  ASSERT_EQ(camera.Command(Block(0x02, GetParam().erase, 0, static_cast<uint16_t>(GetParam().size))), platform::kOk);
   EXPECT_EQ(world.Memory(id), Bytes(GetParam().size, 0xFF));
   EXPECT_EQ(camera.Command(Block(0x02, GetParam().erase, 0, static_cast<uint16_t>(GetParam().size + 1))),
             substitute::kStalled);

@@ -92,6 +92,7 @@ class Camera {
     uint32_t total = 0;
     uint32_t done = 0;
     std::vector<uint8_t> source;  // what a transfer to the host delivers
+    bool mayBeLeft = false;       // a new command may supersede it
   };
 
   // Command control.
@@ -113,6 +114,7 @@ class Camera {
   void Deliver(uint32_t address, const uint8_t* data, uint32_t count);
   void WriteRegisters(uint32_t address, const uint8_t* data, uint32_t count);
   void WriteFlashStatus(uint8_t value);
+  bool FailureLatched() const;
   uint64_t nowMs_ = 0;
   void ProgramMemory(uint32_t address, const uint8_t* data, uint32_t count);
   void EraseMemory(uint32_t count);

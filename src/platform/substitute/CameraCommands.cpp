@@ -51,18 +51,30 @@ bool Accepts(const std::vector<uint8_t>& lengths, uint8_t length) {
 }  // namespace
 
 platform::Status Camera::Execute(const CommandBlock& block) {
-  // A new command ends whatever transfer was still open and supersedes a
-  // latched failure; only the command right after the id-byte write may erase.
+  // Only the command right after the id-byte write may erase.
   const bool eraseKeyArmed = eraseKeyArmed_;
   eraseKeyArmed_ = false;
+  if (block.commandClass == kClearClass) {
+    transfer_ = {};
+    status_ = camera_status::kReady;
+    return platform::kOk;
+  }
+  // A failure stays latched until the clear block, and a command arriving
+  // meanwhile is refused without touching it; one arriving while a transfer
+  // is still open is refused and ends that transfer.
+  if (FailureLatched()) return kStalled;
+  if (transfer_.open && !transfer_.mayBeLeft) return Fail(camera_status::kNotFinished);
   transfer_ = {};
   status_ = camera_status::kReady;
   switch (block.commandClass) {
     case kDeviceClass: return ExecuteDeviceCommand(block);
     case kMemoryClass: return ExecuteMemoryCommand(block, eraseKeyArmed);
-    case kClearClass: return platform::kOk;
     default: return Fail(camera_status::kUnknownCommand);
   }
+}
+
+bool Camera::FailureLatched() const {
+  return status_ != camera_status::kReady && status_ != camera_status::kDone && !transfer_.open;
 }
 
 platform::Status Camera::ExecuteDeviceCommand(const CommandBlock& block) {
@@ -112,8 +124,12 @@ platform::Status Camera::Leave(CameraMode mode) {
 platform::Status Camera::ChangeDataLength(uint8_t length) {
   if (!Accepts(config_.acceptedDataLengths, length)) return Fail(camera_status::kOutOfRange);
   dataLength_ = length;
-  // The camera confirms the new length with one block of that length.
-  return OpenRead(CommandBlock{kDeviceClass, 0x16, 0, length, 0}, std::vector<uint8_t>(length, 0));
+  // The camera confirms the new length with one block of that length, which
+  // the host may read or leave.
+  const platform::Status result =
+      OpenRead(CommandBlock{kDeviceClass, 0x16, 0, length, 0}, std::vector<uint8_t>(length, 0));
+  transfer_.mayBeLeft = true;
+  return result;
 }
 
 platform::Status Camera::ExecuteMemoryCommand(const CommandBlock& block, bool eraseKeyArmed) {
@@ -140,8 +156,8 @@ platform::Status Camera::ExecuteMemoryCommand(const CommandBlock& block, bool er
 
 platform::Status Camera::ExecuteErase(const CommandBlock& block, bool eraseKeyArmed) {
   // The parameter is the count of bytes to erase from address 0 (a flash
-  // erases the sectors they touch); 0 erases the whole part.
-  const uint32_t count = block.length ? block.length : memory_.Size();
+  // erases the sectors they touch), and nothing more: 0 erases nothing.
+  const uint32_t count = block.length;
   if (count > memory_.Size()) return Fail(camera_status::kOutOfRange);
   const bool keyed = (ClassBit(memory_.Class()) & kSmallEeproms) != 0;
   if (!keyed || eraseKeyArmed) EraseMemory(count);

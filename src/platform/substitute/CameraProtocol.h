@@ -24,6 +24,7 @@ constexpr uint16_t kReady = 0x00;           // waiting for a command
 constexpr uint16_t kDataIn = 0x01;          // a transfer towards the host is open
 constexpr uint16_t kDataOut = 0x02;         // a transfer towards the camera is open
 constexpr uint16_t kWrongDirection = 0x03;  // data access without (or against) an open transfer
+constexpr uint16_t kNotFinished = 0x04;     // a command while a transfer is still open
 constexpr uint16_t kLengthError = 0x05;     // a transfer of the wrong size
 constexpr uint16_t kOutOfRange = 0x07;      // address, record or parameter out of range
 constexpr uint16_t kUnknownCommand = 0x08;
