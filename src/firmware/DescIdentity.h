@@ -148,6 +148,7 @@ class CDescSmallCachecode final : public CDescriptor {
   CDescSmallCachecode();
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
+  bool ReadsLongForm() const override { return true; }
   const char* ClassName() const override { return "CDescSmallCachecode"; }
   void ListFields(DescriptorFields& out) const override;
 
