@@ -280,4 +280,19 @@ TEST_F(Table, LongFormRecordOfAShortFormClassBelowItsHeaderEndsTheWalk) {
   EXPECT_EQ(table->LastStop(), Stop::kRecordTooShort);
 }
 
+TEST_F(Table, WriteBackAreaTooLargeToWriteIsListedAndTheWalkGoesOn) {
+  // Firmware type 3: a type-9 record of 600 bytes, then one of unknown type.
+  Bytes record = Concat({{0x58, 0x89}, Bytes(598, 0xFF)});
+  Load(Concat({{0x07, 0xA5, 0x18, 0xFF, 0xFF, 0x02}, record, kUnknown5}));
+  std::unique_ptr<CDescriptor> area(table->ReadNext());
+  ASSERT_NE(area, nullptr) << StopText(table->LastStop());
+  EXPECT_STREQ(area->ClassName(), "CDescPPWriteBack");
+  EXPECT_EQ(table->CursorOffset(), 6 + 600);
+  std::vector<uint8_t> out(1024);
+  EXPECT_EQ(area->BuildTo(out.data()), 0);
+  std::unique_ptr<CDescriptor> next(table->ReadNext());
+  ASSERT_NE(next, nullptr);
+  EXPECT_EQ(next->m_type, 12);
+}
+
 }  // namespace
