@@ -15,6 +15,7 @@ build=build/fuzz
 jobs=$(nproc 2>/dev/null || echo 2)
 if [ "$jobs" -gt 2 ]; then jobs=2; fi
 
+tools/install-deps.sh
 cmake --preset fuzz > /dev/null
 cmake --build --preset fuzz -j "$jobs"
 
