@@ -398,17 +398,20 @@ CDescPPWriteBack::CDescPPWriteBack() {
 }
 
 int CDescPPWriteBack::ParseFrom(const uint8_t* record) {
-  // The area's size is kept in one byte: a longer record would be written
-  // back shorter than it was read, and one shorter than its header has no
-  // area at all.
+  // A record shorter than its header has no area at all, and the long-form
+  // escape is no length this class can read.
   const uint16_t length = DecodeLength(record);
-  if (length < kHeaderLength || length > kMaxLength) return 0;
+  if (length < kHeaderLength || length == kLongFormEscape) return 0;
   ReadShortHeader(record);
-  m_reservedSize = static_cast<uint8_t>(length - kHeaderLength);
+  // The area's size is kept in one byte: a longer record would be written
+  // back shorter than it was read, so it is kept from being written at all.
+  m_areaTooLarge = length > kMaxLength;
+  m_reservedSize = static_cast<uint8_t>(m_areaTooLarge ? 0 : length - kHeaderLength);
   return 1;
 }
 
 int CDescPPWriteBack::BuildTo(uint8_t* out) {
+  if (m_areaTooLarge) return 0;
   m_length = static_cast<uint16_t>(kHeaderLength + m_reservedSize);
   m_type = kType;
   std::memset(out + kHeaderLength, 0xFF, m_reservedSize);
@@ -416,7 +419,10 @@ int CDescPPWriteBack::BuildTo(uint8_t* out) {
   return 1;
 }
 
-void CDescPPWriteBack::ListFields(DescriptorFields& out) const { AddNumber(out, "reservedSize", m_reservedSize); }
+void CDescPPWriteBack::ListFields(DescriptorFields& out) const {
+  AddNumber(out, "reservedSize", m_reservedSize);
+  if (m_areaTooLarge) AddNumber(out, "areaTooLarge", 1);
+}
 
 // ---- CDescPreviewDelay -----------------------------------------------------
 

@@ -148,6 +148,7 @@ class CDescSmallCachecode final : public CDescriptor {
   CDescSmallCachecode();
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
+  bool ReadsLongForm() const override { return true; }
   const char* ClassName() const override { return "CDescSmallCachecode"; }
   void ListFields(DescriptorFields& out) const override;
 
@@ -203,7 +204,8 @@ class CDescWriteBack final : public CDescriptor {
 };
 
 // A reserved area (firmware type 3) whose size is the record length less the
-// header; written as 0xFF.
+// header; written as 0xFF. The size is kept in one byte: a record with a
+// larger area is read (so the walk goes on past it) but not written back.
 class CDescPPWriteBack final : public CDescriptor {
  public:
   static constexpr uint8_t kType = 9;
@@ -217,6 +219,8 @@ class CDescPPWriteBack final : public CDescriptor {
   void ListFields(DescriptorFields& out) const override;
 
   uint8_t m_reservedSize = 64;
+  // The record read had an area larger than m_reservedSize can hold.
+  bool m_areaTooLarge = false;
 };
 
 class CDescPreviewDelay final : public CDescriptor {

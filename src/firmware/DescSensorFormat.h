@@ -175,6 +175,7 @@ class CDescVendorRegSetting_Cache_3301 final : public CDescriptor {
   CDescVendorRegSetting_Cache_3301();
   int ParseFrom(const uint8_t* record) override;
   int BuildTo(uint8_t* out) override;
+  bool ReadsLongForm() const override { return true; }
   const char* ClassName() const override { return "CDescVendorRegSetting_Cache_3301"; }
   void ListFields(DescriptorFields& out) const override;
 

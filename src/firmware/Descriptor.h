@@ -42,6 +42,10 @@ class CDescriptor {
   // Kept for the record classes' common shape; nothing calls it.
   virtual void Reserved();
 
+  // Whether the class reads records in the long form. Those that don't are
+  // never handed one: the table steps over such a record by its real length.
+  virtual bool ReadsLongForm() const { return false; }
+
   // The class's name and its fields by name, for people and scripts.
   virtual const char* ClassName() const = 0;
   virtual void ListFields(DescriptorFields& out) const;

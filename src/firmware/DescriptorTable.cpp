@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "firmware/DescIdentity.h"
 
@@ -77,11 +78,21 @@ CDescriptor* CDescriptorTable::ReadNext() {
   const uint16_t shortLength = CDescriptor::DecodeLength(m_cursor);
   if (offset + shortLength > m_imageLength) return Refuse(nullptr, Stop::kRecordPastEnd);
 
+  const bool longForm = shortLength == CDescriptor::kLongFormEscape;
   CDescriptor* object = CreateDescriptor(CDescriptor::DecodeType(m_cursor), m_header.m_fwType);
   if (!object) return Refuse(nullptr, Stop::kOutOfMemory);
-  if (!object->ParseFrom(m_cursor)) return Refuse(object, Stop::kRefused);
+  if (longForm && !object->ReadsLongForm()) {
+    // A class that knows only the short form would take the escape for the
+    // record's length and the walk would go on inside the payload: the
+    // record is stepped over by its real length, as one of unknown type.
+    delete object;
+    object = StepOverLongForm();
+    if (!object) return Refuse(nullptr, Stop::kOutOfMemory);
+  } else if (!object->ParseFrom(m_cursor)) {
+    return Refuse(object, Stop::kRefused);
+  }
   // A record must at least cover its own header, or the walk would never move on.
-  const uint16_t headerSize = shortLength == CDescriptor::kLongFormEscape ? 4 : 2;
+  const uint16_t headerSize = longForm ? 4 : 2;
   if (object->m_length < headerSize) return Refuse(object, Stop::kRecordTooShort);
   // A long-form record's real length is only known now.
   if (offset + object->m_length > m_imageLength) return Refuse(object, Stop::kRecordPastEnd);
@@ -90,6 +101,12 @@ CDescriptor* CDescriptorTable::ReadNext() {
   m_cursor += object->m_length;
   m_lastStop = Stop::kNone;
   return object;
+}
+
+CDescriptor* CDescriptorTable::StepOverLongForm() const {
+  auto* unknown = new (std::nothrow) CDescDummy();
+  if (unknown) unknown->ReadLongHeader(m_cursor);
+  return unknown;
 }
 
 // Copies the code that a code-region record names out of the image, into the

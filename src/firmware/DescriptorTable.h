@@ -60,6 +60,8 @@ class CDescriptorTable {
  private:
   void ConsumeVersionRecord();
   void ConsumeMemoryRecord();
+  // An unknown-type record object for the long-form record at the cursor.
+  CDescriptor* StepOverLongForm() const;
   CDescriptor* Refuse(CDescriptor* object, Stop why);
   bool TakeCodeRegion(CDescriptor* object);
 

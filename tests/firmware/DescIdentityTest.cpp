@@ -377,15 +377,28 @@ TEST(DescIdentityPPWriteBack, AcceptsEmptyAndLargestArea) {
 }
 
 TEST(DescIdentityPPWriteBack, RejectsLengthItCannotKeepAndStaysUnchanged) {
-  // 0 and 1 are shorter than the header; 258 and up would not survive the
-  // one-byte size (1023 is the long-form escape).
-  const Bytes headers[] = {{0x00, 0x09}, {0x01, 0x09}, {0x02, 0x49}, {0xFE, 0xC9}, {0xFF, 0xC9}};
+  // 0 and 1 are shorter than the header; 1023 is the long-form escape.
+  const Bytes headers[] = {{0x00, 0x09}, {0x01, 0x09}, {0xFF, 0xC9}};
   for (const Bytes& header : headers) {
     SCOPED_TRACE(testing::PrintToString(header));
     CDescPPWriteBack record;
     EXPECT_EQ(Parse(record, header), 0);
     EXPECT_EQ(record.m_reservedSize, 64);
     EXPECT_EQ(record.m_length, 66);
+  }
+}
+
+TEST(DescIdentityPPWriteBack, AreaTooLargeForItsSizeIsReadButNotWrittenBack) {
+  // 258 and up would not survive the one-byte size.
+  for (const Bytes& header : {Bytes{0x02, 0x49}, Bytes{0xFE, 0xC9}}) {
+    SCOPED_TRACE(testing::PrintToString(header));
+    CDescPPWriteBack record;
+    ASSERT_EQ(Parse(record, header), 1);
+    EXPECT_EQ(record.m_length, CDescriptor::DecodeLength(header.data()));
+    EXPECT_TRUE(record.m_areaTooLarge);
+    Bytes out(1024, 0xA5);
+    EXPECT_EQ(record.BuildTo(out.data()), 0);
+    EXPECT_EQ(out, Bytes(1024, 0xA5)) << "nothing is written";
   }
 }
 

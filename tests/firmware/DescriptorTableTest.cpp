@@ -243,4 +243,56 @@ TEST_F(Table, LongRecordWhoseRealLengthPassesTheEndIsRefused) {
   EXPECT_EQ(table->LastStop(), Stop::kRecordPastEnd);
 }
 
+// A long-form record (real length 1504) of a class that knows only the short
+// form, followed by a record of unknown type: the walk steps over the first
+// by its real length and reads the second where it starts.
+Bytes LongFormOfShortClass(uint8_t fwType, uint8_t type) {
+  Bytes image = {0x07, 0xA5, static_cast<uint8_t>(fwType << 3), 0xFF, 0xFF, 0x02};
+  Bytes record = {0xFF, static_cast<uint8_t>(0xC0 | type), 0xE0, 0x05};
+  // A payload that would itself read as records, were the walk to resume inside it.
+  for (size_t i = 4; i < 1504; i += 4) record.insert(record.end(), {0x04, 0x05, 0x0C, 0x05});
+  return Concat({image, record, kUnknown5, Bytes(1024, 0)});
+}
+
+TEST_F(Table, LongFormRecordOfAShortFormClassIsSteppedOverByItsRealLength) {
+  const struct { uint8_t fwType, type; } cases[] = {{3, 5}, {3, 22}, {0, 19}, {3, 9}, {1, 12}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "fw type " << int{c.fwType} << ", type " << int{c.type});
+    Load(LongFormOfShortClass(c.fwType, c.type));
+    std::unique_ptr<CDescriptor> skipped(table->ReadNext());
+    ASSERT_NE(skipped, nullptr) << StopText(table->LastStop());
+    EXPECT_STREQ(skipped->ClassName(), "CDescDummy");
+    EXPECT_EQ(skipped->m_type, c.type);
+    EXPECT_EQ(skipped->m_length, 1504);
+    EXPECT_EQ(table->CursorOffset(), 6 + 1504);
+    std::unique_ptr<CDescriptor> next(table->ReadNext());
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(next->m_type, 12);
+    EXPECT_EQ(table->CursorOffset(), 6 + 1504 + 5);
+  }
+}
+
+TEST_F(Table, LongFormRecordOfAShortFormClassBelowItsHeaderEndsTheWalk) {
+  Bytes image = Concat({kHeader, {0xFF, 0xC5, 0x03, 0x00}, kUnknown5});
+  image.resize(2048, 0);
+  Load(image);
+  EXPECT_EQ(table->ReadNext(), nullptr);
+  EXPECT_EQ(table->LastStop(), Stop::kRecordTooShort);
+}
+
+TEST_F(Table, WriteBackAreaTooLargeToWriteIsListedAndTheWalkGoesOn) {
+  // Firmware type 3: a type-9 record of 600 bytes, then one of unknown type.
+  Bytes record = Concat({{0x58, 0x89}, Bytes(598, 0xFF)});
+  Load(Concat({{0x07, 0xA5, 0x18, 0xFF, 0xFF, 0x02}, record, kUnknown5}));
+  std::unique_ptr<CDescriptor> area(table->ReadNext());
+  ASSERT_NE(area, nullptr) << StopText(table->LastStop());
+  EXPECT_STREQ(area->ClassName(), "CDescPPWriteBack");
+  EXPECT_EQ(table->CursorOffset(), 6 + 600);
+  std::vector<uint8_t> out(1024);
+  EXPECT_EQ(area->BuildTo(out.data()), 0);
+  std::unique_ptr<CDescriptor> next(table->ReadNext());
+  ASSERT_NE(next, nullptr);
+  EXPECT_EQ(next->m_type, 12);
+}
+
 }  // namespace
