@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
@@ -68,6 +69,13 @@ QString FromUtf8(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+QString ShownText(QWidget* control) {
+  if (auto* edit = qobject_cast<QLineEdit*>(control)) return edit->text();
+  if (auto* label = qobject_cast<QLabel*>(control)) return label->text();
+  if (auto* button = qobject_cast<QPushButton*>(control)) return button->text();
+  return {};
+}
+
 }  // namespace
 
 QtDialogView::QtDialogView(IWindow& window) : window_(window), dialog_(std::make_unique<qt::DialogWindow>(*this)) {
@@ -108,32 +116,37 @@ QWidget* QtDialogView::Control(int controlId) const {
 
 QProgressBar* QtDialogView::ProgressBar() const { return qobject_cast<QProgressBar*>(Control(IDC_PROGRESS)); }
 
+std::string QtDialogView::TextOf(int controlId, QWidget* control) const {
+  const QString shown = ShownText(control);
+  const auto given = texts_.find(controlId);
+  if (given != texts_.end() && FromUtf8(given->second) == shown) return given->second;
+  return shown.toStdString();
+}
+
 void QtDialogView::SetText(int controlId, const std::string& text) {
   QWidget* control = Control(controlId);
-  if (!control) return;
+  if (!control || TextOf(controlId, control) == text) return;
   const QString value = FromUtf8(text);
+  const bool shownChanges = ShownText(control) != value;
   if (auto* edit = qobject_cast<QLineEdit*>(control)) {
-    if (edit->text() == value) return;
-    edit->setText(value);
-    edit->setCursorPosition(0);  // a long path shows from its start
+    if (shownChanges) {
+      edit->setText(value);
+      edit->setCursorPosition(0);  // a long path shows from its start
+    }
   } else if (auto* label = qobject_cast<QLabel*>(control)) {
-    if (label->text() == value) return;
-    label->setText(value);
+    if (shownChanges) label->setText(value);
   } else if (auto* button = qobject_cast<QPushButton*>(control)) {
-    if (button->text() == value) return;
-    button->setText(value);
+    if (shownChanges) button->setText(value);
   } else {
     return;
   }
+  texts_[controlId] = text;
   if (textListener_) textListener_(controlId, text);
 }
 
 std::string QtDialogView::GetText(int controlId) {
   QWidget* control = Control(controlId);
-  if (auto* edit = qobject_cast<QLineEdit*>(control)) return edit->text().toStdString();
-  if (auto* label = qobject_cast<QLabel*>(control)) return label->text().toStdString();
-  if (auto* button = qobject_cast<QPushButton*>(control)) return button->text().toStdString();
-  return {};
+  return control ? TextOf(controlId, control) : std::string();
 }
 
 void QtDialogView::Enable(int controlId, bool enabled) {
@@ -266,7 +279,8 @@ bool QtDialogView::RunOpenFileDialog(const OpenFileRequest& request, OpenFileRes
     dialog.selectNameFilter(filters[request.filterIndex - 1]);
   RunModalBox(dialog);
   if (dialog.result() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-  result->path = dialog.selectedFiles().front().toStdString();
+  // The file system's own encoding of the name, as the dialog decoded it.
+  result->path = QFile::encodeName(dialog.selectedFiles().front()).toStdString();
   result->extensionOffset = ExtensionOffset(result->path);
   result->filterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
   return true;

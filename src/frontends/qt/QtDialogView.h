@@ -77,10 +77,17 @@ class QtDialogView final : public IDialogView {
   void Forward(uint32_t message, uintptr_t wParam);
   void RunModalBox(QDialog& box);
   void MoveFocusFrom(QWidget* control);
+  // A control's text as the dialog gave it: the bytes it was set with while
+  // the control still shows them, else what the control shows.
+  std::string TextOf(int controlId, QWidget* control) const;
 
   IWindow& window_;
   std::unique_ptr<qt::DialogWindow> dialog_;
   std::map<int, QWidget*> controls_;
+  // The bytes of the last text set on each control. Qt holds text as UTF-16,
+  // and a file name need not be UTF-8: read back from the control, a path
+  // with other bytes would no longer name its file.
+  std::map<int, std::string> texts_;
   QMenuBar* menuBar_ = nullptr;
   QMenu* helpMenu_ = nullptr;
   QAction* aboutAction_ = nullptr;
