@@ -151,4 +151,60 @@ TEST(DownloadEdgeCases, EraseChipProtectsTheFlashAgain) {
   EXPECT_FALSE(h.world.MemoryWritable(cam));
 }
 
+TEST(DownloadEdgeCases, ReopenTriesTheNextPositionWhenTheFirstCameraFaltersAtItsIdentity) {
+  DialogHarness h;
+  const auto first = h.world.AddCamera();
+  const auto second = h.world.AddCamera();
+  h.WriteImage("fw.bin", SampleFor(8));
+  h.Open();
+  // Back from its reset, the first camera answers the identify command of the
+  // open but not the one that follows it.
+  h.world.SetPresenceListener([&](const substitute::PresenceEvent& e) {
+    if (e.device != first || !e.arrived) return;
+    platform::FaultRule rule;
+    rule.kind = platform::AccessKind::kControlSet;
+    rule.commandClass = 0x00;
+    rule.opcode = 0xD0;
+    rule.skipMatches = 1;
+    rule.maxFires = 1;
+    h.world.AddFault(first, rule);
+  });
+  const size_t secondBlocks = h.world.CommandBlocks(second).size();
+  h.ClickStart();
+  EXPECT_EQ(h.Text(IDC_RESULT), "Pass");
+  // The same attempt goes on to the second camera instead of waiting 500 ms
+  // for the next one.
+  EXPECT_GT(h.world.CommandBlocks(second).size(), secondBlocks);
+  const auto history = h.world.PresenceHistory();
+  const auto left = std::find_if(history.begin(), history.end(), [&](const auto& e) { return !e.arrived; });
+  ASSERT_NE(left, history.end());
+  EXPECT_EQ(h.world.Now() - left->timeMs, 3500u + 500u);
+}
+
+// Generations 0, 2, 4 and 5 take firmware types 0, 2, 5 and 6; 1 and 3 take 1,
+// 3 and 4; later ones every type. A suitable type goes on to read the file.
+TEST(DownloadEdgeCases, StartMatchesTheFirmwareTypeToTheGeneration) {
+  DialogHarness h;
+  h.Open();
+  const std::vector<std::pair<int, std::vector<int>>> taken = {{0, {0, 2, 5, 6}},
+                                                               {1, {1, 3, 4}},
+                                                               {2, {0, 2, 5, 6}},
+                                                               {3, {1, 3, 4}},
+                                                               {4, {0, 2, 5, 6}},
+                                                               {5, {0, 2, 5, 6}},
+                                                               {6, {0, 1, 2, 3, 4, 5, 6, 7}}};
+  for (const auto& [generation, types] : taken) {
+    for (int fwType = 0; fwType <= 7; ++fwType) {
+      h.dlg->m_chipGen = static_cast<uint8_t>(generation);
+      h.dlg->m_fwType = fwType;
+      h.view.ClearRecords();
+      h.dlg->OnStart();
+      const bool suits = std::find(types.begin(), types.end(), fwType) != types.end();
+      EXPECT_EQ(h.view.MessageBoxes(), std::vector<std::string>{suits ? "Please select VD code location"
+                                                                      : "Firmware file is not for this Camera Device"})
+          << generation << "/" << fwType;
+    }
+  }
+}
+
 }  // namespace
