@@ -14,6 +14,11 @@ build="${BUILD_DIR:-$root/build/coverage}"
 jobs="${JOBS:-2}"
 
 command -v gcovr >/dev/null || { echo "gcovr is missing: run tools/install-deps.sh" >&2; exit 1; }
+# A mutation run changes sources under the build's feet; its backups show it.
+if [ -n "$(find "$root/build/mutate/mutant-backup" -type f 2>/dev/null)" ]; then
+  echo "tools/mutate.py is running (or was killed: run it again to restore the sources)" >&2
+  exit 1
+fi
 
 # Debug without optimisation, so that lines and branches map onto the source.
 nice -n 10 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
@@ -31,16 +36,18 @@ find "$build" -name '*.gcda' -delete
 (cd "$build" && nice -n 10 ctest -j "$jobs" --output-on-failure -L '^(firmware|download|platform|device|linux|app|cli)$') || \
   echo "some tests failed: the coverage below is of a failing run" >&2
 
+# gcov runs once over every counter; the folders are then cut from its result.
+cd "$root"
+trace="$build/coverage.json"
+gcovr --root "$root" --object-directory "$build" --filter 'src/' --exclude 'src/frontends/' \
+  --exclude-throw-branches --exclude-unreachable-branches --json "$trace" 2>/dev/null
+
 report() {
-  local title="$1"; shift
-  echo "== $title"
-  gcovr --root "$root" --object-directory "$build" "$@" \
-    --exclude-throw-branches --exclude-unreachable-branches \
-    --print-summary 2>&1 | grep -E '^(lines|branches):'
+  echo "== $1"
+  gcovr --add-tracefile "$trace" --root "$root" --filter "$2" --print-summary 2>&1 | grep -E '^(lines|branches):'
 }
 
-cd "$root"
 for folder in device download ui firmware platform; do
-  report "src/$folder" --filter "src/$folder/"
+  report "src/$folder" "src/$folder/"
 done
-report "src/ outside src/frontends/" --filter 'src/' --exclude 'src/frontends/'
+report "src/ outside src/frontends/" 'src/'
