@@ -179,6 +179,10 @@ def run_programs(build_dir, names, timeout, log):
     return None
 
 
+def interrupt(signum, frame):
+    raise KeyboardInterrupt
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--only", help="comma-separated mutant numbers")
@@ -211,7 +215,7 @@ def main():
     configure(build_dir)
     log_path = build_dir / "mutate.log"
     # SIGTERM ends the run like Ctrl-C: through the finally blocks that restore the sources.
-    signal.signal(signal.SIGTERM, lambda *_: (_ for _ in ()).throw(KeyboardInterrupt()))
+    signal.signal(signal.SIGTERM, interrupt)
 
     started = time.monotonic()
     results = []
@@ -227,8 +231,8 @@ def main():
                 t0 = time.monotonic()
                 log.write(f"=== {describe(m)}\n")
                 before = stamps(build_dir)
-                sources.apply(m)
                 try:
+                    sources.apply(m)
                     if not build(build_dir, args.jobs, log):
                         outcome, detail = "stillborn", "does not compile"
                     else:
