@@ -100,7 +100,9 @@ bool CDownloadFunc::ReopenIdentifiedCamera() {
 
 void CDownloadFunc::FailRun(platform::Handle* handle) {
   m_bSuccess = 0;
-  if (*handle != platform::kInvalidHandle) ReleaseDeviceHandle(handle, m_pDlg->m_cameraKey);
+  // Once the dialog holds the key, the handle is from a camera the procedure
+  // has closed; its number may since belong to the dialog's camera.
+  if (*handle != platform::kInvalidHandle && !m_keyHandedToDialog) ReleaseDeviceHandle(handle, m_pDlg->m_cameraKey);
   LeaveCameraToDialog();
   SetStatus("FAIL");
   m_pDlg->m_bBusy = 0;
