@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "support/DialogHarness.h"
+#include "support/FaultRules.h"
 
 using substitute::AccessKind;
 using substitute::CameraOfClass;
@@ -12,24 +13,6 @@ using substitute::DriverPathService;
 using substitute::FaultRule;
 
 namespace {
-
-FaultRule Command(uint8_t commandClass, uint8_t opcode) {
-  FaultRule r;
-  r.kind = AccessKind::kKsSet;
-  r.selector = 10;
-  r.commandClass = commandClass;
-  r.opcode = opcode;
-  return r;
-}
-
-FaultRule Driver(uint8_t bRequest, uint32_t skip = 0, uint32_t error = platform::kErrorGenFailure) {
-  FaultRule r;
-  r.kind = AccessKind::kIoControl;
-  r.bRequest = bRequest;
-  r.skipMatches = skip;
-  r.ioError = error;
-  return r;
-}
 
 struct Failure {
   const char* what;

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "support/DialogHarness.h"
+#include "support/FaultRules.h"
 
 using substitute::AccessKind;
 using substitute::CameraOfClass;
@@ -18,22 +19,6 @@ using substitute::FaultRule;
 using substitute::TrafficKind;
 
 namespace {
-
-FaultRule Command(uint8_t commandClass, uint8_t opcode) {
-  FaultRule r;
-  r.kind = AccessKind::kKsSet;
-  r.selector = 10;
-  r.commandClass = commandClass;
-  r.opcode = opcode;
-  return r;
-}
-
-FaultRule Driver(uint8_t bRequest) {
-  FaultRule r;
-  r.kind = AccessKind::kIoControl;
-  r.bRequest = bRequest;
-  return r;
-}
 
 bool HasBlock(substitute::SubstituteWorld& world, substitute::DeviceId cam, uint8_t commandClass, uint8_t opcode) {
   const auto blocks = world.CommandBlocks(cam);
