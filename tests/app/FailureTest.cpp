@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "support/DialogHarness.h"
-#include "support/FaultRules.h"
 
 using substitute::AccessKind;
 using substitute::CameraOfClass;
@@ -48,7 +47,7 @@ TEST(Failure, EachStepWithItsStatusLinesAndReason) {
       {"write protection off",
        6,
        true,
-       {Command(0x00, 0xC2)},
+       {substitute::CommandFault(0x00, 0xC2)},
        false,
        "disable write protect failed\r\n",
        {"Erase Chip ...", "FAIL", connected, "FAIL"}},
@@ -62,21 +61,21 @@ TEST(Failure, EachStepWithItsStatusLinesAndReason) {
       {"write",
        6,
        true,
-       {Command(0x02, 0x91)},
+       {substitute::CommandFault(0x02, 0x91)},
        false,
        "write firmware failed\r\n",
        {"Erase Chip ...", "Writing ...", "FAIL", connected, "FAIL"}},
       {"verify",
        6,
        true,
-       {Command(0x02, 0xD1)},
+       {substitute::CommandFault(0x02, 0xD1)},
        false,
        "verify firmware failed\r\n",
        {"Erase Chip ...", "Writing ...", "Verifying ...", "FAIL", connected, "FAIL"}},
       {"reset",
        7,
        true,
-       {Command(0x00, 0x09)},
+       {substitute::CommandFault(0x00, 0x09)},
        false,
        "reset to rom failed\r\n",
        {"Erase Chip ...", "Check empty ...", "Writing ...", "Verifying ...", "Reset to updated code ...", "FAIL",
@@ -89,18 +88,24 @@ TEST(Failure, EachStepWithItsStatusLinesAndReason) {
        "reopen camera failed\r\n",
        {"Erase Chip ...", "Writing ...", "Verifying ...", "Reset to updated code ...", "Reopen Camera Failed", "FAIL",
         "No Corvex Camera", "FAIL"}},
-      {"flash erase", 8, true, {Driver(2)}, false, "Failed to erase serial flash : ", {"FAIL", connected, "FAIL"}},
+      {"flash erase",
+       8,
+       true,
+       {substitute::DriverFault(2)},
+       false,
+       "Failed to erase serial flash : ",
+       {"FAIL", connected, "FAIL"}},
       {"flash write",
        8,
        true,
-       {Driver(4, 1)},
+       {substitute::DriverFault(4, 1)},
        false,
        "SetData error[0x1000] : 1f",
        {"Writing firmware ... 0x0", "Writing firmware ... 0x1000", "FAIL", connected, "FAIL"}},
       {"flash read",
        8,
        true,
-       {Driver(5, 1)},
+       {substitute::DriverFault(5, 1)},
        false,
        "GetData error[0x0] : 1f",
        {"Writing firmware ... 0x0", "Writing firmware ... 0x1000", "Verify firmware ... 0x0", "FAIL", connected,
@@ -108,7 +113,7 @@ TEST(Failure, EachStepWithItsStatusLinesAndReason) {
       {"flash compare",
        8,
        true,
-       {Driver(4, 0, 0)},
+       {substitute::DriverFault(4, 0, 0)},
        false,
        "Failed to downlaod flash , verify failed!",
        {"Writing firmware ... 0x0", "Writing firmware ... 0x1000", "Verify firmware ... 0x0", "FAIL", connected,
@@ -116,7 +121,7 @@ TEST(Failure, EachStepWithItsStatusLinesAndReason) {
       {"flash reset",
        8,
        true,
-       {Driver(1)},
+       {substitute::DriverFault(1)},
        false,
        "Failed to reset : ",
        {"Writing firmware ... 0x0", "Writing firmware ... 0x1000", "Verify firmware ... 0x0",
@@ -169,8 +174,8 @@ TEST(Failure, ARefusedReturnToEightBytesKeepsHostAndCameraInStep) {
   const auto cam = h.world.AddCamera(CameraOfClass(6));
   h.WriteImage("fw.bin", SampleFor(6));
   h.Open();
-  h.world.AddFault(cam, Command(0x02, 0x91));
-  FaultRule back = Command(0x00, 0x16);
+  h.world.AddFault(cam, substitute::CommandFault(0x02, 0x91));
+  FaultRule back = substitute::CommandFault(0x00, 0x16);
   back.skipMatches = 1;  // the change to 64 goes through
   h.world.AddFault(cam, back);
   h.ClickStart();
@@ -196,7 +201,7 @@ TEST(Failure, CameraUnpluggedMidWriteFailsAndTheNextRunOnItsReturnPasses) {
     const auto image = SampleFor(8, 3, 10000);
     h.WriteImage("fw.bin", image);
     h.Open();
-    FaultRule unplug = probe ? Driver(4, 1) : Command(0x02, 0x82);
+    FaultRule unplug = probe ? substitute::DriverFault(4, 1) : substitute::CommandFault(0x02, 0x82);
     unplug.action = substitute::FaultAction::kUnplugBefore;
     h.world.AddFault(cam, unplug);
     h.ClickStart();

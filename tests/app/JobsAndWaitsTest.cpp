@@ -10,7 +10,6 @@
 #include <algorithm>
 
 #include "support/DialogHarness.h"
-#include "support/FaultRules.h"
 
 using substitute::AccessKind;
 using substitute::CameraOfClass;
@@ -107,10 +106,10 @@ TEST(EraseChipJob, BranchesAndEndings) {
       {"class 8, probe answered", 8, true, std::nullopt, true, false, true},
       {"class 8, probe refused", 8, false, std::nullopt, false, true, true},
       {"class 6, probe answered", 6, true, std::nullopt, false, true, true},
-      {"driver erase refused", 8, true, Driver(2), true, false, false},
-      {"flash information refused", 6, true, Command(0x02, 0xC1), false, false, false},
-      {"unit erase refused", 6, true, Command(0x02, 0x04), false, true, false},
-      {"unprotect refused", 8, true, Command(0x02, 0x83), false, false, false},
+      {"driver erase refused", 8, true, substitute::DriverFault(2), true, false, false},
+      {"flash information refused", 6, true, substitute::CommandFault(0x02, 0xC1), false, false, false},
+      {"unit erase refused", 6, true, substitute::CommandFault(0x02, 0x04), false, true, false},
+      {"unprotect refused", 8, true, substitute::CommandFault(0x02, 0x83), false, false, false},
   };
   for (const Case& c : cases) {
     DialogHarness h;
@@ -148,7 +147,7 @@ TEST(ResetCameraJob, FailureBranchesReportOnlyTheResult) {
     const auto cam = h.world.AddCamera();
     h.Open();
     if (present) {
-      h.world.AddFault(cam, Command(0x00, 0x09));
+      h.world.AddFault(cam, substitute::CommandFault(0x00, 0x09));
     } else {
       h.world.Unplug(cam);
       h.window.PumpPending();

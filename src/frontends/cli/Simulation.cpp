@@ -52,23 +52,6 @@ uint8_t WriteOpcode(int memoryClass) {
 
 uint8_t ReadOpcode(int memoryClass) { return static_cast<uint8_t>(WriteOpcode(memoryClass) | 0x40); }
 
-substitute::FaultRule CommandFault(uint8_t opcode, uint8_t commandClass) {
-  substitute::FaultRule rule;
-  rule.kind = substitute::AccessKind::kKsSet;
-  rule.selector = 10;
-  rule.commandClass = commandClass;
-  rule.opcode = opcode;
-  return rule;
-}
-
-substitute::FaultRule DriverFault(uint8_t bRequest, uint32_t skip) {
-  substitute::FaultRule rule;
-  rule.kind = substitute::AccessKind::kIoControl;
-  rule.bRequest = bRequest;
-  rule.skipMatches = skip;
-  return rule;
-}
-
 }  // namespace
 
 bool ParseSimulationOption(const Arguments& args, size_t* i, SimulationOptions* o, std::string* error) {
@@ -151,14 +134,15 @@ void Simulation::InjectFault(const SimulationOptions& options, int memoryClass) 
   const uint32_t readsBeforeVerify = memoryClass == 5 || memoryClass == 6 ? 0 : 1;
   substitute::FaultRule rule;
   if (options.fault == "write") {
-    rule = driverPath ? DriverFault(4, 1) : CommandFault(WriteOpcode(memoryClass), 0x02);
+    rule = driverPath ? substitute::DriverFault(4, 1) : substitute::CommandFault(0x02, WriteOpcode(memoryClass));
   } else if (options.fault == "verify") {
-    rule = driverPath ? DriverFault(5, 1) : CommandFault(ReadOpcode(memoryClass), 0x02);  // the probe comes first
+    rule = driverPath ? substitute::DriverFault(5, 1)
+                      : substitute::CommandFault(0x02, ReadOpcode(memoryClass));  // the probe comes first
     if (!driverPath) rule.skipMatches = readsBeforeVerify;
   } else if (options.fault == "reset") {
-    rule = driverPath ? DriverFault(1, 0) : CommandFault(0x09, 0x00);
+    rule = driverPath ? substitute::DriverFault(1, 0) : substitute::CommandFault(0x00, 0x09);
   } else if (options.fault == "unplug") {
-    rule = driverPath ? DriverFault(4, 1) : CommandFault(WriteOpcode(memoryClass), 0x02);
+    rule = driverPath ? substitute::DriverFault(4, 1) : substitute::CommandFault(0x02, WriteOpcode(memoryClass));
     rule.action = substitute::FaultAction::kUnplugBefore;
     rule.replugAfterMs = 3000;
   } else {

@@ -13,6 +13,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/CameraExtensionUnit.h"
 #include "platform/ExtensionUnitChannel.h"
 #include "platform/Types.h"
 #include "platform/VendorRequestChannel.h"
@@ -68,6 +69,28 @@ struct FaultRule {
   uint32_t ioError = kErrorGenFailure;            // what a failed vendor request returns
   std::optional<uint32_t> replugAfterMs;          // an unplugged camera comes back after this time
 };
+
+// The set of the command block with this class and opcode on the command
+// control fails.
+inline FaultRule CommandFault(uint8_t commandClass, uint8_t opcode) {
+  FaultRule rule;
+  rule.kind = AccessKind::kKsSet;
+  rule.selector = kCameraCommandSelector;
+  rule.commandClass = commandClass;
+  rule.opcode = opcode;
+  return rule;
+}
+
+// The vendor request `bRequest` fails with `error` once `skip` of them have
+// gone through.
+inline FaultRule DriverFault(uint8_t bRequest, uint32_t skip = 0, uint32_t error = kErrorGenFailure) {
+  FaultRule rule;
+  rule.kind = AccessKind::kIoControl;
+  rule.bRequest = bRequest;
+  rule.skipMatches = skip;
+  rule.ioError = error;
+  return rule;
+}
 
 // What an access is, as far as rules can tell.
 struct AccessFacts {

@@ -36,6 +36,8 @@ namespace substitute {
 using platform::AccessFacts;
 using platform::AccessKind;
 using platform::AddressRange;
+using platform::CommandFault;
+using platform::DriverFault;
 using platform::FaultAction;
 using platform::FaultPlan;
 using platform::FaultRule;
