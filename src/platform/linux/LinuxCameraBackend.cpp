@@ -104,11 +104,11 @@ std::string Attribute(udev_device* device, const char* name) {
 // asked. Only the node's own capabilities count: the union over the device's
 // nodes names capture on the metadata node too.
 std::optional<bool> DriverListsCapture(ILinuxKernel& kernel, const char* devnode) {
-  const int fd = ::open(devnode, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  const int fd = kernel.Open(devnode, O_RDONLY | O_NONBLOCK);
   if (fd < 0) return std::nullopt;
   v4l2_capability capability{};
   const long result = kernel.Ioctl(fd, VIDIOC_QUERYCAP, &capability);
-  ::close(fd);
+  kernel.Close(fd);
   if (result < 0 || (capability.capabilities & V4L2_CAP_DEVICE_CAPS) == 0) return std::nullopt;
   return (capability.device_caps & (V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_CAPTURE_MPLANE)) != 0;
 }
