@@ -12,6 +12,9 @@ constexpr int kExitOk = 0;
 constexpr int kExitRefused = 1;
 constexpr int kExitUsage = 2;
 
+// Reports a usage error of `command` on `err`; returns kExitUsage.
+int UsageError(const std::string& command, const std::string& why, std::ostream& err);
+
 int RunInspect(const Arguments& args, std::ostream& out, std::ostream& err);
 // list, info, flash, erase-chip and reset.
 int RunDeviceCommand(const std::string& name, const Arguments& args, std::ostream& out, std::ostream& err);
