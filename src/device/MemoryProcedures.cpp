@@ -70,6 +70,8 @@ int WriteSerialFlash(uint32_t key, const uint8_t* data, uint32_t length) {
   return ReadFlashInfo(key, &info) && SPI_SF_Write(key, 0, length, data);
 }
 
+}  // namespace
+
 int ReadMemoryImage(uint32_t key, int memoryClass, uint8_t* buffer, uint32_t length) {
   switch (memoryClass) {
     case 1:
@@ -83,8 +85,6 @@ int ReadMemoryImage(uint32_t key, int memoryClass, uint8_t* buffer, uint32_t len
     default: return UnknownMemoryClass();
   }
 }
-
-}  // namespace
 
 int DisableWriteProtect(uint32_t key, int memoryClass) {
   if (!IsKnownClass(memoryClass)) return UnknownMemoryClass();

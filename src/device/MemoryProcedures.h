@@ -13,6 +13,9 @@ int SerialFlashProtect(uint32_t key);
 int RestoreWriteProtect(uint32_t key, int memoryClass);
 int EraseMemory(uint32_t key, int memoryClass, uint16_t eraseParameter);
 int WriteMemoryImage(uint32_t key, int memoryClass, const uint8_t* data, uint32_t length);
+// Reads `length` bytes from address 0 with the class's read command; the
+// buffer needs room for `length` bytes.
+int ReadMemoryImage(uint32_t key, int memoryClass, uint8_t* buffer, uint32_t length);
 // 1 when the memory from address 0 holds exactly `expected`.
 int VerifyMemoryImage(uint32_t key, int memoryClass, const uint8_t* expected, uint32_t length);
 
