@@ -209,6 +209,7 @@ template <typename Serve>
 Status FaultyExtensionUnit::Access(bool isSet, uint32_t selector, const uint8_t* data, uint32_t length, Serve serve) {
   if (!hooks_->Reachable()) return serve();
   const std::optional<FaultRule> fault = state_->BeginControl(incarnation_, isSet, selector, data, length);
+  if (fault && fault->action == FaultAction::kNotify) fault->notify();
   if (fault && fault->action == FaultAction::kUnplugBefore) {
     hooks_->Unplug(fault->replugAfterMs);
     return kDeviceGone;
@@ -220,7 +221,7 @@ Status FaultyExtensionUnit::Access(bool isSet, uint32_t selector, const uint8_t*
   }
   const Status status = serve();
   state_->EndControl(isSet, selector, data, length, status);
-  if (fault) hooks_->Unplug(fault->replugAfterMs);  // unplugged right after the access
+  if (fault && fault->action == FaultAction::kUnplugAfter) hooks_->Unplug(fault->replugAfterMs);
   return status;
 }
 
@@ -245,13 +246,14 @@ uint32_t FaultyVendorRequests::Send(const VendorRequestSetup& setup, uint8_t* da
   if (transferred) *transferred = 0;
   if (!hooks_->Reachable()) return inner_->Send(setup, data, transferred);
   const std::optional<FaultRule> fault = state_->BeginVendorRequest(setup);
+  if (fault && fault->action == FaultAction::kNotify) fault->notify();
   if (fault && fault->action == FaultAction::kUnplugBefore) {
     hooks_->Unplug(fault->replugAfterMs);
     return kErrorDeviceNotConnected;
   }
   if (fault && fault->action == FaultAction::kFailAccess) return fault->ioError;
   const uint32_t result = inner_->Send(setup, data, transferred);
-  if (fault) hooks_->Unplug(fault->replugAfterMs);
+  if (fault && fault->action == FaultAction::kUnplugAfter) hooks_->Unplug(fault->replugAfterMs);
   return result;
 }
 

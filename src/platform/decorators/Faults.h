@@ -7,6 +7,7 @@
 // same rules serve every backend.
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -37,6 +38,7 @@ enum class FaultAction {
   kFailAccess,    // the access fails with the rule's status; the camera latches its status code
   kUnplugBefore,  // the camera leaves the bus; the access fails as on a gone device
   kUnplugAfter,   // the access is served, then the camera leaves the bus
+  kNotify,        // the rule's `notify` runs, then the access is served: a moment a test acts at
 };
 
 // Byte addresses, both ends included.
@@ -68,6 +70,7 @@ struct FaultRule {
   uint16_t cameraStatus = kRefusedCommandStatus;  // the command status it leaves latched
   uint32_t ioError = kErrorGenFailure;            // what a failed vendor request returns
   std::optional<uint32_t> replugAfterMs;          // an unplugged camera comes back after this time
+  std::function<void()> notify;                   // kNotify
 };
 
 // The set of the command block with this class and opcode on the command
