@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "support/MiniJson.h"
+#include "support/RunInTerminal.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
 
@@ -52,6 +56,12 @@ TEST_F(DeviceCommands, InjectedFaultsEndInFail) {
     EXPECT_EQ(r.status, 1) << fault;
     EXPECT_EQ(r.out, "FAIL\n") << fault << r.err;
   }
+  // The recorded reason: one line on a terminal, trimmed in JSON.
+  EXPECT_NE(Run("flash --simulate --fast --fault write " + ShellQuote(image))
+                .err.find("\nzarnet-cli: SetData error[0x1000] : 1f\n"),
+            std::string::npos);
+  const auto events = Lines(Run("flash --json --simulate --fast --fault no-return " + ShellQuote(image)).out);
+  EXPECT_EQ(events.back()["reason"].text, "reopen camera failed");
   const ProcessResult unit = Run("flash --simulate --fast --no-probe --fault verify " + ShellQuote(image));
   EXPECT_EQ(unit.status, 1);
   EXPECT_NE(unit.err.find("Verifying ..."), std::string::npos) << unit.err;
@@ -75,9 +85,13 @@ TEST_F(DeviceCommands, RefusedAndIncompatibleImagesSayWhy) {
   EXPECT_EQ(events.back()["reason"].text, "Firmware file is not for this Camera Device");
   EXPECT_EQ(events[events.size() - 2]["event"].text, "message");
 
+  // Input the program can't read is told with the system's cause.
   const ProcessResult missing = Run("flash --simulate --fast " + ShellQuote((dir.Path() / "none.bin").string()));
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_NE(missing.err.find("none.bin does not exist"), std::string::npos);
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("none.bin: No such file or directory\n"), std::string::npos) << missing.err;
+  const ProcessResult folder = Run("flash --simulate --fast " + ShellQuote(dir.Path().string()));
+  EXPECT_EQ(folder.status, 2);
+  EXPECT_NE(folder.err.find(": Is a directory\n"), std::string::npos) << folder.err;
 }
 
 TEST_F(DeviceCommands, FlashJsonIsOneObjectPerLine) {
@@ -133,10 +147,10 @@ TEST_F(DeviceCommands, ListAndInfoWithAWebcamThatDoesNotIdentify) {
     EXPECT_EQ(devices[i]["downloadPath"].boolean, paths[i].second);
     EXPECT_TRUE(devices[i]["permissionHint"].IsNull());
   }
-  const ProcessResult text = Run("list --simulate --fast --no-probe");
-  EXPECT_NE(text.out.find("\n   usb 1b3f:2202, extension unit 3, download-mode path does not open\n"),
-            std::string::npos)
-      << text.out;
+  const ProcessResult text = Run("list --simulate --fast --extra-webcam");
+  EXPECT_EQ(text.out.substr(0, 9), "POS  NODE");
+  EXPECT_NE(text.out.find("  USB2.0 HD UVC WebCam  no\n"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("  Corvex USB Camera     yes     21-0615-0042\n"), std::string::npos) << text.out;
 
   const ProcessResult info = Run("info --json --simulate --fast --extra-webcam --generation 1");
   EXPECT_EQ(info.status, 0);
@@ -189,11 +203,95 @@ TEST_F(DeviceCommands, UsageErrorsExitWithTwo) {
   EXPECT_EQ(Run("flash --memory-class 3 x.bin").status, 2);
   EXPECT_EQ(Run("list --bogus").status, 2);
   EXPECT_EQ(Run("info extra").status, 2);
-  for (const char* command : {"list", "info", "flash", "erase-chip", "reset"}) {
-    const ProcessResult help = Run(std::string(command) + " --help");
+  EXPECT_EQ(Run("read --simulate out.bin").status, 2);
+  EXPECT_EQ(Run("read --memory-class 1 --length 129 out.bin").status, 2);
+  for (const char* command : {"list", "info", "flash", "read", "erase-chip", "reset"}) {
+    const ProcessResult help = Run(std::string("help ") + command);
     EXPECT_EQ(help.status, 0) << command;
     EXPECT_NE(help.out.find("--simulate"), std::string::npos) << command;
   }
+  // One line and where to read more, not the whole help.
+  const ProcessResult unknown = Run("flash --bogus x.bin");
+  EXPECT_EQ(unknown.err, "zarnet-cli flash: unknown option --bogus\nsee zarnet-cli flash --help\n");
+  EXPECT_EQ(Run("frobnicate").err, "zarnet-cli: unknown command frobnicate\nsee zarnet-cli --help\n");
+  EXPECT_EQ(Run("--version").out, std::string("zarnet-cli ") + ZARNET_VERSION + "\n");
+}
+
+std::string Contents(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// A camera holding image A is flashed with B after a backup; flashing the
+// backup puts back exactly what the memory held.
+TEST_F(DeviceCommands, ABackupFlashedBackRestoresEveryClass) {
+  const auto memory = dir.Path() / "memory";
+  const std::string backup = (dir.Path() / "backup.bin").string();
+  for (int memClass = 1; memClass <= 8; ++memClass) {
+    const std::string c = " --memory-class " + std::to_string(memClass) + " ";
+    const std::string camera = "--simulate --fast --memory-file " + ShellQuote(memory.string()) + c;
+    std::filesystem::remove(memory);
+    const std::string a = Sample(c + "--seed 1", "a.bin"), b = Sample(c + "--seed 2", "b.bin");
+    ASSERT_EQ(Run("flash " + camera + ShellQuote(a)).status, 0) << memClass;
+    const std::string holding = Contents(memory);
+    const ProcessResult flash = Run("flash --backup " + ShellQuote(backup) + " " + camera + ShellQuote(b));
+    ASSERT_EQ(flash.status, 0) << memClass << flash.err;
+    const std::string saved = Contents(backup);
+    EXPECT_TRUE(saved == holding.substr(0, saved.size()) && saved.size() == Contents(a).size()) << memClass;
+    const std::string read = (dir.Path() / "read.bin").string();
+    const std::string length = " --length " + std::to_string(saved.size()) + " ";
+    EXPECT_EQ(Run("read " + camera + length + ShellQuote(read)).status, 0) << memClass;
+    EXPECT_TRUE(Contents(read) == Contents(memory).substr(0, saved.size())) << memClass;
+    EXPECT_EQ(Contents(read).substr(0, 0x100), Contents(b).substr(0, 0x100)) << memClass;
+    ASSERT_EQ(Run("flash " + camera + ShellQuote(backup)).status, 0) << memClass;
+    EXPECT_TRUE(Contents(memory) == holding) << memClass;
+  }
+}
+
+TEST_F(DeviceCommands, DeviceChoosesWhichDeviceIsActedOn) {
+  const std::string image = ShellQuote(Sample(""));
+  EXPECT_EQ(Run("flash --simulate --fast --extra-webcam --device 1 " + image).out, "Pass\n");
+  const ProcessResult webcam = Run("flash --simulate --fast --extra-webcam --device 0 " + image);
+  EXPECT_EQ(webcam.status, 1);
+  EXPECT_NE(webcam.err.find("zarnet-cli: No Corvex Camera\n"), std::string::npos) << webcam.err;
+  bool ok = false;
+  const JsonValue list = JsonReader::Parse(Run("list --json --simulate --fast --extra-webcam").out, &ok);
+  const std::string path = list["devices"].items.at(1)["devicePath"].text;
+  EXPECT_EQ(Run("info --simulate --fast --extra-webcam --device " + ShellQuote(path)).status, 0);
+  const ProcessResult none = Run("info --simulate --fast --device 2");
+  EXPECT_EQ(none.status, 2);
+  EXPECT_EQ(none.err.substr(0, 30), "zarnet-cli info: no device 2 (");
+}
+
+// Asked only on a terminal; a "no" leaves the camera as it was.
+TEST_F(DeviceCommands, FlashAsksOnATerminal) {
+  const std::string memory = ShellQuote((dir.Path() / "memory").string());
+  const std::string flash =
+      ShellQuote(ZARNET_CLI_PATH) + " flash --simulate --fast --memory-file " + memory + " " + ShellQuote(Sample(""));
+  const ProcessResult no = RunInTerminal(flash, "n\n");
+  EXPECT_EQ(no.status, 1);
+  EXPECT_NE(no.out.find("? What its memory holds now is erased. [y/N] "), std::string::npos) << no.out;
+  EXPECT_NE(no.out.find("zarnet-cli: not confirmed; nothing was written"), std::string::npos) << no.out;
+  const std::string untouched = Contents(dir.Path() / "memory");
+  EXPECT_EQ(RunInTerminal(flash, "y\n").status, 0);
+  EXPECT_NE(Contents(dir.Path() / "memory"), untouched);
+  const ProcessResult yes = RunInTerminal(flash + " -y", "");
+  EXPECT_EQ(yes.status, 0);
+  EXPECT_EQ(yes.out.find("[y/N]"), std::string::npos);
+  EXPECT_EQ(RunInTerminal(ShellQuote(ZARNET_CLI_PATH) + " erase-chip --simulate --fast", "\n").status, 1);
+}
+
+// Interrupts are real signals, sent while the image is written.
+TEST_F(DeviceCommands, AnInterruptLetsTheDownloadFinishASecondAbandonsIt) {
+  const std::string image = ShellQuote(Sample(""));
+  const ProcessResult once = Run("flash --simulate --fast --interrupt 1 " + image);
+  EXPECT_EQ(once.status, 0);
+  EXPECT_EQ(once.out, "Pass\n");
+  EXPECT_NE(once.err.find("zarnet-cli: the download will finish first"), std::string::npos) << once.err;
+  const ProcessResult twice = Run("flash --simulate --fast --no-probe --interrupt 2 " + image);
+  EXPECT_EQ(twice.status, 1);
+  EXPECT_EQ(twice.out, "");
+  EXPECT_NE(twice.err.find("zarnet-cli: abandoned: the download was stopped midway"), std::string::npos) << twice.err;
 }
 
 }  // namespace

@@ -16,7 +16,8 @@ constexpr int kExitUsage = 2;
 int UsageError(const std::string& command, const std::string& why, std::ostream& err);
 
 int RunInspect(const Arguments& args, std::ostream& out, std::ostream& err);
-// list, info, flash, erase-chip and reset.
+// list, info, flash, read, erase-chip and reset.
+bool IsDeviceCommand(const std::string& name);
 int RunDeviceCommand(const std::string& name, const Arguments& args, std::ostream& out, std::ostream& err);
 
 struct SimulationOptions;

@@ -1,81 +1,153 @@
-// zarnet-cli's device commands: list, info, flash, erase-chip and reset. Each
-// runs the window's own dialog logic on a terminal, so a camera updated from a
-// script goes through exactly the steps and texts the window shows.
+// zarnet-cli's device commands: list, info, flash, read, erase-chip and
+// reset. Each runs the window's own dialog logic on a terminal, so a camera
+// updated from a script goes through exactly the steps and texts the window
+// shows.
 
-#include <unistd.h>
-
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <sstream>
 
+#include "Backup.h"
 #include "Commands.h"
+#include "Confirmation.h"
+#include "DeviceChoice.h"
+#include "Interrupts.h"
 #include "Json.h"
+#include "Session.h"
 #include "Simulation.h"
-#include "TerminalReport.h"
 #include "device/Device.h"
 #include "download/DownloadMessages.h"
-#include "download/DownloadThread.h"
 #include "download/ImageAcceptance.h"
-#include "frontends/headless/HeadlessView.h"
-#include "frontends/headless/HeadlessWindow.h"
-#include "ui/DialogSession.h"
+#include "download/MemoryBackup.h"
 #include "ui/Resource.h"
-#include "ui/ZarnetDlg.h"
 
 namespace {
 
 struct CommandLine {
   std::string name;
   bool json = false;
-  std::string file;
-  int eraseClass = 8;
+  std::string file;  // flash: the image; read: where the memory goes
+  std::string device;
+  bool yes = false;
+  std::string backup;
+  std::optional<uint32_t> length;
   SimulationOptions simulation;
 };
 
+bool Writes(const std::string& name) { return name == "flash" || name == "erase-chip"; }
+
 const char kUsageCommon[] =
+    "  --device DEV          the device to act on: a video node (/dev/video0), a\n"
+    "                        device path or a position, as 'zarnet-cli list' shows\n"
+    "                        them; without it, the first camera that answers identify\n"
     "  --json                for scripts: JSON on standard output\n"
     "  --help                this text\n";
 
+const char kExitStatus[] = "Exit status: 0 success, 1 refused or FAIL, 2 usage error or unreadable input.\n\n";
+
+std::string Synopsis(const std::string& name) {
+  if (name == "list") {
+    return "usage: zarnet-cli list [--json] [simulation options]\n\n"
+           "Every video-input device: its position, device path, friendly name,\n"
+           "whether it answers the identify command, and for cameras that do, their\n"
+           "version. With --json also the controller generation, USB id, whether it\n"
+           "has the camera's extension unit (and its unit id), whether the\n"
+           "download-mode path opens, and what to do when a node may not be opened.\n"
+           "Without a device it says where it looked.\n\n";
+  }
+  if (name == "info") {
+    return "usage: zarnet-cli info [--device DEV] [--json] [simulation options]\n\n"
+           "The camera as the window identifies it: status line, version line,\n"
+           "generation, and the firmware- and flash-information bytes.\n\n";
+  }
+  if (name == "flash") {
+    return "usage: zarnet-cli flash [--device DEV] [--backup FILE] [-y] [--json] [simulation options] IMAGE\n\n"
+           "Writes IMAGE into the camera: identification, the image's acceptance, the\n"
+           "generation check, then erase, write, verify and reset with a live status\n"
+           "line and progress bar, ending in Pass or FAIL.\n"
+           "  --backup FILE         first save what the memory holds (as much as the\n"
+           "                        image's memory holds) into FILE; flashing FILE\n"
+           "                        later puts it back\n"
+           "  -y, --yes             do not ask before erasing (asked only on a terminal)\n"
+           "With --json: one JSON object per line for each status change, progress\n"
+           "step (whole percents), message, and the result.\n"
+           "A first Ctrl-C (or SIGTERM) during the download lets it finish; a second\n"
+           "within 5 s abandons the camera half written.\n\n";
+  }
+  if (name == "read") {
+    return "usage: zarnet-cli read --memory-class N [--length L] [--device DEV] [--json] [simulation options] OUT\n\n"
+           "Saves what the camera's memory holds into OUT, read from address 0 with the\n"
+           "procedures the verify pass reads with.\n"
+           "  --memory-class N      the memory: 1-8 (8: the 64 KiB serial flash)\n"
+           "  --length L            bytes to read (decimal or 0x hex); default: the\n"
+           "                        largest memory of the class\n\n";
+  }
+  if (name == "erase-chip") {
+    return "usage: zarnet-cli erase-chip [--device DEV] [--memory-class N] [-y] [--json] [simulation options]\n\n"
+           "Erases the camera's serial flash (the download thread's erase-chip job):\n"
+           "over the download-mode path for class 8 when the driver serves it, else\n"
+           "with the flash's chip-erase command. Other memories refuse it.\n"
+           "  -y, --yes             do not ask first (asked only on a terminal)\n\n";
+  }
+  return "usage: zarnet-cli reset [--device DEV] [--json] [simulation options]\n\n"
+         "Resets the camera (the download thread's reset job).\n\n";
+}
+
 std::string UsageOf(const std::string& name) {
   std::ostringstream u;
-  if (name == "list") {
-    u << "usage: zarnet-cli list [--json] [simulation options]\n\n"
-         "Every video-input device: its position, device path, friendly name,\n"
-         "whether it answers the identify command, and for cameras that do, their\n"
-         "version and controller generation; then its USB id, whether it has the\n"
-         "camera's extension unit (and its unit id), whether the download-mode path\n"
-         "opens, and what to do when a node may not be opened. Without a device it\n"
-         "says where it looked.\n\n";
-  } else if (name == "info") {
-    u << "usage: zarnet-cli info [--json] [simulation options]\n\n"
-         "The first camera as the window identifies it: status line, version line,\n"
-         "generation, and the firmware- and flash-information bytes.\n\n";
-  } else if (name == "flash") {
-    u << "usage: zarnet-cli flash [--json] [simulation options] FILE\n\n"
-         "Writes FILE into the first camera: identification, the image's acceptance,\n"
-         "the generation check, then erase, write, verify and reset with a live\n"
-         "status line and progress bar, ending in Pass or FAIL.\n"
-         "With --json: one JSON object per line for each status change, progress\n"
-         "step (whole percents), message, and the result.\n\n"
-         "Exit status: 0 Pass, 1 refused or FAIL, 2 usage error.\n\n";
-  } else if (name == "erase-chip") {
-    u << "usage: zarnet-cli erase-chip [--json] [--memory-class N] [simulation options]\n\n"
-         "Erases the camera's serial flash (the download thread's erase-chip job):\n"
-         "over the download-mode path for class 8 when the driver serves it, else\n"
-         "with the flash's chip-erase command. Other memories refuse it.\n\n";
-  } else {
-    u << "usage: zarnet-cli reset [--json] [simulation options]\n\n"
-         "Resets the camera (the download thread's reset job).\n\n";
-  }
-  u << "Options:\n" << kUsageCommon << "\n" << kSimulationHelp;
+  u << Synopsis(name) << "Options:\n" << kUsageCommon << "\n" << kExitStatus << kSimulationHelp;
   return u.str();
 }
 
-int UsageError(const CommandLine& c, std::ostream& err, const std::string& why) {
-  err << "zarnet-cli " << c.name << ": " << why << "\n" << UsageOf(c.name);
-  return kExitUsage;
+bool ParseLength(const std::string& text, uint32_t* length) {
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
+  if (text.empty() || *end != '\0' || errno != 0 || value == 0 || value > 0xFFFFFFFFull) return false;
+  *length = static_cast<uint32_t>(value);
+  return true;
+}
+
+// Takes the command's own option at args[*i]; false when it is not one.
+bool ParseOwnOption(const Arguments& args, size_t* i, CommandLine& c, std::string* error) {
+  const std::string& a = args[*i];
+  const bool hasValue = *i + 1 < args.size();
+  if (a == "--json") {
+    c.json = true;
+  } else if ((a == "-y" || a == "--yes") && Writes(c.name)) {
+    c.yes = true;
+  } else if (a == "--device" && c.name != "list") {
+    if (hasValue) c.device = args[++*i];
+    if (!hasValue || c.device.empty()) *error = "--device needs a device";
+  } else if (a == "--backup" && c.name == "flash") {
+    if (hasValue) c.backup = args[++*i];
+    if (!hasValue || c.backup.empty()) *error = "--backup needs a file";
+  } else if (a == "--length" && c.name == "read") {
+    uint32_t length = 0;
+    if (!hasValue || !ParseLength(args[++*i], &length)) *error = "--length takes a byte count, e.g. 8192 or 0x2000";
+    c.length = length;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+std::string CheckOptions(const CommandLine& c) {
+  const bool takesFile = c.name == "flash" || c.name == "read";
+  if (takesFile && c.file.empty()) return c.name == "flash" ? "IMAGE is missing" : "OUT is missing";
+  const bool picksClass = c.name == "erase-chip" || c.name == "read";
+  if (c.simulation.memoryClass && !c.simulation.simulate && !picksClass)
+    return "--memory-class describes the substitute camera: add --simulate";
+  if (c.name == "read" && !c.simulation.memoryClass) return "--memory-class is missing: which memory to read (1-8)";
+  if (c.length && c.simulation.memoryClass && *c.length > LargestMemoryOfClass(*c.simulation.memoryClass))
+    return "--length is larger than any memory of class " + std::to_string(*c.simulation.memoryClass) + " (" +
+           std::to_string(LargestMemoryOfClass(*c.simulation.memoryClass)) + " bytes)";
+  return {};
 }
 
 // Fills `c`; -1 when the command should run, else the exit status.
@@ -87,119 +159,153 @@ int Parse(const Arguments& args, CommandLine& c, std::ostream& out, std::ostream
       out << UsageOf(c.name);
       return kExitOk;
     }
-    if (a == "--json") {
-      c.json = true;
-    } else if (ParseSimulationOption(args, &i, &c.simulation, &error)) {
-      if (!error.empty()) return UsageError(c, err, error);
+    if (ParseOwnOption(args, &i, c, &error) || ParseSimulationOption(args, &i, &c.simulation, &error)) {
+      if (!error.empty()) return UsageError(c.name, error, err);
     } else if (!a.empty() && a[0] == '-') {
-      return UsageError(c, err, "unknown option " + a);
-    } else if (c.name == "flash" && c.file.empty()) {
+      return UsageError(c.name, "unknown option " + a, err);
+    } else if ((c.name == "flash" || c.name == "read") && c.file.empty()) {
       c.file = a;
     } else {
-      return UsageError(c, err, "unexpected argument " + a);
+      return UsageError(c.name, "unexpected argument " + a, err);
     }
   }
-  if (c.name == "flash" && c.file.empty()) return UsageError(c, err, "FILE is missing");
-  if (c.simulation.memoryClass && !c.simulation.simulate && c.name != "erase-chip")
-    return UsageError(c, err, "--memory-class describes the substitute camera: add --simulate");
-  if (c.simulation.memoryClass) c.eraseClass = *c.simulation.memoryClass;
+  if (const std::string error = CheckOptions(c); !error.empty()) return UsageError(c.name, error, err);
   return -1;
 }
-
-// The dialog on a terminal: a headless window served by this thread.
-class Session {
- public:
-  Session(const CommandLine& c, std::ostream& out, std::ostream& err)
-      : report_(view_, out, err, c.json, !c.json && ::isatty(STDERR_FILENO)) {
-    view_.SetTitleForTest(kDialogCaption);
-    dlg_ = std::make_unique<CZarnetDlg>(view_, window_);
-  }
-  ~Session() {
-    report_.Detach();
-    running_.reset();
-  }
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
-
-  CZarnetDlg& Dlg() { return *dlg_; }
-  platform::HeadlessView& View() { return view_; }
-  TerminalReport& Report() { return report_; }
-
-  void Init(bool report) {
-    if (report) report_.Attach();
-    running_.emplace(*dlg_, false);
-    dlg_->m_pThread->SetIdleListener([this] { window_.PostTask([] {}); });
-    window_.PumpPending();
-  }
-  // Serves the window until the download thread has nothing left to do.
-  void WaitForJob() {
-    window_.PumpUntil([this] { return dlg_->m_pThread->IsIdle(); });
-    window_.PumpPending();
-  }
-  void Job(uint32_t message) {
-    dlg_->m_bBusy = 1;
-    dlg_->m_pThread->PostToThread(message, reinterpret_cast<uintptr_t>(dlg_.get()), 0);
-    WaitForJob();
-  }
-
- private:
-  platform::HeadlessWindow window_;
-  platform::HeadlessView view_;
-  TerminalReport report_;
-  std::unique_ptr<CZarnetDlg> dlg_;
-  std::optional<DialogSession> running_;
-};
 
 std::unique_ptr<Simulation> MaybeSimulate(const CommandLine& c, int imageClass) {
   if (!c.simulation.simulate) return nullptr;
   return std::make_unique<Simulation>(c.simulation, c.simulation.memoryClass.value_or(imageClass));
 }
 
-std::string HexOf(const uint8_t* bytes, size_t n) { return HexBytes(bytes, n, " "); }
+// An input the command can't read ends it before anything else, with the
+// operating system's own words.
+bool Unreadable(const std::string& command, const std::string& path, std::ostream& err) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  int error = errno;
+  if (file) {
+    char byte = 0;
+    const bool failed = std::fread(&byte, 1, 1, file) == 0 && std::ferror(file);
+    error = errno;
+    std::fclose(file);
+    if (!failed) return false;
+  }
+  err << "zarnet-cli " << command << ": cannot read " << path << ": " << std::strerror(error) << "\n";
+  return true;
+}
 
-int RunFlash(const CommandLine& c, std::ostream& out, std::ostream& err) {
+// A download writes at most the image's first 0xFFFE bytes, as the window
+// does; bytes beyond that which an erased flash would not hold are lost.
+void WarnOfUnwrittenTail(const std::string& path, std::ostream& err) {
+  constexpr long kWrittenAtMost = 0xFFFE;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return;
+  bool lost = false;
+  if (std::fseek(file, kWrittenAtMost, SEEK_SET) == 0)
+    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) lost = lost || c != 0xFF;
+  std::fclose(file);
+  if (lost)
+    err << "zarnet-cli: warning: a download writes only the first 65534 bytes of " << path
+        << "; its bytes from 0xFFFE on are left erased\n";
+}
+
+// The camera the session identified, as a person knows it.
+std::string CameraName(Session& session) {
+  CCameraDevice camera;
+  if (!LookupCamera(session.Dlg().m_cameraKey, &camera)) return "the camera";
+  return (camera.m_friendlyName.empty() ? std::string("the camera") : camera.m_friendlyName) + " (" +
+         camera.m_devicePath + ")";
+}
+
+int Refused(Session& session, const std::string& reason) {
+  session.Report().Result(std::nullopt, kExitRefused, reason);
+  return kExitRefused;
+}
+
+int Outcome(Session& session) {
+  const std::string result = session.View().GetText(IDC_RESULT);
+  const int status = result == "Pass" ? kExitOk : kExitRefused;
+  std::string reason = session.Dlg().m_pThread->m_strReason;
+  if (status != kExitOk && reason.empty()) reason = session.Dlg().m_strStatus;
+  session.Report().Result(result, status, reason);
+  return status;
+}
+
+int RunFlash(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out, std::ostream& err) {
+  if (Unreadable(c.name, c.file, err)) return kExitUsage;
   const ImageVerdict verdict = JudgeFirmwareImage(c.file);
+  if (verdict.accepted) WarnOfUnwrittenTail(c.file, err);
   auto simulation = MaybeSimulate(c, verdict.memoryClass.value_or(8));
-  Session session(c, out, err);
+  DeviceChoice choice;
+  if (std::string error; !choice.Make(c.device, &error)) return UsageError(c.name, error, err);
+  Session session(out, err, c.json);
   session.Init(true);
   CZarnetDlg& dlg = session.Dlg();
   dlg.ChooseFirmware(c.file);
   // What the window would leave disabled is refused here.
-  if (!dlg.m_bImageOk) {
-    session.Report().Result(std::nullopt, kExitRefused, dlg.m_strError);
-    return kExitRefused;
+  if (!dlg.m_bImageOk) return Refused(session, dlg.m_strError);
+  if (!dlg.m_cameraKey) return Refused(session, dlg.m_strStatus);
+  const std::string question = "Write " + c.file + " into " + CameraName(session) +
+                               "? What its memory holds now is erased" +
+                               (c.backup.empty() ? "" : " (after a backup into " + c.backup + ")") + ".";
+  if (!Confirmed(question, c.yes, std::cin, err)) return Refused(session, "not confirmed; nothing was written");
+  if (!c.backup.empty()) {
+    const std::string failure =
+        BackUpMemory(session, verdict.memoryClass.value_or(8), verdict.memorySize.value_or(0), c.backup);
+    if (!failure.empty()) return Refused(session, failure + "; nothing was written");
   }
-  if (!dlg.m_cameraKey) {
-    session.Report().Result(std::nullopt, kExitRefused, dlg.m_strStatus);
-    return kExitRefused;
-  }
+  interrupts.Arm("download");
   dlg.HandleMessage(platform::msg::kCommand, IDC_BTN_START, 0);
-  if (!dlg.m_bBusy) {
-    session.Report().Result(std::nullopt, kExitRefused, dlg.m_strError);
-    return kExitRefused;
-  }
+  if (!dlg.m_bBusy) return Refused(session, dlg.m_strError);
   session.WaitForJob();
-  const std::string result = session.View().GetText(IDC_RESULT);
-  const int status = result == "Pass" ? kExitOk : kExitRefused;
-  session.Report().Result(result, status, dlg.m_pThread->m_strReason);
-  return status;
+  interrupts.Disarm();
+  return Outcome(session);
 }
 
-int RunJob(const CommandLine& c, uint32_t job, std::ostream& out, std::ostream& err) {
-  auto simulation = MaybeSimulate(c, c.eraseClass);
-  Session session(c, out, err);
+int RunRead(const CommandLine& c, std::ostream& out, std::ostream& err) {
+  const int memoryClass = *c.simulation.memoryClass;
+  auto simulation = MaybeSimulate(c, memoryClass);
+  DeviceChoice choice;
+  if (std::string error; !choice.Make(c.device, &error)) return UsageError(c.name, error, err);
+  Session session(out, err, c.json);
   session.Init(true);
-  session.Dlg().m_memClass = c.eraseClass;
-  session.Job(job);
-  const std::string result = session.View().GetText(IDC_RESULT);
-  const int status = result == "Pass" ? kExitOk : kExitRefused;
-  session.Report().Result(result, status, session.Dlg().m_pThread->m_strReason);
-  return status;
+  if (!session.Dlg().m_cameraKey) return Refused(session, session.Dlg().m_strStatus);
+  std::string failure =
+      BackUpMemory(session, memoryClass, c.length.value_or(LargestMemoryOfClass(memoryClass)), c.file);
+  if (!failure.empty() && !c.length)
+    failure += " (a smaller memory of class " + std::to_string(memoryClass) + " needs --length)";
+  if (!failure.empty()) {
+    session.Report().Result(std::string("FAIL"), kExitRefused, failure);
+    return kExitRefused;
+  }
+  session.Report().Result(std::string("Pass"), kExitOk, "");
+  return kExitOk;
 }
+
+int RunJob(const CommandLine& c, uint32_t job, InterruptGuard& interrupts, std::ostream& out, std::ostream& err) {
+  const int memoryClass = c.simulation.memoryClass.value_or(8);
+  auto simulation = MaybeSimulate(c, memoryClass);
+  DeviceChoice choice;
+  if (std::string error; !choice.Make(c.device, &error)) return UsageError(c.name, error, err);
+  Session session(out, err, c.json);
+  session.Init(true);
+  session.Dlg().m_memClass = memoryClass;
+  if (job == WM_DL_ERASE_CHIP && session.Dlg().m_cameraKey &&
+      !Confirmed("Erase the memory of " + CameraName(session) + "?", c.yes, std::cin, err))
+    return Refused(session, "not confirmed; nothing was erased");
+  interrupts.Arm(job == WM_DL_ERASE_CHIP ? "erase" : "reset");
+  session.Job(job);
+  interrupts.Disarm();
+  return Outcome(session);
+}
+
+std::string HexOf(const uint8_t* bytes, size_t n) { return HexBytes(bytes, n, " "); }
 
 int RunInfo(const CommandLine& c, std::ostream& out, std::ostream& err) {
   auto simulation = MaybeSimulate(c, 8);
-  Session session(c, out, err);
+  DeviceChoice choice;
+  if (std::string error; !choice.Make(c.device, &error)) return UsageError(c.name, error, err);
+  Session session(out, err, c.json);
   session.Init(false);
   CZarnetDlg& dlg = session.Dlg();
   FirmwareInfoRecord firmware{};
@@ -241,13 +347,21 @@ int RunInfo(const CommandLine& c, std::ostream& out, std::ostream& err) {
 
 }  // namespace
 
+bool IsDeviceCommand(const std::string& name) {
+  return name == "list" || name == "info" || name == "flash" || name == "read" || name == "erase-chip" ||
+         name == "reset";
+}
+
+std::string DeviceCommandUsage(const std::string& name) { return UsageOf(name); }
+
 int RunDeviceCommand(const std::string& name, const Arguments& args, std::ostream& out, std::ostream& err) {
   CommandLine c;
   c.name = name;
   if (const int status = Parse(args, c, out, err); status >= 0) return status;
-  if (name == "flash") return RunFlash(c, out, err);
-  if (name == "erase-chip") return RunJob(c, WM_DL_ERASE_CHIP, out, err);
-  if (name == "reset") return RunJob(c, WM_DL_RESET_CAMERA, out, err);
+  if (name == "list") return RunList(c.json, c.simulation, out, err);
   if (name == "info") return RunInfo(c, out, err);
-  return RunList(c.json, c.simulation, out, err);
+  if (name == "read") return RunRead(c, out, err);
+  InterruptGuard interrupts;
+  if (name == "flash") return RunFlash(c, interrupts, out, err);
+  return RunJob(c, name == "erase-chip" ? WM_DL_ERASE_CHIP : WM_DL_RESET_CAMERA, interrupts, out, err);
 }

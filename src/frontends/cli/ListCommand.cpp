@@ -1,5 +1,6 @@
 // zarnet-cli list: every video-input device the platform sees.
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -154,45 +155,46 @@ void WriteJson(const std::vector<Listed>& devices, std::ostream& out) {
   out << json.Text() << "\n";
 }
 
-// The second line of a device: how it sits with the host.
-std::string FactsLine(const platform::DeviceFacts& facts) {
-  std::string line = "usb " + UsbId(facts).value_or("id unknown") + ", ";
-  if (!facts.hasExtensionUnit)
-    line += "extension unit unknown";
-  else if (!*facts.hasExtensionUnit)
-    line += "no extension unit";
-  else if (facts.extensionUnitId)
-    line += "extension unit " + std::to_string(*facts.extensionUnitId);
-  else
-    line += "extension unit found";
-  line += ", download-mode path ";
-  if (!facts.downloadPathOpens)
-    line += "unknown";
-  else
-    line += *facts.downloadPathOpens ? "opens" : "does not open";
-  return line;
+// A device path names the video node first where there is one
+// ("/dev/video0@/dev/bus/usb/001/003"); the node is what people know.
+std::string NodeOf(const Listed& d) {
+  if (!d.devicePath) return "(no device path)";
+  return d.devicePath->substr(0, d.devicePath->find('@'));
 }
 
+std::string VersionOf(const Listed& d) {
+  if (!d.identified) return "";
+  const std::string prefix = "Ver: ";
+  return d.version.rfind(prefix, 0) == 0 ? d.version.substr(prefix.size()) : d.version;
+}
+
+void WriteRow(std::ostream& out, const std::vector<std::string>& cells, const std::vector<size_t>& widths) {
+  std::string line;
+  for (size_t i = 0; i < cells.size(); ++i) {
+    line += cells[i];
+    if (i + 1 < cells.size()) line += std::string(widths[i] - cells[i].size() + 2, ' ');
+  }
+  out << line.substr(0, line.find_last_not_of(' ') + 1) << "\n";
+}
+
+// One line per device; the full detail is in the JSON.
 void WriteText(const std::vector<Listed>& devices, std::ostream& out) {
   if (devices.empty()) {
     out << "No video-input device";
     if (const auto where = WhereListed()) out << "; looked in " << *where;
     out << "\n";
+    return;
   }
-  for (const Listed& d : devices) {
-    out << d.position << "  " << d.devicePath.value_or("(no device path)") << "  "
-        << (d.friendlyName ? "\"" + *d.friendlyName + "\"" : std::string("(no friendly name)")) << "  "
-        << (d.identified ? "Corvex camera" : "does not answer identify");
-    if (d.identified) {
-      out << "  " << d.version << "  generation ";
-      if (d.generation)
-        out << int(*d.generation);
-      else
-        out << "unknown";
-    }
-    out << "\n   " << FactsLine(d.facts) << "\n";
-    if (!d.facts.permissionHint.empty()) out << "   hint: " << d.facts.permissionHint << "\n";
-  }
+  std::vector<std::vector<std::string>> rows{{"POS", "NODE", "NAME", "CAMERA", "VERSION"}};
+  for (const Listed& d : devices)
+    rows.push_back({std::to_string(d.position), NodeOf(d), d.friendlyName.value_or("(no name)"),
+                    d.identified ? "yes" : "no", VersionOf(d)});
+  std::vector<size_t> widths(rows[0].size(), 0);
+  for (const auto& row : rows)
+    for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
+  for (const auto& row : rows) WriteRow(out, row, widths);
+  for (const Listed& d : devices)
+    if (!d.facts.permissionHint.empty()) out << "hint: " << NodeOf(d) << ": " << d.facts.permissionHint << "\n";
 }
 
 }  // namespace

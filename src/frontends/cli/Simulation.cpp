@@ -1,6 +1,14 @@
 #include "Simulation.h"
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "Interrupts.h"
 
 const char kSimulationHelp[] =
     "Simulation (the substitute camera instead of a real one):\n"
@@ -14,9 +22,16 @@ const char kSimulationHelp[] =
     "  --flash-info HEX      the 8 flash-information bytes, e.g. 30c2220000000000\n"
     "  --small-page-flash    the flash that takes 32-byte transfers (30 C2 22 00)\n"
     "  --fault NAME          write, verify, reset, unplug (mid-write) or no-return\n"
-    "  --extra-webcam        a webcam that does not answer identify, first in the list\n";
+    "  --extra-webcam        a webcam that does not answer identify, first in the list\n"
+    "  --memory-file FILE    the camera's memory is kept in FILE from run to run\n"
+    "  --interrupt N         N interrupts (SIGINT, 1 or 2) arrive while the image is written\n";
 
 namespace {
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
 
 bool ParseHexBytes(const std::string& text, std::array<uint8_t, 8>* bytes) {
   if (text.size() != 16) return false;
@@ -92,6 +107,12 @@ bool ParseSimulationOption(const Arguments& args, size_t* i, SimulationOptions* 
     std::array<uint8_t, 8> bytes{};
     if (!ParseHexBytes(v, &bytes)) *error = "--flash-info takes 8 bytes as 16 hex digits";
     o->flashInfo = bytes;
+  } else if (a == "--memory-file") {
+    if (value(&v)) o->memoryFile = v;
+  } else if (a == "--interrupt") {
+    if (!value(&v)) return true;
+    if (v != "1" && v != "2") *error = "--interrupt takes 1 or 2";
+    o->interrupts = std::atoi(v.c_str());
   } else if (a == "--fault") {
     if (!value(&v)) return true;
     if (v != "write" && v != "verify" && v != "reset" && v != "unplug" && v != "no-return")
@@ -122,8 +143,11 @@ Simulation::Simulation(const SimulationOptions& options, int memoryClass) {
   camera.generationHigh = high;
   camera.generationLow = low;
   if (options.fault == "no-return") camera.neverReturns = true;
+  memoryFile_ = options.memoryFile;
+  if (!memoryFile_.empty()) camera.initialMemory = ReadWholeFile(memoryFile_);
   camera_ = world_->AddCamera(camera);
   InjectFault(options, memoryClass);
+  InterruptMidWrite(options, memoryClass);
   inForce_.emplace(world_->Platform());
 }
 
@@ -151,4 +175,28 @@ void Simulation::InjectFault(const SimulationOptions& options, int memoryClass) 
   world_->AddFault(camera_, rule);
 }
 
-Simulation::~Simulation() = default;
+// Each interrupt is a real signal to this process, taken by the program's own
+// interrupt handling before the write goes on.
+void Simulation::InterruptMidWrite(const SimulationOptions& options, int memoryClass) {
+  if (options.interrupts == 0) return;
+  substitute::FaultRule rule = options.probe && memoryClass == 8
+                                   ? substitute::DriverFault(4, 1)
+                                   : substitute::CommandFault(0x02, WriteOpcode(memoryClass));
+  rule.selector.reset();  // the write's data transfers too
+  rule.skipMatches += 2;
+  rule.action = substitute::FaultAction::kNotify;
+  rule.maxFires = static_cast<uint32_t>(options.interrupts);
+  auto sent = std::make_shared<int>(0);
+  rule.notify = [sent] {
+    ::kill(::getpid(), SIGINT);
+    InterruptGuard::AwaitTaken(++*sent);
+  };
+  world_->AddFault(camera_, rule);
+}
+
+Simulation::~Simulation() {
+  if (memoryFile_.empty()) return;
+  const std::vector<uint8_t> memory = world_->Memory(camera_);
+  std::ofstream file(memoryFile_, std::ios::binary | std::ios::trunc);
+  file.write(reinterpret_cast<const char*>(memory.data()), static_cast<std::streamsize>(memory.size()));
+}

@@ -21,6 +21,8 @@ struct SimulationOptions {
   std::optional<std::array<uint8_t, 8>> flashInfo;
   std::string fault;         // "", "write", "verify", "reset", "unplug", "no-return"
   bool extraWebcam = false;  // a webcam that does not answer identify, at position 0
+  std::string memoryFile;    // the camera's memory kept here between runs
+  int interrupts = 0;        // interrupts that arrive while the image is written
 };
 
 // Takes the simulation option at args[*i] (and its value); false when the
@@ -42,8 +44,10 @@ class Simulation {
 
  private:
   void InjectFault(const SimulationOptions& options, int memoryClass);
+  void InterruptMidWrite(const SimulationOptions& options, int memoryClass);
 
   std::unique_ptr<substitute::SubstituteWorld> world_;
   substitute::DeviceId camera_ = 0;
+  std::string memoryFile_;
   std::optional<platform::ScopedPlatform> inForce_;
 };

@@ -1,6 +1,7 @@
 #include "TerminalReport.h"
 
 #include <algorithm>
+#include <cctype>
 #include <ostream>
 
 #include "Json.h"
@@ -14,6 +15,16 @@ constexpr int kBarWidth = 30;
 std::string Trimmed(const std::string& text) {
   std::string t = text;
   while (!t.empty() && (t.back() == '\n' || t.back() == '\r')) t.pop_back();
+  return t;
+}
+
+// A recorded reason as one line: without its line break, and without the
+// separator some reasons end in where a code once followed.
+std::string ReasonLine(const std::string& reason) {
+  std::string t = reason;
+  while (!t.empty() && (std::isspace(static_cast<unsigned char>(t.back())) || t.back() == ':')) t.pop_back();
+  for (char& c : t)
+    if (c == '\r' || c == '\n') c = ' ';
   return t;
 }
 
@@ -83,6 +94,7 @@ void TerminalReport::DrawBar() {
 }
 
 void TerminalReport::ShowMessageBox(const std::string& text) {
+  lastMessage_ = text;
   if (json_) {
     JsonWriter json;
     json.BeginObject().Key("event").String("message").Key("text").String(text).EndObject();
@@ -100,6 +112,8 @@ void TerminalReport::EndBarLine() {
 }
 
 void TerminalReport::Result(const std::optional<std::string>& result, int exitStatus, const std::string& reason) {
+  std::string why = ReasonLine(reason);
+  if (exitStatus != 0 && why.empty()) why = result.value_or("refused");
   if (json_) {
     JsonWriter json;
     json.BeginObject().Key("event").String("result").Key("result");
@@ -108,14 +122,16 @@ void TerminalReport::Result(const std::optional<std::string>& result, int exitSt
     else
       json.Null();
     json.Key("exitStatus").Number(exitStatus).Key("reason");
-    if (reason.empty())
+    if (why.empty())
       json.Null();
     else
-      json.String(reason);
+      json.String(why);
     json.EndObject();
     out_ << json.Text() << "\n" << std::flush;
     return;
   }
   EndBarLine();
+  // A refusal the dialog showed in a message box has been told already.
+  if (exitStatus != 0 && why != ReasonLine(lastMessage_)) err_ << "zarnet-cli: " << why << "\n" << std::flush;
   if (result) out_ << *result << "\n" << std::flush;
 }

@@ -36,4 +36,5 @@ class TerminalReport {
   bool barShown_ = false;
   int lastPercent_ = -1;
   std::string status_;
+  std::string lastMessage_;
 };

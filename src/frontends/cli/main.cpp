@@ -12,17 +12,30 @@ const char kUsage[] =
     "\n"
     "Commands:\n"
     "  list                    every video-input device, and which are cameras\n"
-    "  info                    the first camera as the window identifies it\n"
-    "  flash FILE              write FILE into the camera: erase, write, verify, reset\n"
+    "  info                    the camera as the window identifies it\n"
+    "  flash IMAGE             write IMAGE into the camera: erase, write, verify, reset\n"
+    "  read OUT                save what the camera's memory holds into OUT\n"
     "  erase-chip              erase the camera's memory\n"
     "  reset                   reset the camera\n"
-    "  inspect [--json] FILE   judge a firmware image and show its descriptor table\n"
+    "  inspect FILE            judge a firmware image and show its descriptor table\n"
     "  make-sample FILE        write a sample firmware image made from code\n"
+    "  help [COMMAND]          this text, or what COMMAND takes\n"
     "\n"
-    "The device commands take --json, and --simulate to run on the substitute\n"
-    "camera instead of a real one.\n"
+    "The device commands act on the first camera that answers identify, or on\n"
+    "the one --device names; they take --json, and --simulate to run on the\n"
+    "substitute camera instead of a real one.\n"
     "\n"
-    "'zarnet-cli COMMAND --help' tells more about each command.\n";
+    "Exit status: 0 success, 1 refused or FAIL, 2 usage error or unreadable input.\n"
+    "'zarnet-cli COMMAND --help' tells more about each command; 'zarnet-cli\n"
+    "--version' tells the version.\n";
+
+int Run(const std::string& command, const Arguments& args) {
+  if (command == "inspect") return RunInspect(args, std::cout, std::cerr);
+  if (command == "make-sample") return RunMakeSample(args, std::cout, std::cerr);
+  if (IsDeviceCommand(command)) return RunDeviceCommand(command, args, std::cout, std::cerr);
+  std::cerr << "zarnet-cli: unknown command " << command << "\nsee zarnet-cli --help\n";
+  return kExitUsage;
+}
 
 }  // namespace
 
@@ -33,14 +46,14 @@ int main(int argc, char** argv) {
   }
   const std::string command = argv[1];
   const Arguments args(argv + 2, argv + argc);
-  if (command == "inspect") return RunInspect(args, std::cout, std::cerr);
-  if (command == "make-sample") return RunMakeSample(args, std::cout, std::cerr);
-  if (command == "list" || command == "info" || command == "flash" || command == "erase-chip" || command == "reset")
-    return RunDeviceCommand(command, args, std::cout, std::cerr);
-  if (command == "--help" || command == "-h" || command == "help") {
+  if (command == "--version" || command == "-V") {
+    std::cout << "zarnet-cli " << ZARNET_VERSION << "\n";
+    return kExitOk;
+  }
+  if (command == "--help" || command == "-h" || (command == "help" && args.empty())) {
     std::cout << kUsage;
     return kExitOk;
   }
-  std::cerr << "zarnet-cli: unknown command " << command << "\n" << kUsage;
-  return kExitUsage;
+  if (command == "help") return Run(args[0], {"--help"});
+  return Run(command, args);
 }

@@ -1,0 +1,57 @@
+#include "Backup.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "Session.h"
+#include "download/MemoryBackup.h"
+
+namespace {
+
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", value);
+  return text;
+}
+
+// Written beside the target and renamed over it, so that a failure never
+// leaves a truncated backup under the name asked for.
+std::string SaveFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  const std::string partial = path + ".part";
+  std::FILE* file = std::fopen(partial.c_str(), "wb");
+  if (!file) return "cannot write " + path + ": " + std::strerror(errno);
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  const int writeError = errno;
+  if (std::fclose(file) != 0 || !written) {
+    const int error = written ? errno : writeError;
+    std::remove(partial.c_str());
+    return "cannot write " + path + ": " + std::strerror(error);
+  }
+  if (std::rename(partial.c_str(), path.c_str()) != 0) {
+    const int error = errno;
+    std::remove(partial.c_str());
+    return "cannot write " + path + ": " + std::strerror(error);
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string BackUpMemory(Session& session, int memoryClass, uint32_t length, const std::string& path) {
+  const uint32_t key = session.Dlg().m_cameraKey;
+  if (key == 0) return session.Dlg().m_strStatus;
+  session.ShowStatus("Reading memory ...");
+  uint32_t shownAt = 0;
+  const MemoryRead read = ReadCameraMemory(key, memoryClass, length, [&](uint32_t done, uint32_t total) {
+    if (done - shownAt >= 0x1000 || done == total) {
+      shownAt = done;
+      session.ShowStatus("Reading memory ... " + Hex(done));
+    }
+    session.ShowProgress(done, total);
+  });
+  if (!read.Ok()) return "cannot read the camera's memory: " + read.failure;
+  if (std::string failure = SaveFile(path, read.bytes); !failure.empty()) return failure;
+  session.ShowStatus("Saved " + std::to_string(length) + " bytes to " + path);
+  return {};
+}

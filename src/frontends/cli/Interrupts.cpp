@@ -1,0 +1,117 @@
+#include "Interrupts.h"
+
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "Commands.h"
+
+namespace {
+
+// The watcher's shared state; one guard lives at a time.
+struct Watch {
+  std::mutex mutex;
+  std::condition_variable taken;
+  int count = 0;
+  std::string armedFor;  // empty while nothing must finish
+  std::chrono::steady_clock::time_point firstAt;
+  bool askedToFinish = false;
+  std::thread thread;
+  sigset_t previousMask;
+};
+Watch& TheWatch() {
+  static Watch watch;
+  return watch;
+}
+
+// Straight to the descriptor: the main thread may be drawing the bar, which
+// the line starts below.
+void Say(const std::string& text) {
+  const std::string line = (::isatty(STDERR_FILENO) ? "\n" : "") + std::string("zarnet-cli: ") + text + "\n";
+  [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, line.data(), line.size());
+}
+
+void Take(Watch& w) {
+  std::unique_lock<std::mutex> lock(w.mutex);
+  const auto now = std::chrono::steady_clock::now();
+  if (w.armedFor.empty()) {
+    Say("interrupted; nothing was written to the camera");
+    ::_exit(kExitRefused);
+  }
+  if (w.askedToFinish && now - w.firstAt < std::chrono::seconds(InterruptGuard::kInsistSeconds)) {
+    Say("abandoned: the " + w.armedFor +
+        " was stopped midway; the camera's memory is left half written and the camera may not start. "
+        "Flash it again before unplugging it.");
+    ::_exit(kExitRefused);
+  }
+  w.askedToFinish = true;
+  w.firstAt = now;
+  Say("the " + w.armedFor +
+      " will finish first, which may take up to two minutes; interrupt again within 5 s to abandon the camera "
+      "half written");
+  ++w.count;
+  w.taken.notify_all();
+}
+
+sigset_t WatchedSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGUSR2);  // the guard's own: stop watching
+  return set;
+}
+
+void WatchSignals() {
+  const sigset_t set = WatchedSignals();
+  for (;;) {
+    int signal = 0;
+    if (sigwait(&set, &signal) != 0 || signal == SIGUSR2) return;
+    Take(TheWatch());
+  }
+}
+
+}  // namespace
+
+InterruptGuard::InterruptGuard() {
+  Watch& w = TheWatch();
+  const sigset_t set = WatchedSignals();
+  pthread_sigmask(SIG_BLOCK, &set, &w.previousMask);
+  w.thread = std::thread(WatchSignals);
+}
+
+InterruptGuard::~InterruptGuard() {
+  Watch& w = TheWatch();
+  pthread_kill(w.thread.native_handle(), SIGUSR2);
+  w.thread.join();
+  pthread_sigmask(SIG_SETMASK, &w.previousMask, nullptr);
+  std::lock_guard<std::mutex> lock(w.mutex);
+  w.count = 0;
+  w.armedFor.clear();
+  w.askedToFinish = false;
+}
+
+void InterruptGuard::Arm(const std::string& what) {
+  std::lock_guard<std::mutex> lock(TheWatch().mutex);
+  TheWatch().armedFor = what;
+}
+
+void InterruptGuard::Disarm() {
+  std::lock_guard<std::mutex> lock(TheWatch().mutex);
+  TheWatch().armedFor.clear();
+}
+
+int InterruptGuard::Taken() {
+  std::lock_guard<std::mutex> lock(TheWatch().mutex);
+  return TheWatch().count;
+}
+
+void InterruptGuard::AwaitTaken(int count) {
+  std::unique_lock<std::mutex> lock(TheWatch().mutex);
+  TheWatch().taken.wait(lock, [count] { return TheWatch().count >= count; });
+}

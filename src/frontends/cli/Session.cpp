@@ -1,0 +1,48 @@
+#include "Session.h"
+
+#include <unistd.h>
+
+#include "download/DownloadMessages.h"
+#include "ui/Resource.h"
+
+Session::Session(std::ostream& out, std::ostream& err, bool json)
+    : report_(view_, out, err, json, !json && ::isatty(STDERR_FILENO)) {
+  view_.SetTitleForTest(kDialogCaption);
+  dlg_ = std::make_unique<CZarnetDlg>(view_, window_);
+}
+
+Session::~Session() {
+  report_.Detach();
+  running_.reset();
+}
+
+void Session::Init(bool report) {
+  if (report) report_.Attach();
+  running_.emplace(*dlg_, false);
+  dlg_->m_pThread->SetIdleListener([this] { window_.PostTask([] {}); });
+  window_.PumpPending();
+}
+
+void Session::WaitForJob() {
+  window_.PumpUntil([this] { return dlg_->m_pThread->IsIdle(); });
+  window_.PumpPending();
+}
+
+void Session::Job(uint32_t message) {
+  dlg_->m_bBusy = 1;
+  dlg_->m_pThread->PostToThread(message, reinterpret_cast<uintptr_t>(dlg_.get()), 0);
+  WaitForJob();
+}
+
+void Session::ShowStatus(const std::string& text) {
+  dlg_->m_strStatus = text;
+  dlg_->HandleMessage(WM_DL_STATUS, 0, 0);
+}
+
+void Session::ShowProgress(uint32_t done, uint32_t total) {
+  if (total != shownRange_) {
+    shownRange_ = total;
+    dlg_->HandleMessage(WM_DL_RANGE, total, 0);
+  }
+  dlg_->HandleMessage(WM_DL_PROGRESS, done, 0);
+}

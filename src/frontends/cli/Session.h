@@ -1,0 +1,44 @@
+#pragma once
+// The dialog on a terminal: a headless window served by the command's own
+// thread, with the view's changes told by a TerminalReport.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "TerminalReport.h"
+#include "download/DownloadThread.h"
+#include "frontends/headless/HeadlessView.h"
+#include "frontends/headless/HeadlessWindow.h"
+#include "ui/DialogSession.h"
+#include "ui/ZarnetDlg.h"
+
+class Session {
+ public:
+  Session(std::ostream& out, std::ostream& err, bool json);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  CZarnetDlg& Dlg() { return *dlg_; }
+  platform::HeadlessView& View() { return view_; }
+  TerminalReport& Report() { return report_; }
+
+  // Starts the dialog (which identifies the first camera); with `report`
+  // every change of the view is told from now on.
+  void Init(bool report);
+  // Serves the window until the download thread has nothing left to do.
+  void WaitForJob();
+  void Job(uint32_t message);
+  // Shows a status line and progress as the download thread would.
+  void ShowStatus(const std::string& text);
+  void ShowProgress(uint32_t done, uint32_t total);
+
+ private:
+  platform::HeadlessWindow window_;
+  platform::HeadlessView view_;
+  TerminalReport report_;
+  std::unique_ptr<CZarnetDlg> dlg_;
+  std::optional<DialogSession> running_;
+  uint32_t shownRange_ = 0;
+};
