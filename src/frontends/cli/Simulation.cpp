@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Interrupts.h"
+#include "platform/substitute/NamedFaults.h"
 
 const char kSimulationHelp[] =
     "Simulation (the substitute camera instead of a real one):\n"
@@ -54,18 +55,6 @@ std::pair<uint8_t, uint8_t> GenerationBytes(int generation) {
     default: return {0x01, 0x30};
   }
 }
-
-uint8_t WriteOpcode(int memoryClass) {
-  switch (memoryClass) {
-    case 5: return 0x8B;
-    case 6: return 0x91;
-    case 7: return 0x87;
-    case 8: return 0x82;
-    default: return 0x8E;
-  }
-}
-
-uint8_t ReadOpcode(int memoryClass) { return static_cast<uint8_t>(WriteOpcode(memoryClass) | 0x40); }
 
 }  // namespace
 
@@ -115,8 +104,7 @@ bool ParseSimulationOption(const Arguments& args, size_t* i, SimulationOptions* 
     o->interrupts = std::atoi(v.c_str());
   } else if (a == "--fault") {
     if (!value(&v)) return true;
-    if (v != "write" && v != "verify" && v != "reset" && v != "unplug" && v != "no-return")
-      *error = "--fault takes write, verify, reset, unplug or no-return";
+    if (!substitute::FaultNamed(v)) *error = std::string("--fault takes ") + substitute::kFaultNames;
     o->fault = v;
   } else {
     return false;
@@ -142,7 +130,6 @@ Simulation::Simulation(const SimulationOptions& options, int memoryClass) {
   const auto [high, low] = GenerationBytes(options.generation.value_or(3));
   camera.generationHigh = high;
   camera.generationLow = low;
-  if (options.fault == "no-return") camera.neverReturns = true;
   memoryFile_ = options.memoryFile;
   if (!memoryFile_.empty()) camera.initialMemory = ReadWholeFile(memoryFile_);
   camera_ = world_->AddCamera(camera);
@@ -152,36 +139,15 @@ Simulation::Simulation(const SimulationOptions& options, int memoryClass) {
 }
 
 void Simulation::InjectFault(const SimulationOptions& options, int memoryClass) {
-  const bool driverPath = options.probe && memoryClass == 8;
-  // Classes 5 and 6 read their memory only to verify; the others also check
-  // it is blank first, with the same command.
-  const uint32_t readsBeforeVerify = memoryClass == 5 || memoryClass == 6 ? 0 : 1;
-  substitute::FaultRule rule;
-  if (options.fault == "write") {
-    rule = driverPath ? substitute::DriverFault(4, 1) : substitute::CommandFault(0x02, WriteOpcode(memoryClass));
-  } else if (options.fault == "verify") {
-    rule = driverPath ? substitute::DriverFault(5, 1)
-                      : substitute::CommandFault(0x02, ReadOpcode(memoryClass));  // the probe comes first
-    if (!driverPath) rule.skipMatches = readsBeforeVerify;
-  } else if (options.fault == "reset") {
-    rule = driverPath ? substitute::DriverFault(1, 0) : substitute::CommandFault(0x00, 0x09);
-  } else if (options.fault == "unplug") {
-    rule = driverPath ? substitute::DriverFault(4, 1) : substitute::CommandFault(0x02, WriteOpcode(memoryClass));
-    rule.action = substitute::FaultAction::kUnplugBefore;
-    rule.replugAfterMs = 3000;
-  } else {
-    return;
-  }
-  world_->AddFault(camera_, rule);
+  if (const auto fault = substitute::FaultNamed(options.fault))
+    substitute::AddNamedFault(*world_, camera_, *fault, {memoryClass, options.probe});
 }
 
 // Each interrupt is a real signal to this process, taken by the program's own
 // interrupt handling before the write goes on.
 void Simulation::InterruptMidWrite(const SimulationOptions& options, int memoryClass) {
   if (options.interrupts == 0) return;
-  substitute::FaultRule rule = options.probe && memoryClass == 8
-                                   ? substitute::DriverFault(4, 1)
-                                   : substitute::CommandFault(0x02, WriteOpcode(memoryClass));
+  substitute::FaultRule rule = substitute::WriteFault({memoryClass, options.probe});
   rule.selector.reset();  // the write's data transfers too
   rule.skipMatches += 2;
   rule.action = substitute::FaultAction::kNotify;
