@@ -229,10 +229,11 @@ TEST_F(LinuxDownload, ThePlayedDriverKeepsAControlAtItsFirstSize) {
 }
 
 // zarnet-cli as a user runs it, on the host's own backend: the child inherits
-// the mock, and its ioctls reach the drivers played in this process.
+// the mock, and its ioctls reach the drivers played in this process. The
+// camera is chosen by its video node.
 TEST_F(LinuxDownload, ZarnetCliInAChildProcessIdentifiesTheCamera) {
   AddCamera(substitute::CameraOfClass(8));
-  FILE* child = ::popen(ZARNET_CLI " info --json 2>&1", "r");
+  FILE* child = ::popen(ZARNET_CLI " info --device /dev/video0 --json 2>&1", "r");
   ASSERT_NE(child, nullptr);
   std::string output;
   char chunk[256];
