@@ -15,8 +15,6 @@
 namespace {
 
 const uint8_t kNeedsDownloadMode = 0x11;
-// The one flash that takes 32-byte transfers names itself so.
-const uint8_t kSmallTransferFlash[4] = {0x30, 0xC2, 0x22, 0x00};
 
 }  // namespace
 
@@ -74,11 +72,7 @@ bool CDownloadFunc::ProbeDownloadPath(platform::Handle* handle) {
   return ProbeDevice(*handle, &answer) == 0;
 }
 
-bool CDownloadFunc::HasSmallPageFlash() {
-  FlashInfo info{};
-  ReadFlashInfo(m_pDlg->m_cameraKey, &info);
-  return std::equal(info.begin(), info.begin() + 4, kSmallTransferFlash);
-}
+bool CDownloadFunc::HasSmallPageFlash() { return HasSmallTransferFlash(m_pDlg->m_cameraKey); }
 
 // After a reset the camera comes back, possibly at another position: each
 // attempt opens the positions one after another until one is identified or

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "device/Device.h"
 #include "platform/Platform.h"
 
 std::vector<uint8_t> VendorRequest::Block(const uint8_t* data) const {
@@ -65,4 +66,11 @@ uint32_t ReadFlash(platform::Handle handle, uint16_t address, uint32_t length, u
   if (length > kMaxVendorRequestData) return platform::kErrorInvalidParameter;
   const auto n = static_cast<uint16_t>(length);
   return Send(handle, Request(3, 5, address, n), nullptr, 16 + length, 16 + length, destination, length);
+}
+
+bool HasSmallTransferFlash(uint32_t key) {
+  static constexpr uint8_t kSmallTransferFlash[4] = {0x30, 0xC2, 0x22, 0x00};
+  FlashInfo info{};
+  ReadFlashInfo(key, &info);
+  return std::memcmp(info.data(), kSmallTransferFlash, sizeof kSmallTransferFlash) == 0;
 }

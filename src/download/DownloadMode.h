@@ -25,6 +25,10 @@ struct VendorRequest {
   std::vector<uint8_t> Block(const uint8_t* data) const;
 };
 
+// Whether the camera's serial flash is the one that takes 32-byte transfers
+// on this path (it names itself so in its flash information).
+bool HasSmallTransferFlash(uint32_t key);
+
 // Each returns 0 when the driver carried the request out, else the
 // operating system's error code.
 uint32_t ProbeDevice(platform::Handle handle, uint8_t* answer);

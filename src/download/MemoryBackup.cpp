@@ -10,6 +10,7 @@
 namespace {
 
 constexpr uint32_t kDriverChunk = 4096;
+constexpr uint32_t kSmallDriverChunk = 32;
 constexpr int kLastMemoryKind = 21;
 
 // The device layer reports progress through a plain function whose count
@@ -44,10 +45,12 @@ bool ReadOverExtensionUnit(uint32_t key, int memoryClass, MemoryRead& read, cons
   return ok != 0;
 }
 
-bool ReadOverDriverPath(platform::Handle handle, MemoryRead& read, const MemoryReadProgress& progress) {
+// In the chunks the verify pass reads in.
+bool ReadOverDriverPath(uint32_t key, platform::Handle handle, MemoryRead& read, const MemoryReadProgress& progress) {
   const auto total = static_cast<uint32_t>(read.bytes.size());
-  for (uint32_t offset = 0; offset < total; offset += kDriverChunk) {
-    const uint32_t count = std::min(kDriverChunk, total - offset);
+  const uint32_t chunk = HasSmallTransferFlash(key) ? kSmallDriverChunk : kDriverChunk;
+  for (uint32_t offset = 0; offset < total; offset += chunk) {
+    const uint32_t count = std::min(chunk, total - offset);
     if (const uint32_t error = ReadFlash(handle, static_cast<uint16_t>(offset), count, read.bytes.data() + offset)) {
       char text[64];
       std::snprintf(text, sizeof text, "GetData error[0x%X] : %x", offset, error);
@@ -73,7 +76,7 @@ MemoryRead ReadCameraMemory(uint32_t key, int memoryClass, uint32_t length, cons
   const bool driverPath =
       memoryClass == 8 && GetDeviceHandle(key, &handle) && ProbeDevice(handle, &answer) == 0 && length <= 0x10000;
   if (driverPath)
-    ReadOverDriverPath(handle, read, progress);
+    ReadOverDriverPath(key, handle, read, progress);
   else
     ReadOverExtensionUnit(key, memoryClass, read, progress);
   if (handle != platform::kInvalidHandle) ReleaseDeviceHandle(&handle, key);

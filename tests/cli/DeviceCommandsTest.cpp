@@ -246,6 +246,9 @@ TEST_F(DeviceCommands, ABackupFlashedBackRestoresEveryClass) {
     ASSERT_EQ(Run("flash " + camera + ShellQuote(backup)).status, 0) << memClass;
     EXPECT_TRUE(Contents(memory) == holding) << memClass;
   }
+  // The flash that takes 32-byte transfers is read in them.
+  const std::string image = ShellQuote(Sample(""));
+  EXPECT_EQ(Run("flash --simulate --fast --small-page-flash --backup " + ShellQuote(backup) + " " + image).status, 0);
 }
 
 TEST_F(DeviceCommands, DeviceChoosesWhichDeviceIsActedOn) {
