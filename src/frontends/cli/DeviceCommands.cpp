@@ -360,8 +360,8 @@ int RunDeviceCommand(const std::string& name, const Arguments& args, std::ostrea
   if (const int status = Parse(args, c, out, err); status >= 0) return status;
   if (name == "list") return RunList(c.json, c.simulation, out, err);
   if (name == "info") return RunInfo(c, out, err);
-  if (name == "read") return RunRead(c, out, err);
   InterruptGuard interrupts;
+  if (name == "read") return RunRead(c, out, err);
   if (name == "flash") return RunFlash(c, interrupts, out, err);
   return RunJob(c, name == "erase-chip" ? WM_DL_ERASE_CHIP : WM_DL_RESET_CAMERA, interrupts, out, err);
 }
