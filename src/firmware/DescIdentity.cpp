@@ -260,7 +260,7 @@ int CDescCodeInfo::BuildTo(uint8_t* out) {
 }
 
 void CDescCodeInfo::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "codeOffset", "code offset", m_codeOffset, 16);
+  AddNumber(out, "codeOffset", "code offset from table", m_codeOffset, 16);
   AddNumber(out, "codeSize", "code size", m_codeSize, 16);
   if (m_codeData != nullptr) {
     AddBytes(out, "code", "code", m_codeData, std::min<size_t>(m_codeSize, kCodeCapacity));
@@ -309,7 +309,7 @@ int CDescSmallCachecode::BuildTo(uint8_t* out) {
 }
 
 void CDescSmallCachecode::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "codeOffset", "code offset", m_codeOffset, 16);
+  AddNumber(out, "codeOffset", "code offset from table", m_codeOffset, 16);
   AddNumber(out, "codeSize", "code size", m_codeSize, 16);
   const uint8_t* code = m_codeData != nullptr ? m_codeData : m_code;
   AddBytes(out, "code", "code", code, std::min<size_t>(m_codeSize, kCodeCapacity));

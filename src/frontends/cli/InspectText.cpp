@@ -78,7 +78,7 @@ std::string BytesValue(const DescriptorField& f) {
 
 std::string FieldValue(const DescriptorField& f) {
   if (f.isBytes) return BytesValue(f);
-  const std::string decimal = std::to_string(f.number);
+  std::string decimal = std::to_string(f.number);
   switch (f.form) {
     case FieldForm::kFlag: return decimal;
     case FieldForm::kFloatBits: return FloatOfBits(f.number) + " (" + HexOfWidth(f.number, 32) + ")";
