@@ -50,9 +50,9 @@ int CDescString::BuildTo(uint8_t* out) {
 
 void CDescString::ListFields(DescriptorFields& out) const {
   const uint8_t descriptorLength = std::min<uint8_t>(m_buffer[0], kMaxDescriptorLength);
-  AddNumber(out, "descriptorLength", m_buffer[0]);
-  AddNumber(out, "descriptorType", m_buffer[1]);
-  AddBytes(out, "text", m_buffer + 2, descriptorLength >= 2 ? descriptorLength - 2u : 0u);
+  AddNumber(out, "descriptorLength", "descriptor length", m_buffer[0], 8);
+  AddNumber(out, "descriptorType", "descriptor type", m_buffer[1], 8);
+  AddText(out, "text", "text", m_buffer + 2, descriptorLength >= 2 ? descriptorLength - 2u : 0u);
 }
 
 // ---- CDescVIDPID -----------------------------------------------------------
@@ -81,9 +81,9 @@ int CDescVIDPID::BuildTo(uint8_t* out) {
 }
 
 void CDescVIDPID::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "vendorId", m_vendorId);
-  AddNumber(out, "productId", m_productId);
-  AddNumber(out, "value6", m_value6);
+  AddNumber(out, "vendorId", "USB vendor id", m_vendorId, 16);
+  AddNumber(out, "productId", "USB product id", m_productId, 16);
+  AddNumberAt(out, "value6", 6, m_value6, 16);
 }
 
 // ---- CDescSysConfig --------------------------------------------------------
@@ -128,18 +128,18 @@ int CDescSysConfig::BuildTo(uint8_t* out) {
 }
 
 void CDescSysConfig::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "value2", m_value2);
-  AddNumber(out, "value3", m_value3);
-  AddNumber(out, "value4", m_value4);
-  AddNumber(out, "value5", m_value5);
-  AddNumber(out, "value7", m_value7);
-  AddNumber(out, "value8", m_value8);
-  AddNumber(out, "flag9", m_flag9);
-  AddNumber(out, "value9", m_value9);
-  AddNumber(out, "flag10Bit7", m_flag10Bit7);
-  AddNumber(out, "flag10Bit6", m_flag10Bit6);
-  AddNumber(out, "value10", m_value10);
-  AddNumber(out, "value11", m_value11);
+  AddNumberAt(out, "value2", 2, m_value2, 8);
+  AddNumberAt(out, "value3", 3, m_value3, 8);
+  AddNumberAt(out, "value4", 4, m_value4, 8);
+  AddNumberAt(out, "value5", 5, m_value5, 16);
+  AddNumberAt(out, "value7", 7, m_value7, 8);
+  AddNumberAt(out, "value8", 8, m_value8, 8);
+  AddFlag(out, "flag9", BitLabel(9, 7), m_flag9);
+  AddNumber(out, "value9", BitsLabel(9, 0, 3), m_value9, 4);
+  AddFlag(out, "flag10Bit7", BitLabel(10, 7), m_flag10Bit7);
+  AddFlag(out, "flag10Bit6", BitLabel(10, 6), m_flag10Bit6);
+  AddNumber(out, "value10", BitsLabel(10, 0, 3), m_value10, 4);
+  AddNumberAt(out, "value11", 11, m_value11, 8);
 }
 
 // ---- CDescFrameInfo --------------------------------------------------------
@@ -174,12 +174,12 @@ int CDescFrameInfo::BuildTo(uint8_t* out) {
 }
 
 void CDescFrameInfo::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "value2", m_value2);
-  AddNumber(out, "value3", m_value3);
-  AddNumber(out, "value4", m_value4);
-  AddNumber(out, "value5", m_value5);
-  AddNumber(out, "value7", m_value7);
-  AddNumber(out, "value9", m_value9);
+  AddNumberAt(out, "value2", 2, m_value2, 8);
+  AddNumberAt(out, "value3", 3, m_value3, 8);
+  AddNumberAt(out, "value4", 4, m_value4, 8);
+  AddNumberAt(out, "value5", 5, m_value5, 16);
+  AddNumberAt(out, "value7", 7, m_value7, 16);
+  AddNumberAt(out, "value9", 9, m_value9, 8);
 }
 
 // ---- CDescSLB --------------------------------------------------------------
@@ -218,14 +218,14 @@ int CDescSLB::BuildTo(uint8_t* out) {
 }
 
 void CDescSLB::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "value2", m_value2);
-  AddNumber(out, "value3", m_value3);
-  AddNumber(out, "value4", m_value4);
-  AddNumber(out, "value8", m_value8);
-  AddNumber(out, "value10", m_value10);
-  AddNumber(out, "value11", m_value11);
-  AddNumber(out, "value12", m_value12);
-  AddNumber(out, "value13", m_value13);
+  AddNumberAt(out, "value2", 2, m_value2, 8);
+  AddNumberAt(out, "value3", 3, m_value3, 8);
+  AddNumberAt(out, "value4", 4, m_value4, 32);
+  AddNumberAt(out, "value8", 8, m_value8, 16);
+  AddNumberAt(out, "value10", 10, m_value10, 8);
+  AddNumberAt(out, "value11", 11, m_value11, 8);
+  AddNumberAt(out, "value12", 12, m_value12, 8);
+  AddNumberAt(out, "value13", 13, m_value13, 16);
 }
 
 // ---- CDescCodeInfo ---------------------------------------------------------
@@ -260,9 +260,11 @@ int CDescCodeInfo::BuildTo(uint8_t* out) {
 }
 
 void CDescCodeInfo::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "codeOffset", m_codeOffset);
-  AddNumber(out, "codeSize", m_codeSize);
-  if (m_codeData != nullptr) AddBytes(out, "code", m_codeData, std::min<size_t>(m_codeSize, kCodeCapacity));
+  AddNumber(out, "codeOffset", "code offset from table", m_codeOffset, 16);
+  AddNumber(out, "codeSize", "code size", m_codeSize, 16);
+  if (m_codeData != nullptr) {
+    AddBytes(out, "code", "code", m_codeData, std::min<size_t>(m_codeSize, kCodeCapacity));
+  }
 }
 
 // ---- CDescSmallCachecode ---------------------------------------------------
@@ -307,10 +309,10 @@ int CDescSmallCachecode::BuildTo(uint8_t* out) {
 }
 
 void CDescSmallCachecode::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "codeOffset", m_codeOffset);
-  AddNumber(out, "codeSize", m_codeSize);
+  AddNumber(out, "codeOffset", "code offset from table", m_codeOffset, 16);
+  AddNumber(out, "codeSize", "code size", m_codeSize, 16);
   const uint8_t* code = m_codeData != nullptr ? m_codeData : m_code;
-  AddBytes(out, "code", code, std::min<size_t>(m_codeSize, kCodeCapacity));
+  AddBytes(out, "code", "code", code, std::min<size_t>(m_codeSize, kCodeCapacity));
 }
 
 // ---- CDescCRC --------------------------------------------------------------
@@ -337,8 +339,8 @@ int CDescCRC::BuildTo(uint8_t* out) {
 }
 
 void CDescCRC::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "value2", m_value2);
-  AddNumber(out, "value6", m_value6);
+  AddNumberAt(out, "value2", 2, m_value2, 32);
+  AddNumberAt(out, "value6", 6, m_value6, 32);
 }
 
 // ---- CDescVdCodeCramStartAddr ----------------------------------------------
@@ -363,7 +365,7 @@ int CDescVdCodeCramStartAddr::BuildTo(uint8_t* out) {
 }
 
 void CDescVdCodeCramStartAddr::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "startAddress", m_startAddress);
+  AddNumber(out, "startAddress", "start address", m_startAddress, 16);
 }
 
 // ---- CDescWriteBack --------------------------------------------------------
@@ -388,7 +390,9 @@ int CDescWriteBack::BuildTo(uint8_t* out) {
   return 1;
 }
 
-void CDescWriteBack::ListFields(DescriptorFields& out) const { AddNumber(out, "reservedSize", m_reservedSize); }
+void CDescWriteBack::ListFields(DescriptorFields& out) const {
+  AddNumber(out, "reservedSize", "reserved area size", m_reservedSize, 8);
+}
 
 // ---- CDescPPWriteBack ------------------------------------------------------
 
@@ -420,8 +424,8 @@ int CDescPPWriteBack::BuildTo(uint8_t* out) {
 }
 
 void CDescPPWriteBack::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "reservedSize", m_reservedSize);
-  if (m_areaTooLarge) AddNumber(out, "areaTooLarge", 1);
+  AddNumber(out, "reservedSize", "reserved area size", m_reservedSize, 8);
+  if (m_areaTooLarge) AddFlag(out, "areaTooLarge", "reserved area too large", 1);
 }
 
 // ---- CDescPreviewDelay -----------------------------------------------------
@@ -452,10 +456,10 @@ int CDescPreviewDelay::BuildTo(uint8_t* out) {
 }
 
 void CDescPreviewDelay::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "value2", m_value2);
-  AddNumber(out, "value3", m_value3);
-  AddNumber(out, "value4", m_value4);
-  AddNumber(out, "value5", m_value5);
+  AddNumberAt(out, "value2", 2, m_value2, 8);
+  AddNumberAt(out, "value3", 3, m_value3, 8);
+  AddNumberAt(out, "value4", 4, m_value4, 8);
+  AddNumberAt(out, "value5", 5, m_value5, 8);
 }
 
 // ---- CDescUsbIFTest --------------------------------------------------------
@@ -479,7 +483,9 @@ int CDescUsbIFTest::BuildTo(uint8_t* out) {
   return 1;
 }
 
-void CDescUsbIFTest::ListFields(DescriptorFields& out) const { AddBytes(out, "values", m_values, kValueCount); }
+void CDescUsbIFTest::ListFields(DescriptorFields& out) const {
+  AddBytes(out, "values", ByteLabel(2, kValueCount), m_values, kValueCount);
+}
 
 // ---- CDescUsbIFTest_3303 ---------------------------------------------------
 
@@ -502,6 +508,8 @@ int CDescUsbIFTest_3303::BuildTo(uint8_t* out) {
   return 1;
 }
 
-void CDescUsbIFTest_3303::ListFields(DescriptorFields& out) const { AddBytes(out, "values", m_values, kValueCount); }
+void CDescUsbIFTest_3303::ListFields(DescriptorFields& out) const {
+  AddBytes(out, "values", ByteLabel(2, kValueCount), m_values, kValueCount);
+}
 
 }  // namespace _QTL_UVC_Descriptor

@@ -32,7 +32,7 @@ int WriteByteRun(CDescriptor& record, uint8_t* out, uint8_t type, const uint8_t*
 }
 
 void ListByteRun(DescriptorFields& out, const uint8_t* values, size_t count) {
-  for (size_t i = 0; i < count; ++i) AddNumber(out, FieldName("value", kPayloadAt + i).c_str(), values[i]);
+  for (size_t i = 0; i < count; ++i) AddNumberAt(out, FieldName("value", kPayloadAt + i), kPayloadAt + i, values[i], 8);
 }
 
 // Records whose data fill the rest of the record after a fixed part. The data
@@ -63,9 +63,10 @@ int WriteCountedData(CDescriptor& record, uint8_t* out, uint8_t type, size_t fix
   return 1;
 }
 
-void ListCountedData(DescriptorFields& out, const char* name, const uint8_t* data, size_t capacity, uint8_t count) {
-  AddNumber(out, "count", count);
-  AddBytes(out, name, data, std::min<size_t>(count, capacity));
+void ListCountedData(DescriptorFields& out, const char* name, const char* label, const uint8_t* data, size_t capacity,
+                     uint8_t count) {
+  AddNumber(out, "count", "data count", count, 0);
+  AddBytes(out, name, label, data, std::min<size_t>(count, capacity));
 }
 
 // Tables of 32-bit factors, most significant byte first, moved as bit patterns.
@@ -78,7 +79,9 @@ void WriteFactors(uint8_t* out, const uint32_t* factors, size_t count) {
 }
 
 void ListFactors(DescriptorFields& out, const uint32_t* factors, size_t count) {
-  for (size_t i = 0; i < count; ++i) AddNumber(out, FieldName("factor", kPayloadAt + 4 * i).c_str(), factors[i]);
+  for (size_t i = 0; i < count; ++i) {
+    AddFloatBits(out, FieldName("factor", kPayloadAt + 4 * i), "factor " + std::to_string(i + 1), factors[i]);
+  }
 }
 
 }  // namespace
@@ -168,9 +171,9 @@ int CDescIspControl::BuildTo(uint8_t* out) {
 }
 
 void CDescIspControl::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "rawByte2", m_rawByte2);
-  AddNumber(out, "rawByte3", m_rawByte3);
-  for (const SwitchBit& s : kSwitches) AddNumber(out, s.name, this->*s.flag);
+  AddNumber(out, "rawByte2", "byte 2 as read", m_rawByte2, 8);
+  AddNumber(out, "rawByte3", "byte 3 as read", m_rawByte3, 8);
+  for (const SwitchBit& s : kSwitches) AddFlag(out, s.name, "switch, " + BitLabel(s.byte, s.bit), this->*s.flag);
 }
 
 // --- CDescIspLSC ----------------------------------------------------------------
@@ -193,8 +196,10 @@ int CDescIspLSC::BuildTo(uint8_t* out) {
 }
 
 void CDescIspLSC::ListFields(DescriptorFields& out) const {
-  for (size_t i = 0; i < 4; ++i) AddNumber(out, FieldName("setting", kPayloadAt + i).c_str(), m_settings[i]);
-  ListCountedData(out, "data", m_data, sizeof m_data, m_dataCount);
+  for (size_t i = 0; i < 4; ++i) {
+    AddSigned(out, FieldName("setting", kPayloadAt + i), "setting, " + ByteLabel(kPayloadAt + i), m_settings[i], 8);
+  }
+  ListCountedData(out, "data", "lens-shading data", m_data, sizeof m_data, m_dataCount);
 }
 
 // --- CDescIspCCM ----------------------------------------------------------------
@@ -220,10 +225,10 @@ int CDescIspCCM::BuildTo(uint8_t* out) {
 }
 
 void CDescIspCCM::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "colorTemp1", m_colorTemp1);
-  AddNumber(out, "colorTemp2", m_colorTemp2);
-  AddBytes(out, "matrix1", m_matrix1, sizeof m_matrix1);
-  AddBytes(out, "matrix2", m_matrix2, sizeof m_matrix2);
+  AddNumber(out, "colorTemp1", "colour temperature 1", m_colorTemp1, 16);
+  AddNumber(out, "colorTemp2", "colour temperature 2", m_colorTemp2, 16);
+  AddBytes(out, "matrix1", "matrix 1", m_matrix1, sizeof m_matrix1);
+  AddBytes(out, "matrix2", "matrix 2", m_matrix2, sizeof m_matrix2);
 }
 
 // --- CDescIspCCM_3301 -----------------------------------------------------------
@@ -261,13 +266,13 @@ int CDescIspCCM_3301::BuildTo(uint8_t* out) {
 }
 
 void CDescIspCCM_3301::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "form", m_form);
+  AddNumber(out, "form", "form", m_form, 0);
   for (size_t i = 0; i < CcmValueCount(m_form); ++i) {
-    AddNumber(out, FieldName("value", kPayloadAt + 4 * i).c_str(), m_values[i]);
+    AddNumberAt(out, FieldName("value", kPayloadAt + 4 * i), kPayloadAt + 4 * i, m_values[i], 32);
   }
   if (m_form == kLongForm) {
-    AddNumber(out, "colorTemp1", m_colorTemp1);
-    AddNumber(out, "colorTemp2", m_colorTemp2);
+    AddNumber(out, "colorTemp1", "colour temperature 1", m_colorTemp1, 16);
+    AddNumber(out, "colorTemp2", "colour temperature 2", m_colorTemp2, 16);
   }
 }
 
@@ -296,10 +301,12 @@ int CDescIspNoiseReduction_3301::BuildTo(uint8_t* out) {
 }
 
 void CDescIspNoiseReduction_3301::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "level", m_level);
-  AddBytes(out, "basic", m_basic, sizeof m_basic);
-  if (m_level >= 1) AddBytes(out, "level1Values", m_level1Values, sizeof m_level1Values);
-  if (m_level == 2) AddBytes(out, "level2Values", m_level2Values, sizeof m_level2Values);
+  AddNumber(out, "level", "level", m_level, 0);
+  AddBytes(out, "basic", ByteLabel(2, sizeof m_basic), m_basic, sizeof m_basic);
+  if (m_level >= 1)
+    AddBytes(out, "level1Values", ByteLabel(13, sizeof m_level1Values), m_level1Values, sizeof m_level1Values);
+  if (m_level == 2)
+    AddBytes(out, "level2Values", ByteLabel(24, sizeof m_level2Values), m_level2Values, sizeof m_level2Values);
 }
 
 // --- CDescISPBlackPattern -------------------------------------------------------
@@ -323,9 +330,9 @@ int CDescISPBlackPattern::BuildTo(uint8_t* out) {
 }
 
 void CDescISPBlackPattern::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "value2", m_value2);
-  AddNumber(out, "value4", m_value4);
-  AddNumber(out, "value6", m_value6);
+  AddNumberAt(out, "value2", 2, m_value2, 16);
+  AddNumberAt(out, "value4", 4, m_value4, 16);
+  AddNumberAt(out, "value6", 6, m_value6, 8);
 }
 
 // --- Counted data ---------------------------------------------------------------
@@ -337,7 +344,7 @@ int CDescQtable::BuildTo(uint8_t* out) {
   return WriteCountedData(*this, out, kType, kFixedSize, m_table, sizeof m_table, m_count);
 }
 void CDescQtable::ListFields(DescriptorFields& out) const {
-  ListCountedData(out, "table", m_table, sizeof m_table, m_count);
+  ListCountedData(out, "table", "quantisation table", m_table, sizeof m_table, m_count);
 }
 
 int CDescIspZoom::ParseFrom(const uint8_t* record) {
@@ -347,7 +354,7 @@ int CDescIspZoom::BuildTo(uint8_t* out) {
   return WriteCountedData(*this, out, kType, kFixedSize, m_data, sizeof m_data, m_count);
 }
 void CDescIspZoom::ListFields(DescriptorFields& out) const {
-  ListCountedData(out, "data", m_data, sizeof m_data, m_count);
+  ListCountedData(out, "data", "data", m_data, sizeof m_data, m_count);
 }
 
 int CDescIspColorTempTable::ParseFrom(const uint8_t* record) {
@@ -357,7 +364,7 @@ int CDescIspColorTempTable::BuildTo(uint8_t* out) {
   return WriteCountedData(*this, out, kType, kFixedSize, m_data, sizeof m_data, m_count);
 }
 void CDescIspColorTempTable::ListFields(DescriptorFields& out) const {
-  ListCountedData(out, "data", m_data, sizeof m_data, m_count);
+  ListCountedData(out, "data", "data", m_data, sizeof m_data, m_count);
 }
 
 int CDescIspGamma::ParseFrom(const uint8_t* record) {
@@ -367,7 +374,7 @@ int CDescIspGamma::BuildTo(uint8_t* out) {
   return WriteCountedData(*this, out, kType, kFixedSize, m_points, sizeof m_points, m_count);
 }
 void CDescIspGamma::ListFields(DescriptorFields& out) const {
-  ListCountedData(out, "points", m_points, sizeof m_points, m_count);
+  ListCountedData(out, "points", "curve points", m_points, sizeof m_points, m_count);
 }
 
 int CDescIspGamma_3301::ParseFrom(const uint8_t* record) {
@@ -377,7 +384,7 @@ int CDescIspGamma_3301::BuildTo(uint8_t* out) {
   return WriteCountedData(*this, out, kType, kFixedSize, m_points, sizeof m_points, m_count);
 }
 void CDescIspGamma_3301::ListFields(DescriptorFields& out) const {
-  ListCountedData(out, "points", m_points, sizeof m_points, m_count);
+  ListCountedData(out, "points", "curve points", m_points, sizeof m_points, m_count);
 }
 
 int CDescIspDeadPixel::ParseFrom(const uint8_t* record) {
@@ -397,10 +404,10 @@ int CDescIspDeadPixel::BuildTo(uint8_t* out) {
 }
 
 void CDescIspDeadPixel::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "value2", m_value2);
-  AddNumber(out, "value3", m_value3);
-  AddNumber(out, "value5", m_value5);
-  ListCountedData(out, "entries", m_entries, sizeof m_entries, m_count);
+  AddNumberAt(out, "value2", 2, m_value2, 8);
+  AddNumberAt(out, "value3", 3, m_value3, 16);
+  AddNumberAt(out, "value5", 5, m_value5, 16);
+  ListCountedData(out, "entries", "dead-pixel entries", m_entries, sizeof m_entries, m_count);
 }
 
 // --- Factor tables --------------------------------------------------------------

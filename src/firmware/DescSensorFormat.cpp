@@ -34,8 +34,8 @@ uint32_t BuildMask(const Record& record, const MaskBit<Record> (&bits)[N]) {
 }
 
 template <class Record, size_t N>
-void ListMask(DescriptorFields& out, const Record& record, const MaskBit<Record> (&bits)[N]) {
-  for (const MaskBit<Record>& b : bits) AddNumber(out, b.name, record.*b.flag);
+void ListMask(DescriptorFields& out, const Record& record, const MaskBit<Record> (&bits)[N], const std::string& mask) {
+  for (const MaskBit<Record>& b : bits) AddFlag(out, b.name, mask + " bit " + std::to_string(b.bit), record.*b.flag);
 }
 
 // The thirteen kept bits of the control mask, shared by the 3301 and 3303
@@ -72,15 +72,29 @@ std::string OffsetName(const char* prefix, size_t offset) { return prefix + std:
 // name of the byte it starts at.
 template <class Word>
 void ListWords(DescriptorFields& out, size_t firstOffset, const Word* values, size_t count) {
-  for (size_t i = 0; i < count; ++i) AddNumber(out, OffsetName("value", firstOffset + 2 * i).c_str(), values[i]);
+  for (size_t i = 0; i < count; ++i) {
+    const size_t offset = firstOffset + 2 * i;
+    AddNumberAt(out, OffsetName("value", offset), offset, values[i], 16);
+  }
 }
 
-template <class T>
-void ListRange(DescriptorFields& out, size_t offset, const T (&range)[3]) {
+// A range is a triple of default, minimum and maximum, each two's complement:
+// a range may reach below zero.
+void ListRange(DescriptorFields& out, size_t offset, const int16_t (&range)[3]) {
   const std::string name = OffsetName("range", offset);
-  AddNumber(out, (name + "Default").c_str(), range[0]);
-  AddNumber(out, (name + "Min").c_str(), range[1]);
-  AddNumber(out, (name + "Max").c_str(), range[2]);
+  const std::string place = ByteLabel(offset, 6);
+  AddSigned(out, name + "Default", place + " default", range[0], 16);
+  AddSigned(out, name + "Min", place + " minimum", range[1], 16);
+  AddSigned(out, name + "Max", place + " maximum", range[2], 16);
+}
+
+void ListRange(DescriptorFields& out, size_t offset, const uint8_t (&range)[3]) {
+  const std::string name = OffsetName("range", offset);
+  const std::string place = ByteLabel(offset, 3);
+  auto value = [](uint8_t byte) { return static_cast<int8_t>(byte); };
+  AddSigned(out, name + "Default", place + " default", value(range[0]), 8);
+  AddSigned(out, name + "Min", place + " minimum", value(range[1]), 8);
+  AddSigned(out, name + "Max", place + " maximum", value(range[2]), 8);
 }
 
 void ReadRange16(const uint8_t* at, int16_t (&range)[3]) {
@@ -136,8 +150,8 @@ bool WriteListData(CDescriptor& list, uint8_t* out, uint8_t type, uint16_t dataS
 }
 
 void ListData(DescriptorFields& out, const uint8_t* data, uint16_t count) {
-  AddNumber(out, "dataCount", count);
-  AddBytes(out, "data", data, count);
+  AddNumber(out, "dataCount", "register list length", count, 0);
+  AddBytes(out, "data", "register list", data, count);
 }
 
 }  // namespace
@@ -174,12 +188,12 @@ int CDescSensorPowerControl_3300::BuildTo(uint8_t* out) {
 }
 
 void CDescSensorPowerControl_3300::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "value2", m_value2);
-  AddNumber(out, "value3", m_value3);
-  AddNumber(out, "value4", m_value4);
-  AddNumber(out, "value5", m_value5);
-  AddNumber(out, "value6", m_value6);
-  AddNumber(out, "value7", m_value7);
+  AddNumberAt(out, "value2", 2, m_value2, 8);
+  AddNumberAt(out, "value3", 3, m_value3, 8);
+  AddNumberAt(out, "value4", 4, m_value4, 8);
+  AddNumberAt(out, "value5", 5, m_value5, 8);
+  AddNumberAt(out, "value6", 6, m_value6, 8);
+  AddNumberAt(out, "value7", 7, m_value7, 8);
 }
 
 CDescSensorPowerControl_3301::CDescSensorPowerControl_3301() {
@@ -216,14 +230,14 @@ int CDescSensorPowerControl_3301::BuildTo(uint8_t* out) {
 }
 
 void CDescSensorPowerControl_3301::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "valueA", m_valueA);
-  AddNumber(out, "valueB", m_valueB);
-  AddNumber(out, "value3", m_value3);
-  AddNumber(out, "value4", m_value4);
-  AddNumber(out, "value5", m_value5);
-  AddNumber(out, "value6", m_value6);
-  AddNumber(out, "value7", m_value7);
-  AddNumber(out, "value8", m_value8);
+  AddNumber(out, "valueA", BitsLabel(2, 0, 2), m_valueA, 3);
+  AddNumber(out, "valueB", BitsLabel(2, 4, 7), m_valueB, 4);
+  AddNumberAt(out, "value3", 3, m_value3, 8);
+  AddNumberAt(out, "value4", 4, m_value4, 8);
+  AddNumberAt(out, "value5", 5, m_value5, 8);
+  AddNumberAt(out, "value6", 6, m_value6, 8);
+  AddNumberAt(out, "value7", 7, m_value7, 8);
+  AddNumberAt(out, "value8", 8, m_value8, 8);
 }
 
 CDescSensorPowerControl_3303::CDescSensorPowerControl_3303() {
@@ -259,14 +273,14 @@ int CDescSensorPowerControl_3303::BuildTo(uint8_t* out) {
 }
 
 void CDescSensorPowerControl_3303::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "valueA", m_valueA);
-  AddNumber(out, "valueB", m_valueB);
-  AddNumber(out, "value3", m_value3);
-  AddNumber(out, "value4", m_value4);
-  AddNumber(out, "value5", m_value5);
-  AddNumber(out, "value6", m_value6);
-  AddNumber(out, "value7", m_value7);
-  AddNumber(out, "value8", m_value8);
+  AddNumber(out, "valueA", BitsLabel(2, 0, 3), m_valueA, 4);
+  AddNumber(out, "valueB", BitsLabel(2, 4, 7), m_valueB, 4);
+  AddNumberAt(out, "value3", 3, m_value3, 8);
+  AddNumberAt(out, "value4", 4, m_value4, 8);
+  AddNumberAt(out, "value5", 5, m_value5, 8);
+  AddNumberAt(out, "value6", 6, m_value6, 8);
+  AddNumberAt(out, "value7", 7, m_value7, 8);
+  AddNumberAt(out, "value8", 8, m_value8, 8);
 }
 
 CDescSensorInfo_3301::CDescSensorInfo_3301() {
@@ -296,11 +310,11 @@ int CDescSensorInfo_3301::BuildTo(uint8_t* out) {
 }
 
 void CDescSensorInfo_3301::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "value2", m_value2);
-  AddNumber(out, "value4", m_value4);
-  AddNumber(out, "value5High", m_value5High);
-  AddNumber(out, "value5Low", m_value5Low);
-  AddNumber(out, "value6", m_value6);
+  AddNumberAt(out, "value2", 2, m_value2, 16);
+  AddNumberAt(out, "value4", 4, m_value4, 8);
+  AddNumber(out, "value5High", BitsLabel(5, 4, 7), m_value5High, 4);
+  AddNumber(out, "value5Low", BitsLabel(5, 0, 3), m_value5Low, 4);
+  AddNumberAt(out, "value6", 6, m_value6, 8);
 }
 
 // ------------------------------------------------------------ register lists
@@ -325,8 +339,8 @@ int CDescVendorRegSetting::BuildTo(uint8_t* out) {
 }
 
 void CDescVendorRegSetting::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "value2", m_value2);
-  AddNumber(out, "value3", m_value3);
+  AddNumberAt(out, "value2", 2, m_value2, 8);
+  AddNumberAt(out, "value3", 3, m_value3, 16);
   ListData(out, m_data, m_dataCount);
 }
 
@@ -352,9 +366,9 @@ int CDescVendorRegSetting_3303::BuildTo(uint8_t* out) {
 }
 
 void CDescVendorRegSetting_3303::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "value2", m_value2);
-  AddNumber(out, "value3", m_value3);
-  AddNumber(out, "value4", m_value4);
+  AddNumberAt(out, "value2", 2, m_value2, 8);
+  AddNumberAt(out, "value3", 3, m_value3, 8);
+  AddNumberAt(out, "value4", 4, m_value4, 16);
   ListData(out, m_data, m_dataCount);
 }
 
@@ -378,8 +392,8 @@ int CDescSnrIspRegSetting::BuildTo(uint8_t* out) {
 }
 
 void CDescSnrIspRegSetting::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "value2", m_value2);
-  AddNumber(out, "value3", m_value3);
+  AddNumberAt(out, "value2", 2, m_value2, 8);
+  AddNumberAt(out, "value3", 3, m_value3, 8);
   ListData(out, m_data, m_dataCount);
 }
 
@@ -413,9 +427,10 @@ int CDescVendorRegSetting_Cache_3301::BuildTo(uint8_t* out) {
 }
 
 void CDescVendorRegSetting_Cache_3301::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "value0", m_value0);
-  AddNumber(out, "value1", m_value1);
-  AddNumber(out, "value2", m_value2);
+  // The payload starts at byte 2 or byte 4 by the record's form.
+  AddNumber(out, "value0", "payload " + ByteLabel(0), m_value0, 8);
+  AddNumber(out, "value1", "payload " + ByteLabel(1), m_value1, 8);
+  AddNumber(out, "value2", "payload " + ByteLabel(2, 2), m_value2, 16);
   ListData(out, m_data, m_dataCount);
 }
 
@@ -451,12 +466,12 @@ int CDescUvcControlAttribute::BuildTo(uint8_t* out) {
 }
 
 void CDescUvcControlAttribute::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "value2", m_value2);
-  AddNumber(out, "value6", m_value6);
+  AddNumberAt(out, "value2", 2, m_value2, 32);
+  AddNumberAt(out, "value6", 6, m_value6, 8);
   ListWords(out, 7, m_values7, kValueCount);
-  AddNumber(out, "value23", m_value23);
-  AddNumber(out, "value24", m_value24);
-  AddNumber(out, "value25", m_value25);
+  AddNumberAt(out, "value23", 23, m_value23, 8);
+  AddNumberAt(out, "value24", 24, m_value24, 8);
+  AddNumberAt(out, "value25", 25, m_value25, 16);
 }
 
 CDescUvcControlAttribute_3301::CDescUvcControlAttribute_3301() {
@@ -495,15 +510,15 @@ int CDescUvcControlAttribute_3301::BuildTo(uint8_t* out) {
 }
 
 void CDescUvcControlAttribute_3301::ListFields(DescriptorFields& out) const {
-  ListMask(out, *this, kMaskBits3301);
-  ListMask(out, *this, kControlMaskBits<CDescUvcControlAttribute_3301>);
-  AddNumber(out, "value5", m_value5);
-  AddNumber(out, "value9", m_value9);
+  ListMask(out, *this, kMaskBits3301, ByteLabel(2));
+  ListMask(out, *this, kControlMaskBits<CDescUvcControlAttribute_3301>, "control mask");
+  AddNumberAt(out, "value5", 5, m_value5, 32);
+  AddNumberAt(out, "value9", 9, m_value9, 8);
   ListWords(out, 10, m_values10, kValueCount);
-  AddNumber(out, "value26", m_value26);
-  AddNumber(out, "value27", m_value27);
-  AddNumber(out, "value28", m_value28);
-  AddNumber(out, "value30", m_value30);
+  AddNumberAt(out, "value26", 26, m_value26, 8);
+  AddNumberAt(out, "value27", 27, m_value27, 8);
+  AddNumberAt(out, "value28", 28, m_value28, 16);
+  AddNumberAt(out, "value30", 30, m_value30, 8);
 }
 
 CDescUvcControlAttribute_3303::CDescUvcControlAttribute_3303() {
@@ -554,15 +569,15 @@ int CDescUvcControlAttribute_3303::BuildTo(uint8_t* out) {
 }
 
 void CDescUvcControlAttribute_3303::ListFields(DescriptorFields& out) const {
-  ListMask(out, *this, kMaskBits3303);
-  ListMask(out, *this, kControlMaskBits<CDescUvcControlAttribute_3303>);
-  AddNumber(out, "value6", m_value6);
-  AddNumber(out, "value10", m_value10);
-  AddNumber(out, "value14", m_value14);
-  AddNumber(out, "value18", m_value18);
+  ListMask(out, *this, kMaskBits3303, ByteLabel(2, 2));
+  ListMask(out, *this, kControlMaskBits<CDescUvcControlAttribute_3303>, "control mask");
+  AddNumberAt(out, "value6", 6, m_value6, 32);
+  AddNumberAt(out, "value10", 10, m_value10, 32);
+  AddNumberAt(out, "value14", 14, m_value14, 32);
+  AddNumberAt(out, "value18", 18, m_value18, 8);
   for (size_t i = 0; i < kRangeCount; ++i) ListRange(out, 19 + 6 * i, m_ranges19[i]);
   ListRange(out, 67, m_range67);
-  AddNumber(out, "value70", m_value70);
+  AddNumberAt(out, "value70", 70, m_value70, 8);
   ListRange(out, 71, m_range71);
   ListRange(out, 77, m_range77);
   ListRange(out, 80, m_range80);
@@ -603,12 +618,12 @@ int CDescVideoFormat_3301::BuildTo(uint8_t* out) {
 }
 
 void CDescVideoFormat_3301::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "value2", m_value2);
+  AddNumberAt(out, "value2", 2, m_value2, 8);
   // Both lists are listed whole: every entry is written back, in use or not.
-  AddNumber(out, "countA", m_countA);
-  AddBytes(out, "listA", m_listA, kListSize);
-  AddNumber(out, "countB", m_countB);
-  AddBytes(out, "listB", m_listB, kListSize);
+  AddNumber(out, "countA", "list A entries", m_countA, 8);
+  AddBytes(out, "listA", "list A", m_listA, kListSize);
+  AddNumber(out, "countB", "list B entries", m_countB, 8);
+  AddBytes(out, "listB", "list B", m_listB, kListSize);
   ListWords(out, 29, m_values29, kValueCount);
 }
 
@@ -661,6 +676,8 @@ int CDescFrameRateTable_3301::BuildTo(uint8_t* out) {
   return 1;
 }
 
-void CDescFrameRateTable_3301::ListFields(DescriptorFields& out) const { AddBytes(out, "rates", m_rates, kRateCount); }
+void CDescFrameRateTable_3301::ListFields(DescriptorFields& out) const {
+  AddBytes(out, "rates", "frame rates", m_rates, kRateCount);
+}
 
 }  // namespace _QTL_UVC_Descriptor

@@ -28,14 +28,14 @@ int CDescGlobal::BuildTo(uint8_t* out) {
 }
 
 void CDescGlobal::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "eepromId", m_eepromId);
-  AddNumber(out, "marker", m_marker);
-  AddNumber(out, "headerBits", m_headerBits);
-  AddNumber(out, "fwType", m_fwType);
-  AddNumber(out, "tableEnd", m_tableEnd);
-  AddNumber(out, "recordCount", m_recordCount);
-  AddNumber(out, "hasEepInfo", m_hasEepInfo);
-  AddNumber(out, "memType", m_memType);
+  AddNumber(out, "eepromId", "EEPROM id", m_eepromId, 8);
+  AddNumber(out, "marker", "marker", m_marker, 8);
+  AddNumber(out, "headerBits", BitsLabel(2, 0, 2), m_headerBits, 3);
+  AddNumber(out, "fwType", "firmware type", m_fwType, 5);
+  AddNumber(out, "tableEnd", "table end", m_tableEnd, 16);
+  AddNumber(out, "recordCount", "record count", m_recordCount, 8);
+  AddFlag(out, "hasEepInfo", "memory record found", m_hasEepInfo);
+  AddNumber(out, "memType", "memory type", m_memType, 8);
 }
 
 // The defaults stand until a record is read; nothing uses them.
@@ -61,8 +61,8 @@ int CDescHWAPVersion::BuildTo(uint8_t* out) {
 }
 
 void CDescHWAPVersion::ListFields(DescriptorFields& out) const {
-  AddNumber(out, "hwVersion", m_hwVersion);
-  AddNumber(out, "apVersion", m_apVersion);
+  AddNumber(out, "hwVersion", "hardware version", m_hwVersion, 16);
+  AddNumber(out, "apVersion", "application version", m_apVersion, 16);
 }
 
 CDescEEPInfo::CDescEEPInfo() {
@@ -84,6 +84,6 @@ int CDescEEPInfo::BuildTo(uint8_t* out) {
   return 1;
 }
 
-void CDescEEPInfo::ListFields(DescriptorFields& out) const { AddNumber(out, "memType", m_memType); }
+void CDescEEPInfo::ListFields(DescriptorFields& out) const { AddNumber(out, "memType", "memory type", m_memType, 8); }
 
 }  // namespace _QTL_UVC_Descriptor

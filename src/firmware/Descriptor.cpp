@@ -1,22 +1,71 @@
 #include "firmware/Descriptor.h"
 
 #include <cstring>
+#include <string>
 
 namespace _QTL_UVC_Descriptor {
 
-void AddNumber(DescriptorFields& out, const char* name, int64_t value) {
-  DescriptorField f;
-  f.name = name;
-  f.number = value;
-  out.push_back(std::move(f));
+std::string ByteLabel(size_t offset, size_t width) {
+  if (width <= 1) return "byte " + std::to_string(offset);
+  return "bytes " + std::to_string(offset) + "-" + std::to_string(offset + width - 1);
 }
 
-void AddBytes(DescriptorFields& out, const char* name, const uint8_t* data, size_t count) {
-  DescriptorField f;
+std::string BitLabel(size_t offset, int bit) { return ByteLabel(offset) + " bit " + std::to_string(bit); }
+
+std::string BitsLabel(size_t offset, int low, int high) {
+  return ByteLabel(offset) + " bits " + std::to_string(low) + "-" + std::to_string(high);
+}
+
+namespace {
+
+DescriptorField& Add(DescriptorFields& out, const std::string& name, const std::string& label) {
+  DescriptorField& f = out.emplace_back();
   f.name = name;
+  f.label = label;
+  return f;
+}
+
+void AddWithForm(DescriptorFields& out, const std::string& name, const std::string& label, int64_t value, int bits,
+                 FieldForm form) {
+  DescriptorField& f = Add(out, name, label);
+  f.number = value;
+  f.bits = bits;
+  f.form = form;
+}
+
+}  // namespace
+
+void AddNumber(DescriptorFields& out, const std::string& name, const std::string& label, int64_t value, int bits) {
+  AddWithForm(out, name, label, value, bits, FieldForm::kUnsigned);
+}
+
+void AddNumberAt(DescriptorFields& out, const std::string& name, size_t offset, int64_t value, int bits) {
+  AddNumber(out, name, ByteLabel(offset, static_cast<size_t>(bits) / 8), value, bits);
+}
+
+void AddSigned(DescriptorFields& out, const std::string& name, const std::string& label, int64_t value, int bits) {
+  AddWithForm(out, name, label, value, bits, FieldForm::kSigned);
+}
+
+void AddFlag(DescriptorFields& out, const std::string& name, const std::string& label, int64_t value) {
+  AddWithForm(out, name, label, value, 1, FieldForm::kFlag);
+}
+
+void AddFloatBits(DescriptorFields& out, const std::string& name, const std::string& label, uint32_t pattern) {
+  AddWithForm(out, name, label, pattern, 32, FieldForm::kFloatBits);
+}
+
+void AddBytes(DescriptorFields& out, const std::string& name, const std::string& label, const uint8_t* data,
+              size_t count) {
+  DescriptorField& f = Add(out, name, label);
   f.isBytes = true;
   f.bytes.assign(data, data + count);
-  out.push_back(std::move(f));
+}
+
+void AddText(DescriptorFields& out, const std::string& name, const std::string& label, const uint8_t* data,
+             size_t count) {
+  AddBytes(out, name, label, data, count);
+  out.back().isText = true;
 }
 
 CDescriptor::CDescriptor() = default;

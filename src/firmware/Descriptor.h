@@ -9,17 +9,44 @@
 
 namespace _QTL_UVC_Descriptor {
 
-// One field of a record, by name, for display (`zarnet-cli inspect`).
+// How a listed number reads to people.
+enum class FieldForm : uint8_t {
+  kUnsigned,
+  kSigned,     // two's complement in the record
+  kFlag,       // one bit
+  kFloatBits,  // the bit pattern of an IEEE-754 single, moved as it is
+};
+
+// One field of a record, for display (`zarnet-cli inspect`). `name` is the
+// key scripts see and never changes; `label` is for people: what the field
+// is where its meaning is known, else where it lies in the record.
 struct DescriptorField {
   std::string name;
+  std::string label;
   bool isBytes = false;
+  bool isText = false;  // the bytes are UTF-16LE text
+  FieldForm form = FieldForm::kUnsigned;
+  int bits = 0;  // width in the record; 0 for a value the class derives (a count, a form)
   int64_t number = 0;
   std::vector<uint8_t> bytes;
 };
 using DescriptorFields = std::vector<DescriptorField>;
 
-void AddNumber(DescriptorFields& out, const char* name, int64_t value);
-void AddBytes(DescriptorFields& out, const char* name, const uint8_t* data, size_t count);
+// Labels by place: "byte 5", "bytes 5-6", "byte 9 bit 7", "byte 9 bits 0-3".
+std::string ByteLabel(size_t offset, size_t width = 1);
+std::string BitLabel(size_t offset, int bit);
+std::string BitsLabel(size_t offset, int low, int high);
+
+void AddNumber(DescriptorFields& out, const std::string& name, const std::string& label, int64_t value, int bits);
+// A number of `bits` bits starting at record byte `offset`, labelled by its place.
+void AddNumberAt(DescriptorFields& out, const std::string& name, size_t offset, int64_t value, int bits);
+void AddSigned(DescriptorFields& out, const std::string& name, const std::string& label, int64_t value, int bits);
+void AddFlag(DescriptorFields& out, const std::string& name, const std::string& label, int64_t value);
+void AddFloatBits(DescriptorFields& out, const std::string& name, const std::string& label, uint32_t pattern);
+void AddBytes(DescriptorFields& out, const std::string& name, const std::string& label, const uint8_t* data,
+              size_t count);
+void AddText(DescriptorFields& out, const std::string& name, const std::string& label, const uint8_t* data,
+             size_t count);
 
 class CDescriptor {
  public:

@@ -1,11 +1,15 @@
 // zarnet-cli inspect: judges a firmware file exactly as the window does, then
 // shows what its descriptor table holds.
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 #include <ostream>
 
 #include "Commands.h"
+#include "InspectText.h"
 #include "Json.h"
 #include "download/ImageAcceptance.h"
 #include "firmware/DescriptorTable.h"
@@ -14,32 +18,90 @@ using namespace _QTL_UVC_Descriptor;
 
 namespace {
 
+const char kCommand[] = "inspect";
+
 const char kUsage[] =
-    "usage: zarnet-cli inspect [--json] FILE\n"
+    "usage: zarnet-cli inspect [--summary | --json] FILE\n"
     "\n"
     "Judges FILE as the tool does before a download (table at 0xF000, 0xE000\n"
     "or 0; header; memory kind, size and class) and lists every record of the\n"
-    "table with its fields and the bytes its class writes back.\n"
+    "table with its fields and whether its class writes it back unchanged.\n"
     "\n"
-    "  --json   one JSON object on standard output, for scripts\n"
+    "  --summary  a few lines: the verdict, where the table lies, the memory,\n"
+    "             the records by kind and how the walk through them ended\n"
+    "  --json     one JSON object on standard output, for scripts; it holds\n"
+    "             everything the summary says, so the two are not combined\n"
+    "\n"
+    "Fields whose meaning is not known are named by their place in the record\n"
+    "(\"bytes 5-6\"). Numbers show in decimal and then in hexadecimal as wide\n"
+    "as the field; ranges and settings that may fall below zero are signed.\n"
     "\n"
     "Exit status: 0 accepted, 1 rejected, 2 usage error or unreadable file.\n";
 
-struct WalkedRecord {
-  int64_t offset = 0;  // in the file
-  uint8_t type = 0;
-  uint32_t length = 0;
-  std::string className;
-  DescriptorFields fields;
-  bool rebuiltOk = false;
-  std::vector<uint8_t> rebuilt;
+enum class Output { kListing, kSummary, kJson };
+
+struct Options {
+  Output output = Output::kListing;
+  std::string path;
 };
 
-struct Walk {
-  std::vector<WalkedRecord> records;
-  CDescriptorTable::Stop stop = CDescriptorTable::Stop::kNone;
-  int64_t stopOffset = 0;
-};
+// Fills `options`; returns -1 when the arguments are good, else the exit status.
+int ParseOptions(const Arguments& args, std::ostream& out, std::ostream& err, Options& options) {
+  bool summary = false;
+  bool json = false;
+  for (const auto& a : args) {
+    if (a == "--help" || a == "-h") {
+      out << kUsage;
+      return kExitOk;
+    }
+    if (a == "--summary") {
+      summary = true;
+    } else if (a == "--json") {
+      json = true;
+    } else if (!a.empty() && a[0] == '-') {
+      return UsageError(kCommand, "unknown option " + a, err);
+    } else if (options.path.empty()) {
+      options.path = a;
+    } else {
+      return UsageError(kCommand, "only one FILE may be given", err);
+    }
+  }
+  if (summary && json) {
+    return UsageError(kCommand, "--summary and --json do not go together: the JSON holds the summary already", err);
+  }
+  if (options.path.empty()) return UsageError(kCommand, "FILE is missing", err);
+  options.output = json ? Output::kJson : summary ? Output::kSummary : Output::kListing;
+  return -1;
+}
+
+// ---------------------------------------------------------------- the file
+
+// The size the file system gives a regular file; none for anything else.
+std::optional<uintmax_t> RealSize(const std::string& path) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
+  const uintmax_t size = std::filesystem::file_size(path, ec);
+  if (ec) return std::nullopt;
+  return size;
+}
+
+// Why the file cannot be read, in the operating system's words.
+std::string UnreadableCause(const std::string& path) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(path, ec);
+  if (ec) return ec.message();
+  // A directory opens for reading on some systems; only reading it fails.
+  if (std::filesystem::is_directory(status)) return std::strerror(EISDIR);
+  if (!std::filesystem::is_regular_file(status)) return "not a regular file";
+  errno = 0;
+  if (FILE* file = std::fopen(path.c_str(), "rb")) {
+    std::fclose(file);
+    return "it could not be opened when it was judged";
+  }
+  return errno != 0 ? std::strerror(errno) : "it could not be opened";
+}
+
+// ---------------------------------------------------------------- the walk
 
 std::vector<uint8_t> Rebuild(CDescriptor& record, bool* ok) {
   std::vector<uint8_t> bytes(CDescriptorTable::kCapacity + CDescriptorTable::kReadSlack);
@@ -55,7 +117,8 @@ std::vector<uint8_t> Rebuild(CDescriptor& record, bool* ok) {
 Walk WalkTable(CDescriptorTable& table, int32_t tableOffset) {
   Walk walk;
   while (true) {
-    const int64_t offset = tableOffset + table.CursorOffset();
+    const int32_t at = table.CursorOffset();
+    const int64_t offset = tableOffset + at;
     std::unique_ptr<CDescriptor> record(table.ReadNext());
     if (!record) {
       walk.stop = table.LastStop();
@@ -67,26 +130,30 @@ Walk WalkTable(CDescriptorTable& table, int32_t tableOffset) {
     r.type = record->m_type;
     r.length = record->m_length;
     r.className = record->ClassName();
+    r.isDummy = dynamic_cast<CDescDummy*>(record.get()) != nullptr;
     record->ListFields(r.fields);
+    // The table checked that the record lies inside its copy.
+    r.original.assign(table.m_image + at, table.m_image + at + record->m_length);
     r.rebuilt = Rebuild(*record, &r.rebuiltOk);
     walk.records.push_back(std::move(r));
   }
 }
 
-std::string Hex(int64_t value) {
-  char buffer[24];
-  std::snprintf(buffer, sizeof buffer, "0x%llX", static_cast<long long>(value));
-  return buffer;
-}
-
-// Shows a message with its line ends as escapes, so the exact text is visible.
-std::string Visible(const std::string& text) { return JsonWriter::Quote(text); }
+// ---------------------------------------------------------------- JSON
 
 template <typename T>
 void NumberOrNull(JsonWriter& json, const char* key, const std::optional<T>& value) {
   json.Key(key);
   if (value)
     json.Number(static_cast<int64_t>(*value));
+  else
+    json.Null();
+}
+
+void StringOrNull(JsonWriter& json, const char* key, const std::optional<std::string>& value) {
+  json.Key(key);
+  if (value)
+    json.String(*value);
   else
     json.Null();
 }
@@ -121,6 +188,17 @@ void WriteFieldsJson(JsonWriter& json, const DescriptorFields& fields) {
   json.EndObject();
 }
 
+void WriteRecordGroupsJson(JsonWriter& json, const Walk* walk) {
+  json.Key("recordGroups");
+  if (!walk) {
+    json.Null();
+    return;
+  }
+  json.BeginObject();
+  for (const auto& [group, count] : CountByGroup(*walk)) json.Key(group).Number(count);
+  json.EndObject();
+}
+
 void WriteRecordsJson(JsonWriter& json, const Walk* walk) {
   json.Key("records");
   if (!walk) {
@@ -146,102 +224,59 @@ void WriteRecordsJson(JsonWriter& json, const Walk* walk) {
   json.EndArray();
   json.Key("walkEnd").BeginObject();
   json.Key("offset").Number(walk->stopOffset);
-  json.Key("reason").String(StopText(walk->stop));
+  json.Key("reason").String(Trimmed(StopText(walk->stop)));
   json.EndObject();
 }
 
-void PrintJson(std::ostream& out, const std::string& path, const ImageVerdict& v, const Walk* walk) {
+void PrintJson(std::ostream& out, const Judged& judged) {
+  const ImageVerdict& v = judged.verdict;
   JsonWriter json;
   json.BeginObject();
-  json.Key("path").String(path);
+  json.Key("path").String(judged.path);
   json.Key("accepted").Bool(v.accepted != 0);
   json.Key("error");
   if (v.accepted)
     json.Null();
   else
-    json.String(v.error);
+    json.String(Trimmed(v.error));
+  StringOrNull(json, "cause", judged.cause);
+  NumberOrNull(json, "fileSize", judged.realSize);
   NumberOrNull(json, "tableOffset", v.tableOffset);
   NumberOrNull(json, "fwType", v.fwType);
   NumberOrNull(json, "memoryKind", v.memoryKind);
   NumberOrNull(json, "memorySize", v.memorySize);
   NumberOrNull(json, "memoryClass", v.memoryClass);
   WriteHeaderJson(json, v.header);
-  WriteRecordsJson(json, walk);
+  WriteRecordGroupsJson(json, judged.walk.get());
+  WriteRecordsJson(json, judged.walk.get());
   json.EndObject();
   out << json.Text() << "\n";
-}
-
-void PrintFields(std::ostream& out, const DescriptorFields& fields) {
-  for (const auto& f : fields) {
-    out << "      " << f.name << " = ";
-    if (f.isBytes)
-      out << "[" << f.bytes.size() << "] " << HexBytes(f.bytes.data(), f.bytes.size(), " ");
-    else
-      out << f.number << " (" << Hex(f.number) << ")";
-    out << "\n";
-  }
-}
-
-void PrintPlain(std::ostream& out, const std::string& path, const ImageVerdict& v, const Walk* walk) {
-  out << "File:     " << path << " (" << v.fileLength << (v.fileLength > kImageReadSize ? "+" : "") << " bytes)\n";
-  out << "Verdict:  " << (v.accepted ? std::string("accepted") : "rejected: " + Visible(v.error)) << "\n";
-  if (v.tableOffset) out << "Table at: " << Hex(*v.tableOffset) << "\n";
-  if (v.header) {
-    const CDescGlobal& h = *v.header;
-    out << "Header:   eepromId " << Hex(h.m_eepromId) << ", marker " << Hex(h.m_marker) << ", headerBits "
-        << int(h.m_headerBits) << ", fwType " << int(h.m_fwType) << ", tableEnd " << Hex(h.m_tableEnd)
-        << ", recordCount " << int(h.m_recordCount) << ", hasEepInfo " << int(h.m_hasEepInfo) << ", memType "
-        << Hex(h.m_memType) << "\n";
-  }
-  if (v.memoryKind) {
-    out << "Memory:   kind " << *v.memoryKind;
-    if (v.memorySize) out << ", " << *v.memorySize << " bytes, class " << *v.memoryClass;
-    out << "\n";
-  }
-  if (!walk) return;
-  out << "Records:  " << walk->records.size() << "\n";
-  for (const auto& r : walk->records) {
-    out << "  " << Hex(r.offset) << "  type " << int(r.type) << "  length " << r.length << "  " << r.className << "\n";
-    PrintFields(out, r.fields);
-    out << "      rebuilt: "
-        << (r.rebuiltOk ? HexBytes(r.rebuilt.data(), r.rebuilt.size(), " ") : std::string("(refused)")) << "\n";
-  }
-  out << "Walk ended at " << Hex(walk->stopOffset) << ": " << StopText(walk->stop) << "\n";
 }
 
 }  // namespace
 
 int RunInspect(const Arguments& args, std::ostream& out, std::ostream& err) {
-  bool json = false;
-  std::string path;
-  for (const auto& a : args) {
-    if (a == "--help" || a == "-h") {
-      out << kUsage;
-      return kExitOk;
-    }
-    if (a == "--json") {
-      json = true;
-    } else if (!a.empty() && a[0] == '-') {
-      err << "zarnet-cli inspect: unknown option " << a << "\n" << kUsage;
-      return kExitUsage;
-    } else if (path.empty()) {
-      path = a;
-    } else {
-      err << "zarnet-cli inspect: only one FILE may be given\n" << kUsage;
-      return kExitUsage;
-    }
+  Options options;
+  if (const int status = ParseOptions(args, out, err, options); status >= 0) return status;
+
+  Judged judged;
+  judged.path = options.path;
+  judged.verdict = JudgeFirmwareImage(options.path, true);
+  judged.realSize = RealSize(options.path);
+  const ImageVerdict& verdict = judged.verdict;
+  if (verdict.table) judged.walk = std::make_unique<Walk>(WalkTable(*verdict.table, *verdict.tableOffset));
+  if (verdict.unreadable) {
+    judged.cause = UnreadableCause(options.path);
+    err << "zarnet-cli inspect: cannot read " << options.path << ": " << *judged.cause;
+    if (judged.realSize) err << " (the file holds " << *judged.realSize << " bytes)";
+    err << "\n";
   }
-  if (path.empty()) {
-    err << "zarnet-cli inspect: FILE is missing\n" << kUsage;
-    return kExitUsage;
-  }
-  ImageVerdict verdict = JudgeFirmwareImage(path, true);
-  std::unique_ptr<Walk> walk;
-  if (verdict.table) walk = std::make_unique<Walk>(WalkTable(*verdict.table, *verdict.tableOffset));
-  if (json)
-    PrintJson(out, path, verdict, walk.get());
-  else
-    PrintPlain(out, path, verdict, walk.get());
+
+  if (options.output == Output::kJson)
+    PrintJson(out, judged);
+  else if (!verdict.unreadable)
+    PrintText(out, judged, options.output == Output::kSummary);
+
   if (verdict.accepted) return kExitOk;
   return verdict.unreadable ? kExitUsage : kExitRefused;
 }

@@ -1,9 +1,13 @@
 // zarnet-cli make-sample: writes a firmware image made from code, so that the
 // tool can be tried without an image from a camera maker.
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "Commands.h"
 #include "firmware/SampleImage.h"
@@ -46,10 +50,7 @@ struct Parsed {
   bool sizeGiven = false, idGiven = false, typeGiven = false;
 };
 
-int Usage(std::ostream& err, const std::string& why) {
-  err << "zarnet-cli make-sample: " << why << "\n" << kUsage;
-  return kExitUsage;
-}
+int Usage(std::ostream& err, const std::string& why) { return UsageError("make-sample", why, err); }
 
 // Fills `parsed`; returns -1 when parsing went well, else the exit status.
 int ParseArguments(const Arguments& args, std::ostream& out, std::ostream& err, Parsed& parsed) {
@@ -111,6 +112,22 @@ void ApplyMemoryClass(Parsed& parsed) {
   if (o.imageSize < 4096) o.everyRecordClass = false;
 }
 
+std::string Cause(int error) { return error != 0 ? std::strerror(error) : "the write did not complete"; }
+
+// Writes the whole file; empty, or the operating system's cause of the failure.
+std::string WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  errno = 0;
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return Cause(errno);
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  const int writeErrno = errno;
+  // Buffered bytes may only fail to reach the file when it is closed.
+  const bool closed = std::fclose(file) == 0;
+  if (!written) return Cause(writeErrno);
+  if (!closed) return Cause(errno);
+  return {};
+}
+
 }  // namespace
 
 int RunMakeSample(const Arguments& args, std::ostream& out, std::ostream& err) {
@@ -119,15 +136,9 @@ int RunMakeSample(const Arguments& args, std::ostream& out, std::ostream& err) {
   ApplyMemoryClass(parsed);
   std::string error;
   const auto image = BuildSampleImage(parsed.options, &error);
-  if (image.empty()) {
-    err << "zarnet-cli make-sample: " << error << "\n";
-    return kExitUsage;
-  }
-  std::ofstream file(parsed.path, std::ios::binary | std::ios::trunc);
-  file.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
-  file.close();
-  if (!file) {
-    err << "zarnet-cli make-sample: cannot write " << parsed.path << "\n";
+  if (image.empty()) return Usage(err, error);
+  if (const std::string cause = WriteFile(parsed.path, image); !cause.empty()) {
+    err << "zarnet-cli make-sample: cannot write " << parsed.path << ": " << cause << "\n";
     return kExitUsage;
   }
   out << "Wrote " << parsed.path << ": " << image.size() << " bytes, firmware type " << int(parsed.options.fwType)
