@@ -100,7 +100,8 @@ TEST_P(ProgramFile, TakesTheNamedImageAsBrowseTakesItInsteadOfTheDefault) {
   current.Write("images/fw.bin", SampleFor(8));
   platform::FilesInFolder files(current.Path().string());
   WindowStart start;
-  start.file = GetParam().given.starts_with("images") ? GetParam().given : (current.Path() / GetParam().given).string();
+  // A given path that starts with "/" is taken below the current directory, in full.
+  start.file = GetParam().given.starts_with("/") ? current.Path().string() + GetParam().given : GetParam().given;
   const Served served = ServeWindow(world, files, start);
   EXPECT_TRUE(served.messages.empty()) << served.messages.front();
   EXPECT_EQ(served.path, (current.Path() / GetParam().chosen).string());
@@ -109,9 +110,11 @@ TEST_P(ProgramFile, TakesTheNamedImageAsBrowseTakesItInsteadOfTheDefault) {
 
 INSTANTIATE_TEST_SUITE_P(Files, ProgramFile,
                          testing::Values(FileCase{"images/fw.bin", "images/fw.bin"},
+                                         FileCase{"/images/fw.bin", "images/fw.bin"},
                                          // A name typed with a final full stop gets the filter's extension.
                                          FileCase{"images/fw.", "images/fw.bin"},
-                                         FileCase{"images/../images/./fw.bin", "images/fw.bin"}));
+                                         FileCase{"./images/./fw.bin", "images/fw.bin"},
+                                         FileCase{"images/../images/fw.bin", "images/../images/fw.bin"}));
 
 // Drops on the window, as the program wires them.
 struct DropCase {

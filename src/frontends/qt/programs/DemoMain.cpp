@@ -195,7 +195,8 @@ int main(int argc, char* argv[]) {
   platform::ScopedPlatform inForce(seams);
   // Said once the window serves its events: where the images are.
   QTimer::singleShot(0, [&folder] {
-    std::fprintf(stderr, "zarnet-demo-window: current directory %s (removed at the end)\n", folder.Path().c_str());
+    std::fprintf(stderr, "zarnet-demo-window: current directory %s (removed at the end)\n",
+                 folder.Path().string().c_str());
   });
   WindowStart start;
   start.signalWatch = &signalWatch;

@@ -37,10 +37,16 @@ void HoldMessage(QtMsgType type, const QMessageLogContext&, const QString& messa
   g_opening.held.emplace_back(type, message);
 }
 
+// The full path, as the file dialog hands it back. Only "." steps are left
+// out: taking ".." away by hand could name another file behind a link.
 std::string FromCurrentDirectory(const std::string& file) {
-  if (std::filesystem::path(file).is_absolute()) return file;
-  platform::IFileSystem& files = *platform::Current().files;
-  return (std::filesystem::path(files.CurrentDirectory()) / file).lexically_normal().string();
+  const std::filesystem::path given(file);
+  std::filesystem::path full = given.is_absolute()
+                                   ? std::filesystem::path()
+                                   : std::filesystem::path(platform::Current().files->CurrentDirectory());
+  for (const std::filesystem::path& step : given)
+    if (step != ".") full /= step;
+  return full.string();
 }
 
 }  // namespace
