@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev python3 qt6-base-dev libudev-dev umockdev libumockdev-dev xvfb xauth libgl-dev fonts-dejavu-core
-  clang-format clang-tidy gcovr g++-mingw-w64-i686-posix clang-14 libclang-rt-14-dev)
+  clang-format clang-tidy gcovr g++-mingw-w64-i686-posix clang-14 libclang-rt-14-dev
+  dpkg-dev groff-base desktop-file-utils)
 
 missing=()
 for p in "${packages[@]}"; do

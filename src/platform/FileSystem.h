@@ -25,7 +25,10 @@ class IFileSystem {
   virtual std::unique_ptr<IReadFile> OpenRead(const std::string& path, bool exclusive) = 0;
   virtual std::string CurrentDirectory() = 0;
   // Names in `directory` that match the pattern (only "*.ext" patterns are
-  // needed), in the order the directory delivers them, unsorted.
+  // needed), in the order the host's directory search delivers them. On a
+  // host whose directories have no order of their own, that is the order a
+  // Windows (NTFS) listing gives: names compared case-insensitively, as
+  // upper case.
   virtual std::vector<std::string> FindFiles(const std::string& directory, const std::string& pattern) = 0;
   virtual char PathSeparator() const = 0;
 };

@@ -4,11 +4,11 @@
 #include "ui/ZarnetDlg.h"
 
 int CZarnetApp::InitInstance(platform::IDialogView& view, platform::IWindow& window,
-                             const std::function<void(CZarnetDlg&)>& runModal) {
+                             const std::function<void(CZarnetDlg&)>& runModal, bool takeDefaultFirmware) {
   // The window system's common controls and the settings key need nothing
   // here: no setting is ever stored.
   CZarnetDlg dlg(view, window);
-  DialogSession session(dlg);
+  DialogSession session(dlg, takeDefaultFirmware);
   runModal(dlg);
   return 0;
 }

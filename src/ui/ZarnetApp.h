@@ -13,6 +13,7 @@ class CZarnetApp {
   // Builds the dialog on `view` and `window`, makes it the dialog that
   // progress reports go to, initialises it, lets `runModal` serve it until
   // it has ended, then destroys it. Returns 0 so that the program ends.
+  // Without the default firmware, `runModal` chooses the image itself.
   int InitInstance(platform::IDialogView& view, platform::IWindow& window,
-                   const std::function<void(CZarnetDlg&)>& runModal);
+                   const std::function<void(CZarnetDlg&)>& runModal, bool takeDefaultFirmware = true);
 };

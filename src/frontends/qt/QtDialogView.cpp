@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
@@ -12,8 +14,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -51,6 +56,22 @@ class DialogWindow final : public QDialog {
     // The dialog hides the window through CloseDialog when it agrees.
     event->ignore();
     if (!view_.Closed()) view_.Forward(msg::kClose, 0);
+  }
+
+  void dragEnterEvent(QDragEnterEvent* event) override {
+    if (view_.DroppedFile(event->mimeData())) event->acceptProposedAction();
+  }
+
+  void dropEvent(QDropEvent* event) override {
+    const std::optional<std::string> file = view_.DroppedFile(event->mimeData());
+    if (!file) return;
+    event->acceptProposedAction();
+    // The choice may show a message box: not while the drag's source still
+    // waits for the drop to end. Whether a choice is allowed is asked again
+    // then.
+    QTimer::singleShot(0, this, [this, path = *file] {
+      if (view_.DroppedFile(path)) view_.ChooseFile(path);
+    });
   }
 
  private:
@@ -206,11 +227,13 @@ void QtDialogView::SetFont(int controlId, int pixelHeight, int weight) {
 }
 
 void QtDialogView::RunModalBox(QDialog& box) {
-  if (modalHook_) {
+  if (closed_) return;  // the window has ended: nothing more to ask
+  runningBoxes_.push_back(&box);
+  if (modalHook_)
     modalHook_(box);
-    return;
-  }
-  box.exec();
+  else
+    box.exec();
+  runningBoxes_.pop_back();
 }
 
 void QtDialogView::ShowMessageBox(const std::string& text) {
@@ -269,6 +292,15 @@ uint16_t ExtensionOffset(const std::string& path) {
 }
 
 bool QtDialogView::RunOpenFileDialog(const OpenFileRequest& request, OpenFileResult* result) {
+  if (chosenFile_) {
+    // The file was chosen already, on the command line or by a drop: the
+    // dialog would hand it back as it was given, with its one filter.
+    result->path = *chosenFile_;
+    result->extensionOffset = ExtensionOffset(result->path);
+    result->filterIndex = request.filterIndex;
+    chosenFile_.reset();
+    return true;
+  }
   QFileDialog dialog(dialog_.get());
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   // No "file must exist" flag: a typed name is taken as it is.
@@ -284,6 +316,39 @@ bool QtDialogView::RunOpenFileDialog(const OpenFileRequest& request, OpenFileRes
   result->extensionOffset = ExtensionOffset(result->path);
   result->filterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
   return true;
+}
+
+void QtDialogView::ChooseFile(const std::string& path) {
+  chosenFile_ = path;
+  Forward(msg::kCommand, MakeCommand(IDC_BTN_BROWSE, msg::kButtonClicked));
+  chosenFile_.reset();
+}
+
+void QtDialogView::AcceptFileDrops(std::function<bool()> mayChoose) {
+  mayChooseDropped_ = std::move(mayChoose);
+  dialog_->setAcceptDrops(static_cast<bool>(mayChooseDropped_));
+}
+
+std::optional<std::string> QtDialogView::DroppedFile(const QMimeData* data) const {
+  if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile()) return std::nullopt;
+  // The file system's own encoding of the name, as with the file dialog.
+  return DroppedFile(QFile::encodeName(data->urls().front().toLocalFile()).toStdString());
+}
+
+std::optional<std::string> QtDialogView::DroppedFile(const std::string& path) const {
+  // Named as the open-file dialog's one filter names it; the host's file
+  // search matches the extension without regard to case, and so does this.
+  const std::string extension = path.size() > 4 ? path.substr(path.size() - 4) : std::string();
+  const bool named = QString::fromLatin1(extension.data(), static_cast<qsizetype>(extension.size()))
+                         .compare(QLatin1String(".bin"), Qt::CaseInsensitive) == 0;
+  if (!named || closed_ || !runningBoxes_.empty() || !mayChooseDropped_ || !mayChooseDropped_()) return std::nullopt;
+  return path;
+}
+
+void QtDialogView::EndNow() {
+  // Innermost first: each box's loop ends, and with the last the window's.
+  for (auto box = runningBoxes_.rbegin(); box != runningBoxes_.rend(); ++box) (*box)->done(QDialog::Rejected);
+  CloseDialog();
 }
 
 void QtDialogView::CloseDialog() {

@@ -10,7 +10,9 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/DialogView.h"
 #include "platform/Window.h"
@@ -20,6 +22,7 @@ class QDialog;
 class QEventLoop;
 class QMenu;
 class QMenuBar;
+class QMimeData;
 class QProgressBar;
 class QWidget;
 
@@ -57,6 +60,17 @@ class QtDialogView final : public IDialogView {
   // once when it ended already.
   void RunModal();
   bool Closed() const { return closed_; }
+  // Ends the window from outside the dialog (the program is asked to end):
+  // every box it shows is closed, then the window, and no box opens after.
+  void EndNow();
+
+  // Runs the Browse command with `path` as the file the open-file dialog
+  // hands back, so that the dialog's own file choice takes it.
+  void ChooseFile(const std::string& path);
+  // Files dropped on the window: one file named *.bin is chosen as Browse
+  // would choose it, while `mayChoose` allows; every other drop is refused
+  // without a word. Without this, the window takes no drops.
+  void AcceptFileDrops(std::function<bool()> mayChoose);
 
   // For tests and screenshots.
   QWidget* Window() const;
@@ -76,6 +90,10 @@ class QtDialogView final : public IDialogView {
   friend class qt::DialogWindow;
   void Forward(uint32_t message, uintptr_t wParam);
   void RunModalBox(QDialog& box);
+  // The file a drop would choose: set when the drop carries one *.bin
+  // file and a choice is allowed now.
+  std::optional<std::string> DroppedFile(const QMimeData* data) const;
+  std::optional<std::string> DroppedFile(const std::string& path) const;
   void MoveFocusFrom(QWidget* control);
   // A control's text as the dialog gave it: the bytes it was set with while
   // the control still shows them, else what the control shows.
@@ -95,6 +113,9 @@ class QtDialogView final : public IDialogView {
   int32_t progressLow_ = 0;
   int32_t progressHigh_ = 100;
   bool closed_ = false;
+  std::vector<QDialog*> runningBoxes_;  // innermost last
+  std::optional<std::string> chosenFile_;
+  std::function<bool()> mayChooseDropped_;
   std::function<void(QDialog&)> modalHook_;
   std::function<void(int, const std::string&)> textListener_;
 };

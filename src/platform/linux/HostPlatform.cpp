@@ -18,6 +18,7 @@
 #include "platform/Platform.h"
 #include "platform/adapters/CaptureSystemAdapter.h"
 #include "platform/adapters/DeviceFilesAdapter.h"
+#include "platform/linux/ListingOrder.h"
 #ifdef ZARNET_HAVE_UDEV
 #include "platform/linux/LinuxCameraBackend.h"
 #endif
@@ -93,6 +94,9 @@ class PosixFileSystem final : public IFileSystem {
       if (MatchesPattern(name, pattern)) names.push_back(name);
     }
     ::closedir(dir);
+    // The raw order of a POSIX directory is the file system's accident; the
+    // names come in the order a Windows listing gives them instead.
+    SortAsListed(names);
     return names;
   }
 

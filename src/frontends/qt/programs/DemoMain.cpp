@@ -3,14 +3,17 @@
 // directory. For trying the window without a camera or an image.
 
 #include <QApplication>
+#include <QTimer>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
 
 #include "firmware/SampleImage.h"
+#include "frontends/qt/SignalWatch.h"
 #include "frontends/qt/programs/WindowProgram.h"
 #include "platform/FilesInFolder.h"
 #include "platform/Platform.h"
@@ -19,11 +22,13 @@
 namespace {
 
 const char kUsage[] =
-    "usage: zarnet-demo-window [--memory-class N] [--fault KIND] [--no-camera] [--help]\n"
+    "usage: zarnet-demo-window [--memory-class N] [--fault KIND] [--no-camera]\n"
+    "       zarnet-demo-window --help | --version\n"
     "\n"
     "Opens the Zarnet window on a substitute camera that runs in real time,\n"
     "with a sample firmware image for the camera's memory as the only image of\n"
-    "the current directory (a scratch folder, removed at the end).\n"
+    "the current directory (a scratch folder, removed at the end, also when\n"
+    "the program is interrupted, terminated or hung up).\n"
     "\n"
     "  --memory-class N  the camera's memory class, 1-8 (default 8, the 64 KiB\n"
     "                    serial flash)\n"
@@ -34,7 +39,9 @@ const char kUsage[] =
     "                                     comes back 3 s later\n"
     "                      never-returns  the camera does not come back after its\n"
     "                                     reset\n"
-    "  --no-camera       start without a camera\n";
+    "  --no-camera       start without a camera\n"
+    "  -h, --help        show this help and end\n"
+    "      --version     show the version and end\n";
 
 enum class Fault { kNone, kMidway, kUnplug, kNeverReturns };
 
@@ -43,6 +50,7 @@ struct Options {
   Fault fault = Fault::kNone;
   bool camera = true;
   bool help = false;
+  bool version = false;
 };
 
 std::optional<Fault> FaultNamed(const std::string& name) {
@@ -52,32 +60,43 @@ std::optional<Fault> FaultNamed(const std::string& name) {
   return std::nullopt;
 }
 
+void UsageError(const std::string& why) {
+  std::fprintf(stderr, "zarnet-demo-window: %s\nsee zarnet-demo-window --help\n", why.c_str());
+}
+
 // Nothing on a usage error (its message is printed).
-std::optional<Options> ParseOptions(const QStringList& arguments) {
+std::optional<Options> ParseOptions(int argc, char* argv[]) {
   Options options;
-  for (qsizetype i = 1; i < arguments.size(); ++i) {
-    const std::string argument = arguments[i].toStdString();
-    const bool hasValue = i + 1 < arguments.size();
-    if (argument == "--memory-class" && hasValue) {
-      bool ok = false;
-      options.memoryClass = arguments[++i].toInt(&ok);
-      if (!ok || options.memoryClass < 1 || options.memoryClass > 8) {
-        std::fputs("zarnet-demo-window: the memory class is 1 to 8\n", stderr);
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    const bool takesValue = argument == "--memory-class" || argument == "--fault";
+    if (takesValue && i + 1 == argc) {
+      UsageError(argument + " needs a value");
+      return std::nullopt;
+    }
+    if (argument == "--memory-class") {
+      const std::string value = argv[++i];
+      const bool digit = value.size() == 1 && value[0] >= '1' && value[0] <= '8';
+      if (!digit) {
+        UsageError("the memory class is 1 to 8");
         return std::nullopt;
       }
-    } else if (argument == "--fault" && hasValue) {
-      const auto fault = FaultNamed(arguments[++i].toStdString());
+      options.memoryClass = value[0] - '0';
+    } else if (argument == "--fault") {
+      const auto fault = FaultNamed(argv[++i]);
       if (!fault) {
-        std::fputs("zarnet-demo-window: unknown fault (midway, unplug, never-returns)\n", stderr);
+        UsageError("unknown fault (midway, unplug, never-returns)");
         return std::nullopt;
       }
       options.fault = *fault;
     } else if (argument == "--no-camera") {
       options.camera = false;
-    } else if (argument == "--help") {
+    } else if (argument == "--help" || argument == "-h") {
       options.help = true;
+    } else if (argument == "--version") {
+      options.version = true;
     } else {
-      std::fputs(kUsage, stderr);
+      UsageError((argument.size() > 1 && argument[0] == '-' ? "unknown option " : "unexpected argument ") + argument);
       return std::nullopt;
     }
   }
@@ -142,14 +161,21 @@ void InjectFault(substitute::SubstituteWorld& world, substitute::DeviceId camera
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  QApplication application(argc, argv);
-  const std::optional<Options> options = ParseOptions(QApplication::arguments());
-  if (!options) return 2;
+  const std::optional<Options> options = ParseOptions(argc, argv);
+  if (!options) return kExitUsage;
   if (options->help) {
     std::fputs(kUsage, stdout);
     return 0;
   }
-
+  if (options->version) {
+    std::printf("zarnet-demo-window %s\n", ZARNET_VERSION);
+    return 0;
+  }
+  const std::unique_ptr<QApplication> application =
+      OpenApplication("zarnet-demo-window", "use zarnet-cli --simulate on a terminal");
+  // Watched before the scratch folder exists and until it is gone: a signal
+  // ends the window, and the folder goes as on any other exit.
+  platform::qt::SignalWatch signalWatch;
   ScratchFolder folder;
   const std::string sampleName = "sample-class" + std::to_string(options->memoryClass) + ".bin";
   if (!WriteSampleImage(folder.Path() / sampleName, options->memoryClass)) return 1;
@@ -167,5 +193,14 @@ int main(int argc, char* argv[]) {
   platform::Platform seams = world.Platform();
   seams.files = &files;
   platform::ScopedPlatform inForce(seams);
-  return RunZarnetWindow();
+  // Said once the window serves its events: where the images are.
+  QTimer::singleShot(0, [&folder] {
+    std::fprintf(stderr, "zarnet-demo-window: current directory %s (removed at the end)\n",
+                 folder.Path().string().c_str());
+  });
+  WindowStart start;
+  start.signalWatch = &signalWatch;
+  const int code = RunZarnetWindow(start);
+  // Ended by a signal: the status a shell gives a program that signal ended.
+  return signalWatch.Received() != 0 ? 128 + signalWatch.Received() : code;
 }

@@ -1,8 +1,10 @@
-// zarnet: the desktop window on the cameras of this machine. It takes no
-// options of its own (the toolkit still reads its own, such as -platform).
+// zarnet: the desktop window on the cameras of this machine.
 
-#include <QApplication>
+#include <cstdio>
+#include <cstring>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "frontends/qt/programs/WindowProgram.h"
 #include "platform/Platform.h"
@@ -10,8 +12,81 @@
 #include "platform/linux/UdevNotifications.h"
 #endif
 
+namespace {
+
+const char kUsage[] =
+    "usage: zarnet [FILE]\n"
+    "       zarnet --help | --version\n"
+    "\n"
+    "Opens the Zarnet window, which writes a firmware image into the memory of\n"
+    "a USB camera: it finds the camera, checks the image against it, and on\n"
+    "Start erases, writes, verifies and restarts the camera's memory.\n"
+    "\n"
+    "FILE is the image to write, taken as if chosen with Browse. Without it the\n"
+    "window takes the first *.bin file of the current directory. A *.bin file\n"
+    "dropped on the window is taken the same way, while no download runs.\n"
+    "\n"
+    "  -h, --help     show this help and end\n"
+    "      --version  show the version and end\n"
+    "\n"
+    "Without a display, or from a script, use zarnet-cli.\n";
+
+struct Options {
+  std::optional<std::string> file;
+  bool help = false;
+  bool version = false;
+};
+
+int UsageError(const std::string& why) {
+  std::fprintf(stderr, "zarnet: %s\nsee zarnet --help\n", why.c_str());
+  return kExitUsage;
+}
+
+// Nothing on a usage error (its message is printed).
+std::optional<Options> ParseOptions(int argc, char* argv[]) {
+  Options options;
+  bool optionsEnded = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    const bool isOption = !optionsEnded && argument.size() > 1 && argument[0] == '-';
+    if (isOption && argument == "--") {
+      optionsEnded = true;
+    } else if (isOption && (argument == "--help" || argument == "-h")) {
+      options.help = true;
+    } else if (isOption && argument == "--version") {
+      options.version = true;
+    } else if (isOption) {
+      UsageError("unknown option " + argument);
+      return std::nullopt;
+    } else if (options.file) {
+      UsageError("one image at most; " + argument + " is a second");
+      return std::nullopt;
+    } else {
+      options.file = argument;
+    }
+  }
+  return options;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
-  QApplication application(argc, argv);
+  const std::optional<Options> options = ParseOptions(argc, argv);
+  if (!options) return kExitUsage;
+  if (options->help) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (options->version) {
+    std::printf("zarnet %s\n", ZARNET_VERSION);
+    return 0;
+  }
+  const std::unique_ptr<QApplication> application = OpenApplication("zarnet", "use zarnet-cli on a terminal");
+  // Desktops find the window's icon and name through the installed
+  // zarnet.desktop.
+  QGuiApplication::setDesktopFileName("zarnet");
+  WindowStart start;
+  start.file = options->file;
 #ifdef ZARNET_HAVE_UDEV
   // Cameras that come and go are seen as they do; every other seam stays
   // the host's.
@@ -19,8 +94,8 @@ int main(int argc, char* argv[]) {
   platform::Platform host;
   host.notifications = notifications.get();
   platform::ScopedPlatform inForce(host);
-  return RunZarnetWindow();
+  return RunZarnetWindow(start);
 #else
-  return RunZarnetWindow();
+  return RunZarnetWindow(start);
 #endif
 }
