@@ -17,7 +17,7 @@ const char kUsage[] =
     "  read OUT                save what the camera's memory holds into OUT\n"
     "  erase-chip              erase the camera's memory\n"
     "  reset                   reset the camera\n"
-    "  inspect FILE            judge a firmware image and show its descriptor table\n"
+    "  inspect FILE            judge a firmware image: its descriptor table, or --summary\n"
     "  make-sample FILE        write a sample firmware image made from code\n"
     "  help [COMMAND]          this text, or what COMMAND takes\n"
     "\n"

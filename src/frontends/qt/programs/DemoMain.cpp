@@ -17,6 +17,7 @@
 #include "frontends/qt/programs/WindowProgram.h"
 #include "platform/FilesInFolder.h"
 #include "platform/Platform.h"
+#include "platform/substitute/NamedFaults.h"
 #include "platform/substitute/SubstituteWorld.h"
 
 namespace {
@@ -32,33 +33,26 @@ const char kUsage[] =
     "\n"
     "  --memory-class N  the camera's memory class, 1-8 (default 8, the 64 KiB\n"
     "                    serial flash)\n"
-    "  --fault KIND      what goes wrong during a download:\n"
-    "                      midway         the first access to the middle of the\n"
-    "                                     memory fails\n"
-    "                      unplug         the camera leaves the bus there and\n"
-    "                                     comes back 3 s later\n"
-    "                      never-returns  the camera does not come back after its\n"
-    "                                     reset\n"
+    "  --fault KIND      what goes wrong during a download, named as zarnet-cli\n"
+    "                    names it:\n"
+    "                      write      a write of the image fails\n"
+    "                      verify     the read-back fails\n"
+    "                      reset      the reset into the new code fails\n"
+    "                      unplug     the camera leaves the bus mid-write and\n"
+    "                                 comes back 3 s later\n"
+    "                      no-return  the camera does not come back after its\n"
+    "                                 reset\n"
     "  --no-camera       start without a camera\n"
     "  -h, --help        show this help and end\n"
     "      --version     show the version and end\n";
 
-enum class Fault { kNone, kMidway, kUnplug, kNeverReturns };
-
 struct Options {
   int memoryClass = 8;
-  Fault fault = Fault::kNone;
+  std::optional<substitute::NamedFault> fault;
   bool camera = true;
   bool help = false;
   bool version = false;
 };
-
-std::optional<Fault> FaultNamed(const std::string& name) {
-  if (name == "midway") return Fault::kMidway;
-  if (name == "unplug") return Fault::kUnplug;
-  if (name == "never-returns") return Fault::kNeverReturns;
-  return std::nullopt;
-}
 
 void UsageError(const std::string& why) {
   std::fprintf(stderr, "zarnet-demo-window: %s\nsee zarnet-demo-window --help\n", why.c_str());
@@ -83,9 +77,9 @@ std::optional<Options> ParseOptions(int argc, char* argv[]) {
       }
       options.memoryClass = value[0] - '0';
     } else if (argument == "--fault") {
-      const auto fault = FaultNamed(argv[++i]);
+      const auto fault = substitute::FaultNamed(argv[++i]);
       if (!fault) {
-        UsageError("unknown fault (midway, unplug, never-returns)");
+        UsageError(std::string("unknown fault (") + substitute::kFaultNames + ")");
         return std::nullopt;
       }
       options.fault = *fault;
@@ -141,21 +135,7 @@ bool WriteSampleImage(const std::filesystem::path& file, int memoryClass) {
 }
 
 void InjectFault(substitute::SubstituteWorld& world, substitute::DeviceId camera, const Options& options) {
-  if (options.fault == Fault::kNeverReturns) {
-    world.ConfigureCamera(camera, [](auto& config) { config.neverReturns = true; });
-    return;
-  }
-  if (options.fault == Fault::kNone) return;
-  // The middle of the sample image, which fills the typical part of the class.
-  const uint32_t middle = _QTL_UVC_Descriptor::TypicalPartForClass(options.memoryClass).size / 2;
-  substitute::FaultRule rule;
-  rule.addresses = substitute::AddressRange{middle, middle};
-  rule.maxFires = 1;
-  if (options.fault == Fault::kUnplug) {
-    rule.action = substitute::FaultAction::kUnplugBefore;
-    rule.replugAfterMs = 3000;
-  }
-  world.AddFault(camera, rule);
+  if (options.fault) substitute::AddNamedFault(world, camera, *options.fault, {options.memoryClass, true});
 }
 
 }  // namespace
