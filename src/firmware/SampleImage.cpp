@@ -13,6 +13,7 @@ namespace _QTL_UVC_Descriptor {
 namespace {
 
 constexpr uint16_t kSampleCodeSize = 64;
+constexpr size_t kDownloadedAtMost = 0xFFFE;
 
 // Record types a small image carries: strings, ids and the system configuration.
 const uint8_t kFewTypes[] = {1, 4, 5};
@@ -141,6 +142,9 @@ std::vector<uint8_t> BuildSampleImage(const SampleOptions& options, std::string*
   }
   std::vector<uint8_t> image(size);
   FillCode(image, 0, size, options.seed);
+  // A download writes an image's first 0xFFFE bytes only: a sample leaves
+  // what lies beyond blank, so that it is written whole.
+  for (size_t i = kDownloadedAtMost; i < size; ++i) image[i] = 0xFF;
 
   auto records = RecordsFor(options);
   // A code-region record only writes itself once it has code. Its size does

@@ -222,6 +222,15 @@ std::string Contents(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
+TEST_F(DeviceCommands, ATailTheDownloadLeavesUnwrittenIsTold) {
+  const std::string image = Sample("");
+  EXPECT_EQ(Run("flash --simulate --fast " + ShellQuote(image)).err.find("warning"), std::string::npos);
+  std::fstream(image, std::ios::in | std::ios::out | std::ios::binary).seekp(0xFFFF).put('\x5A');
+  const ProcessResult r = Run("flash --simulate --fast " + ShellQuote(image));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("warning: a download writes only the first 65534 bytes of "), std::string::npos) << r.err;
+}
+
 // A camera holding image A is flashed with B after a backup; flashing the
 // backup puts back exactly what the memory held.
 TEST_F(DeviceCommands, ABackupFlashedBackRestoresEveryClass) {
