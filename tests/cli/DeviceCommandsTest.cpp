@@ -282,6 +282,7 @@ TEST_F(DeviceCommands, FlashAsksOnATerminal) {
       ShellQuote(ZARNET_CLI_PATH) + " flash --simulate --fast --memory-file " + memory + " " + ShellQuote(Sample(""));
   const ProcessResult no = RunInTerminal(flash, "n\n");
   EXPECT_EQ(no.status, 1);
+  EXPECT_NE(no.out.find("Connected\r\nWrite "), std::string::npos) << "the question has a line of its own";
   EXPECT_NE(no.out.find("? What its memory holds now is erased. [y/N] "), std::string::npos) << no.out;
   EXPECT_NE(no.out.find("zarnet-cli: not confirmed; nothing was written"), std::string::npos) << no.out;
   const std::string untouched = Contents(dir.Path() / "memory");

@@ -248,6 +248,7 @@ int RunFlash(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out
   const std::string question = "Write " + c.file + " into " + CameraName(session) +
                                "? What its memory holds now is erased" +
                                (c.backup.empty() ? "" : " (after a backup into " + c.backup + ")") + ".";
+  session.Report().EndBarLine();
   if (!Confirmed(question, c.yes, std::cin, err)) return Refused(session, "not confirmed; nothing was written");
   if (!c.backup.empty()) {
     const std::string failure =
@@ -290,6 +291,7 @@ int RunJob(const CommandLine& c, uint32_t job, InterruptGuard& interrupts, std::
   Session session(out, err, c.json);
   session.Init(true);
   session.Dlg().m_memClass = memoryClass;
+  session.Report().EndBarLine();
   if (job == WM_DL_ERASE_CHIP && session.Dlg().m_cameraKey &&
       !Confirmed("Erase the memory of " + CameraName(session) + "?", c.yes, std::cin, err))
     return Refused(session, "not confirmed; nothing was erased");

@@ -16,6 +16,8 @@ class TerminalReport {
   // From now on every change of the view is reported.
   void Attach();
   void Detach();
+  // Ends the bar's line, so that a question can stand on a line of its own.
+  void EndBarLine();
   // The outcome: "Pass" or "FAIL", or nothing when the job was refused
   // before it started (the reason then says why).
   void Result(const std::optional<std::string>& result, int exitStatus, const std::string& reason);
@@ -26,7 +28,6 @@ class TerminalReport {
   void Progress();
   void DrawBar();
   void ShowMessageBox(const std::string& text);
-  void EndBarLine();
 
   platform::HeadlessView& view_;
   std::ostream& out_;
