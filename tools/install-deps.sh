@@ -4,7 +4,8 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev python3 qt6-base-dev libudev-dev umockdev libumockdev-dev xvfb xauth libgl-dev fonts-dejavu-core
   clang-format clang-tidy gcovr g++-mingw-w64-i686-posix clang-14 libclang-rt-14-dev
-  dpkg-dev groff-base desktop-file-utils)
+  dpkg-dev groff-base desktop-file-utils
+  googletest wine wine32:i386)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -17,5 +18,9 @@ fi
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
 echo "Installing: ${missing[*]}"
+# wine32 runs the 32-bit Windows build; it comes from the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test, in each preset named
-# (default: the normal build, the sanitizer build and the thread-sanitizer
-# build of the suites where threads meet).
+# (default: the normal build, the sanitizer build, the thread-sanitizer
+# build of the suites where threads meet, and the 32-bit Windows build of the
+# platform-neutral suites, run under wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/install-deps.sh
 presets=("$@")
-if [ ${#presets[@]} -eq 0 ]; then presets=(default sanitize thread); fi
+if [ ${#presets[@]} -eq 0 ]; then presets=(default sanitize thread win32); fi
 jobs=$(nproc 2>/dev/null || echo 2)
 for preset in "${presets[@]}"; do
   echo "== preset: $preset"
   cmake --preset "$preset"
   cmake --build --preset "$preset" -j "$jobs"
+  if [ "$preset" = win32 ]; then
+    # One wine prefix for the suites, made before they start side by side.
+    WINEDEBUG=-all WINEPREFIX="$PWD/build/win32/wineprefix" wine wineboot --init
+  fi
   ctest --preset "$preset" -j "$jobs"
 done

@@ -2,12 +2,17 @@
 // and the camera reset jobs with their branches; the message that only names
 // the dialog; and Start's own refusals.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
+#include <optional>
 
 #include "support/DialogHarness.h"
 
@@ -193,6 +198,38 @@ TEST(SetDialogMessage, OnlyStoresTheDialog) {
   EXPECT_TRUE(h.Enabled(IDC_BTN_START));
 }
 
+// Another program's open handle on a file, as each system lets one hold it.
+class HeldFile {
+ public:
+  explicit HeldFile(const std::string& path) {
+#ifdef _WIN32
+    handle_ = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    held_ = handle_ != INVALID_HANDLE_VALUE;
+#else
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    held_ = fd_ >= 0 && ::flock(fd_, LOCK_SH) == 0;
+#endif
+  }
+  ~HeldFile() {
+#ifdef _WIN32
+    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+#else
+    if (fd_ >= 0) ::close(fd_);
+#endif
+  }
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  bool Held() const { return held_; }
+
+ private:
+#ifdef _WIN32
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+#else
+  int fd_ = -1;
+#endif
+  bool held_ = false;
+};
+
 // Start's refusals after the compatibility check: the old result turns back
 // to "N/A", a message names the reason, and nothing else happens.
 TEST(StartRefusals, EmptyPathAndAFileHeldByAnotherProgram) {
@@ -205,11 +242,10 @@ TEST(StartRefusals, EmptyPathAndAFileHeldByAnotherProgram) {
     h.dlg->m_strResult = "Pass";
     h.dlg->m_bPass = 1;
     h.dlg->UpdateData(false);
-    int holder = -1;
+    std::optional<HeldFile> holder;
     if (held) {
-      holder = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-      ASSERT_GE(holder, 0);
-      ASSERT_EQ(::flock(holder, LOCK_SH), 0);
+      holder.emplace(path);
+      ASSERT_TRUE(holder->Held());
     } else {
       h.view.SetText(IDC_EDIT_PATH, "");
     }
@@ -217,7 +253,7 @@ TEST(StartRefusals, EmptyPathAndAFileHeldByAnotherProgram) {
     h.view.ClearRecords();
     h.dlg->OnStart();
     h.WaitForWorker();
-    if (holder >= 0) ::close(holder);
+    holder.reset();
     const std::string message = held ? "Fail to open file " + path : "Please select VD code location";
     EXPECT_EQ(h.view.MessageBoxes(), std::vector<std::string>{message});
     EXPECT_EQ(h.dlg->m_bBusy, 0) << message;

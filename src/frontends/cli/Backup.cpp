@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "Session.h"
 #include "download/MemoryBackup.h"
@@ -28,10 +30,12 @@ std::string SaveFile(const std::string& path, const std::vector<uint8_t>& bytes)
     std::remove(partial.c_str());
     return "cannot write " + path + ": " + std::strerror(error);
   }
-  if (std::rename(partial.c_str(), path.c_str()) != 0) {
-    const int error = errno;
+  // Over an existing file too, which std::rename refuses on Windows.
+  std::error_code error;
+  std::filesystem::rename(partial, path, error);
+  if (error) {
     std::remove(partial.c_str());
-    return "cannot write " + path + ": " + std::strerror(error);
+    return "cannot write " + path + ": " + error.message();
   }
   return {};
 }

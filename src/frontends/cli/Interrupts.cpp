@@ -1,11 +1,17 @@
 #include "Interrupts.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -21,8 +27,10 @@ struct Watch {
   std::string armedFor;  // empty while nothing must finish
   std::chrono::steady_clock::time_point firstAt;
   bool askedToFinish = false;
+#ifndef _WIN32
   std::thread thread;
   sigset_t previousMask;
+#endif
 };
 Watch& TheWatch() {
   static Watch watch;
@@ -32,8 +40,13 @@ Watch& TheWatch() {
 // Straight to the descriptor: the main thread may be drawing the bar, which
 // the line starts below.
 void Say(const std::string& text) {
+#ifdef _WIN32
+  std::fputs(("\nzarnet-cli: " + text + "\n").c_str(), stderr);
+  std::fflush(stderr);
+#else
   const std::string line = (::isatty(STDERR_FILENO) ? "\n" : "") + std::string("zarnet-cli: ") + text + "\n";
   [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, line.data(), line.size());
+#endif
 }
 
 void Take(Watch& w) {
@@ -41,13 +54,13 @@ void Take(Watch& w) {
   const auto now = std::chrono::steady_clock::now();
   if (w.armedFor.empty()) {
     Say("interrupted; nothing was written to the camera");
-    ::_exit(kExitRefused);
+    std::_Exit(kExitRefused);
   }
   if (w.askedToFinish && now - w.firstAt < std::chrono::seconds(InterruptGuard::kInsistSeconds)) {
     Say("abandoned: the " + w.armedFor +
         " was stopped midway; the camera's memory is left half written and the camera may not start. "
         "Flash it again before unplugging it.");
-    ::_exit(kExitRefused);
+    std::_Exit(kExitRefused);
   }
   w.askedToFinish = true;
   w.firstAt = now;
@@ -58,6 +71,29 @@ void Take(Watch& w) {
   w.taken.notify_all();
 }
 
+#ifdef _WIN32
+// The system calls the handler on a thread of its own, as the watcher would.
+BOOL WINAPI OnConsoleControl(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
+  Take(TheWatch());
+  return TRUE;
+}
+
+}  // namespace
+
+InterruptGuard::InterruptGuard() { ::SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+
+InterruptGuard::~InterruptGuard() {
+  ::SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+  Watch& w = TheWatch();
+  std::lock_guard<std::mutex> lock(w.mutex);
+  w.count = 0;
+  w.armedFor.clear();
+  w.askedToFinish = false;
+}
+
+void InterruptGuard::SendToSelf() { OnConsoleControl(CTRL_C_EVENT); }
+#else
 sigset_t WatchedSignals() {
   sigset_t set;
   sigemptyset(&set);
@@ -85,6 +121,8 @@ InterruptGuard::InterruptGuard() {
   w.thread = std::thread(WatchSignals);
 }
 
+void InterruptGuard::SendToSelf() { ::kill(::getpid(), SIGINT); }
+
 InterruptGuard::~InterruptGuard() {
   Watch& w = TheWatch();
   pthread_kill(w.thread.native_handle(), SIGUSR2);
@@ -95,6 +133,7 @@ InterruptGuard::~InterruptGuard() {
   w.armedFor.clear();
   w.askedToFinish = false;
 }
+#endif
 
 void InterruptGuard::Arm(const std::string& what) {
   std::lock_guard<std::mutex> lock(TheWatch().mutex);

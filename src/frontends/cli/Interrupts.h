@@ -20,6 +20,9 @@ class InterruptGuard {
   void Arm(const std::string& what);
   void Disarm();
 
+  // An interrupt to this process, as the system delivers one (for the
+  // simulation's interrupt moments).
+  static void SendToSelf();
   // Interrupts taken so far (for the simulation's interrupt moments).
   static int Taken();
   // Blocks until `count` interrupts have been taken.

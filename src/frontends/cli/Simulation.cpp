@@ -1,8 +1,5 @@
 #include "Simulation.h"
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -154,7 +151,7 @@ void Simulation::InterruptMidWrite(const SimulationOptions& options, int memoryC
   rule.maxFires = static_cast<uint32_t>(options.interrupts);
   auto sent = std::make_shared<int>(0);
   rule.notify = [sent] {
-    ::kill(::getpid(), SIGINT);
+    InterruptGuard::SendToSelf();
     InterruptGuard::AwaitTaken(++*sent);
   };
   world_->AddFault(camera_, rule);

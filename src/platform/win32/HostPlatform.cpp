@@ -1,0 +1,155 @@
+// The host backend on Windows: the system's files, tick count and debug
+// output, and the COM runtime. Paths and names are UTF-8 in the logic and
+// UTF-16 at the system's calls.
+
+#include <windows.h>
+
+#include <objbase.h>
+
+#include "platform/CameraExtensionUnit.h"
+#include "platform/Platform.h"
+#include "platform/adapters/CaptureSystemAdapter.h"
+#include "platform/adapters/DeviceFilesAdapter.h"
+
+namespace platform {
+namespace {
+
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return {};
+  const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  return wide;
+}
+
+std::string Narrow(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  const int n =
+      ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<size_t>(n), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n, nullptr, nullptr);
+  return text;
+}
+
+class Win32ReadFile final : public IReadFile {
+ public:
+  explicit Win32ReadFile(HANDLE file) : file_(file) {}
+  ~Win32ReadFile() override { ::CloseHandle(file_); }
+  Win32ReadFile(const Win32ReadFile&) = delete;
+  Win32ReadFile& operator=(const Win32ReadFile&) = delete;
+
+  size_t Read(void* buffer, size_t length) override {
+    size_t done = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (done < length) {
+      DWORD n = 0;
+      const auto want = static_cast<DWORD>(length - done > 0x10000000 ? 0x10000000 : length - done);
+      if (!::ReadFile(file_, out + done, want, &n, nullptr) || n == 0) break;
+      done += n;
+    }
+    return done;
+  }
+
+ private:
+  HANDLE file_;
+};
+
+class Win32FileSystem final : public IFileSystem {
+ public:
+  bool GetStatus(const std::string& path) override {
+    return !path.empty() && ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+
+  // Without sharing when `exclusive`: an open handle of another program
+  // makes the open fail.
+  std::unique_ptr<IReadFile> OpenRead(const std::string& path, bool exclusive) override {
+    const HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, exclusive ? 0 : FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    return std::make_unique<Win32ReadFile>(file);
+  }
+
+  std::string CurrentDirectory() override {
+    wchar_t buffer[MAX_PATH];
+    const DWORD n = ::GetCurrentDirectoryW(MAX_PATH, buffer);
+    return n > 0 && n < MAX_PATH ? Narrow(std::wstring(buffer, n)) : std::string();
+  }
+
+  // In the order the system lists them, folders included: a folder named
+  // like an image is found, and refused when it is opened.
+  std::vector<std::string> FindFiles(const std::string& directory, const std::string& pattern) override {
+    std::vector<std::string> names;
+    const std::string query = directory.empty() ? pattern : directory + "\\" + pattern;
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileW(Wide(query).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+      names.push_back(Narrow(found.cFileName));
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return names;
+  }
+
+  char PathSeparator() const override { return '\\'; }
+};
+
+class TickClock final : public IClock {
+ public:
+  void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
+  uint64_t NowMilliseconds() override { return ::GetTickCount64(); }
+};
+
+class SystemDebugOutput final : public IDebugOutput {
+ public:
+  void Write(const std::string& line) override { ::OutputDebugStringW(Wide(line).c_str()); }
+};
+
+class ThreadComRuntime final : public IComRuntime {
+ public:
+  void Initialize() override { ::CoInitialize(nullptr); }
+  void Uninitialize() override { ::CoUninitialize(); }
+};
+
+// Cameras are not listed on this host yet: nothing is there and no device
+// path opens, so every caller reports that no camera is there.
+class NoCameraBackend final : public ICameraBackend, public IDeviceFacts {
+ public:
+  Status ListVideoInputs(std::vector<std::shared_ptr<IVideoInput>>* out) override {
+    out->clear();
+    return kOk;
+  }
+  Status QueryDeviceInstance(const std::string&, uint32_t* devInst) override {
+    *devInst = 0;
+    return kOk;
+  }
+  std::shared_ptr<IVendorRequestChannel> OpenVendorRequests(const std::string&) override { return nullptr; }
+  std::string WhereListed() override { return "nowhere: this build lists no cameras on Windows yet"; }
+  DeviceFacts Describe(const std::string&) override { return {}; }
+};
+
+class NoNotifications final : public IDeviceNotifications {
+ public:
+  uintptr_t Register(const Guid&, DeviceEventSink) override { return 0; }
+  void Unregister(uintptr_t) override {}
+};
+
+ExtensionUnitAddress CameraExtensionUnitAddress() {
+  return {kCameraExtensionUnitGuid, kCameraExtensionUnitNode, {kCameraCommandSelector, kCameraDataSelector}};
+}
+
+}  // namespace
+
+const Platform& Host() {
+  static Win32FileSystem files;
+  static TickClock clock;
+  static SystemDebugOutput debug;
+  static ThreadComRuntime com;
+  static NoCameraBackend cameras;
+  static CaptureSystemAdapter capture(cameras, CameraExtensionUnitAddress());
+  static DeviceFilesAdapter deviceFiles(cameras);
+  static NoNotifications notifications;
+  static const Platform host{&capture, &deviceFiles, &files, &clock, &debug, &com, &notifications, &cameras};
+  return host;
+}
+
+}  // namespace platform
