@@ -14,10 +14,10 @@
 #include <climits>
 #include <thread>
 
-#include "platform/CameraExtensionUnit.h"
 #include "platform/Platform.h"
 #include "platform/adapters/CaptureSystemAdapter.h"
 #include "platform/adapters/DeviceFilesAdapter.h"
+#include "platform/adapters/HostWithoutCameras.h"
 #include "platform/linux/ListingOrder.h"
 #ifdef ZARNET_HAVE_UDEV
 #include "platform/linux/LinuxCameraBackend.h"
@@ -125,40 +125,6 @@ class NoComRuntime final : public IComRuntime {
   void Uninitialize() override {}
 };
 
-#ifndef ZARNET_HAVE_UDEV
-// The camera backend of a build without udev: nothing is listed and no device
-// path opens.
-class NoCameraBackend final : public ICameraBackend, public IDeviceFacts {
- public:
-  Status ListVideoInputs(std::vector<std::shared_ptr<IVideoInput>>* out) override {
-    out->clear();
-    return kOk;
-  }
-  Status QueryDeviceInstance(const std::string&, uint32_t* devInst) override {
-    *devInst = 0;
-    return kOk;
-  }
-  std::shared_ptr<IVendorRequestChannel> OpenVendorRequests(const std::string&) override { return nullptr; }
-  std::string WhereListed() override { return "nowhere: this build has no libudev to list cameras with"; }
-  DeviceFacts Describe(const std::string&) override { return {}; }
-};
-using HostCameraBackend = NoCameraBackend;
-#else
-using HostCameraBackend = LinuxCameraBackend;
-#endif
-
-ExtensionUnitAddress CameraExtensionUnitAddress() {
-  return {kCameraExtensionUnitGuid, kCameraExtensionUnitNode, {kCameraCommandSelector, kCameraDataSelector}};
-}
-
-// Device notifications are not served on this host yet; the window then
-// works without automatic re-identification.
-class NoNotifications final : public IDeviceNotifications {
- public:
-  uintptr_t Register(const Guid&, DeviceEventSink) override { return 0; }
-  void Unregister(uintptr_t) override {}
-};
-
 }  // namespace
 
 const Platform& Host() {
@@ -168,7 +134,11 @@ const Platform& Host() {
   static NoComRuntime com;
   // The capture objects and device files the device layer sees are the
   // common adapters over the camera backend, as they are over every backend.
-  static HostCameraBackend cameras;
+#ifdef ZARNET_HAVE_UDEV
+  static LinuxCameraBackend cameras;
+#else
+  static NoCameraBackend cameras("nowhere: this build has no libudev to list cameras with");
+#endif
   static CaptureSystemAdapter capture(cameras, CameraExtensionUnitAddress());
   static DeviceFilesAdapter deviceFiles(cameras);
   static NoNotifications notifications;

@@ -6,10 +6,10 @@
 
 #include <objbase.h>
 
-#include "platform/CameraExtensionUnit.h"
 #include "platform/Platform.h"
 #include "platform/adapters/CaptureSystemAdapter.h"
 #include "platform/adapters/DeviceFilesAdapter.h"
+#include "platform/adapters/HostWithoutCameras.h"
 
 namespace platform {
 namespace {
@@ -110,33 +110,6 @@ class ThreadComRuntime final : public IComRuntime {
   void Uninitialize() override { ::CoUninitialize(); }
 };
 
-// Cameras are not listed on this host yet: nothing is there and no device
-// path opens, so every caller reports that no camera is there.
-class NoCameraBackend final : public ICameraBackend, public IDeviceFacts {
- public:
-  Status ListVideoInputs(std::vector<std::shared_ptr<IVideoInput>>* out) override {
-    out->clear();
-    return kOk;
-  }
-  Status QueryDeviceInstance(const std::string&, uint32_t* devInst) override {
-    *devInst = 0;
-    return kOk;
-  }
-  std::shared_ptr<IVendorRequestChannel> OpenVendorRequests(const std::string&) override { return nullptr; }
-  std::string WhereListed() override { return "nowhere: this build lists no cameras on Windows yet"; }
-  DeviceFacts Describe(const std::string&) override { return {}; }
-};
-
-class NoNotifications final : public IDeviceNotifications {
- public:
-  uintptr_t Register(const Guid&, DeviceEventSink) override { return 0; }
-  void Unregister(uintptr_t) override {}
-};
-
-ExtensionUnitAddress CameraExtensionUnitAddress() {
-  return {kCameraExtensionUnitGuid, kCameraExtensionUnitNode, {kCameraCommandSelector, kCameraDataSelector}};
-}
-
 }  // namespace
 
 const Platform& Host() {
@@ -144,7 +117,7 @@ const Platform& Host() {
   static TickClock clock;
   static SystemDebugOutput debug;
   static ThreadComRuntime com;
-  static NoCameraBackend cameras;
+  static NoCameraBackend cameras("nowhere: this build lists no cameras on Windows yet");
   static CaptureSystemAdapter capture(cameras, CameraExtensionUnitAddress());
   static DeviceFilesAdapter deviceFiles(cameras);
   static NoNotifications notifications;
