@@ -133,7 +133,7 @@ Walk WalkTable(CDescriptorTable& table, int32_t tableOffset) {
     r.isDummy = dynamic_cast<CDescDummy*>(record.get()) != nullptr;
     record->ListFields(r.fields);
     // The table checked that the record lies inside its copy.
-    r.original.assign(table.m_image + at, table.m_image + at + record->m_length);
+    r.fileBytes.assign(table.m_image + at, table.m_image + at + record->m_length);
     r.rebuilt = Rebuild(*record, &r.rebuiltOk);
     walk.records.push_back(std::move(r));
   }

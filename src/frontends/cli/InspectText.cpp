@@ -134,11 +134,11 @@ std::string GroupCounts(const Walk& walk) {
 std::string WrittenBack(const WalkedRecord& r) {
   if (r.isDummy) return "nothing: no class reads this type";
   if (!r.rebuiltOk) return "refused by its class";
-  if (r.rebuilt == r.original) return "the same " + std::to_string(r.original.size()) + " bytes";
+  if (r.rebuilt == r.fileBytes) return "the same " + std::to_string(r.fileBytes.size()) + " bytes";
   const auto [written, inFile] =
-      std::mismatch(r.rebuilt.begin(), r.rebuilt.end(), r.original.begin(), r.original.end());
-  if (written == r.rebuilt.end() || inFile == r.original.end()) {
-    return std::to_string(r.rebuilt.size()) + " bytes, where the file has " + std::to_string(r.original.size());
+      std::mismatch(r.rebuilt.begin(), r.rebuilt.end(), r.fileBytes.begin(), r.fileBytes.end());
+  if (written == r.rebuilt.end() || inFile == r.fileBytes.end()) {
+    return std::to_string(r.rebuilt.size()) + " bytes, where the file has " + std::to_string(r.fileBytes.size());
   }
   const auto at = static_cast<size_t>(written - r.rebuilt.begin());
   return "unlike the file from record byte " + std::to_string(at) + " (" + HexByte(*inFile) + " in the file, " +

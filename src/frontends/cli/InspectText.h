@@ -21,7 +21,7 @@ struct WalkedRecord {
   std::string className;
   bool isDummy = false;  // no class reads the record's type
   _QTL_UVC_Descriptor::DescriptorFields fields;
-  std::vector<uint8_t> original;  // the record's bytes in the file
+  std::vector<uint8_t> fileBytes;  // the record's bytes in the file
   bool rebuiltOk = false;
   std::vector<uint8_t> rebuilt;  // what the record's class writes back
 };
