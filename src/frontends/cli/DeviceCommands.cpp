@@ -16,6 +16,7 @@
 #include "Commands.h"
 #include "Confirmation.h"
 #include "DeviceChoice.h"
+#include "InputFiles.h"
 #include "Interrupts.h"
 #include "Json.h"
 #include "Session.h"
@@ -178,20 +179,11 @@ std::unique_ptr<Simulation> MaybeSimulate(const CommandLine& c, int imageClass) 
   return std::make_unique<Simulation>(c.simulation, c.simulation.memoryClass.value_or(imageClass));
 }
 
-// An input the command can't read ends it before anything else, with the
-// operating system's own words.
+// An input the command can't read ends it before anything else.
 bool Unreadable(const std::string& command, const std::string& path, std::ostream& err) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  int error = errno;
-  if (file) {
-    char byte = 0;
-    const bool failed = std::fread(&byte, 1, 1, file) == 0 && std::ferror(file);
-    error = errno;
-    std::fclose(file);
-    if (!failed) return false;
-  }
-  err << "zarnet-cli " << command << ": cannot read " << path << ": " << std::strerror(error) << "\n";
-  return true;
+  const std::optional<std::string> cause = UnreadableCause(path);
+  if (cause) err << "zarnet-cli " << command << ": cannot read " << path << ": " << *cause << "\n";
+  return cause.has_value();
 }
 
 // A download writes at most the image's first 0xFFFE bytes, as the window

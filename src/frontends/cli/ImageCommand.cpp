@@ -1,7 +1,6 @@
 // zarnet-cli inspect: judges a firmware file exactly as the window does, then
 // shows what its descriptor table holds.
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -9,6 +8,7 @@
 #include <ostream>
 
 #include "Commands.h"
+#include "InputFiles.h"
 #include "InspectText.h"
 #include "Json.h"
 #include "download/ImageAcceptance.h"
@@ -85,20 +85,14 @@ std::optional<uintmax_t> RealSize(const std::string& path) {
   return size;
 }
 
-// Why the file cannot be read, in the operating system's words.
-std::string UnreadableCause(const std::string& path) {
+// Why the file could not be judged, in the operating system's words.
+std::string WhyUnreadable(const std::string& path) {
   std::error_code ec;
   const auto status = std::filesystem::status(path, ec);
-  if (ec) return ec.message();
-  // A directory opens for reading on some systems; only reading it fails.
-  if (std::filesystem::is_directory(status)) return std::strerror(EISDIR);
-  if (!std::filesystem::is_regular_file(status)) return "not a regular file";
-  errno = 0;
-  if (FILE* file = std::fopen(path.c_str(), "rb")) {
-    std::fclose(file);
-    return "it could not be opened when it was judged";
-  }
-  return errno != 0 ? std::strerror(errno) : "it could not be opened";
+  if (!ec && std::filesystem::exists(status) && !std::filesystem::is_directory(status) &&
+      !std::filesystem::is_regular_file(status))
+    return "not a regular file";
+  return UnreadableCause(path).value_or("it could not be opened when it was judged");
 }
 
 // ---------------------------------------------------------------- the walk
@@ -266,7 +260,7 @@ int RunInspect(const Arguments& args, std::ostream& out, std::ostream& err) {
   const ImageVerdict& verdict = judged.verdict;
   if (verdict.table) judged.walk = std::make_unique<Walk>(WalkTable(*verdict.table, *verdict.tableOffset));
   if (verdict.unreadable) {
-    judged.cause = UnreadableCause(options.path);
+    judged.cause = WhyUnreadable(options.path);
     err << "zarnet-cli inspect: cannot read " << options.path << ": " << *judged.cause;
     if (judged.realSize) err << " (the file holds " << *judged.realSize << " bytes)";
     err << "\n";
