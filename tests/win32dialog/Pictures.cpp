@@ -31,7 +31,8 @@ Picture Capture(HWND window) {
   HDC memory = ::CreateCompatibleDC(screen);
   HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ previous = ::SelectObject(memory, bitmap);
-  // The window's own DC holds what it last drew, frame and children included.
+  // The window's own DC holds what it last drew, frame and children
+  // included (wine's PrintWindow leaves out both).
   HDC source = ::GetWindowDC(window);
   ::BitBlt(memory, 0, 0, picture.width, picture.height, source, 0, 0, SRCCOPY);
   ::ReleaseDC(window, source);

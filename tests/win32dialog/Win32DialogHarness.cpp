@@ -48,12 +48,14 @@ Win32DialogHarness::Win32DialogHarness(const platform::Platform& platform)
   inForce.emplace(platform);
   current_ = this;
   hook_ = ::SetWindowsHookExW(WH_CBT, OnWindowEvent, nullptr, ::GetCurrentThreadId());
+  sentHook_ = ::SetWindowsHookExW(WH_CALLWNDPROC, OnSentMessage, nullptr, ::GetCurrentThreadId());
 }
 
 Win32DialogHarness::~Win32DialogHarness() {
   Close();
   ResetDeviceState();
   if (hook_) ::UnhookWindowsHookEx(hook_);
+  if (sentHook_) ::UnhookWindowsHookEx(sentHook_);
   current_ = nullptr;
   inForce.reset();
 }
@@ -69,6 +71,15 @@ LRESULT CALLBACK Win32DialogHarness::OnWindowEvent(int code, WPARAM wParam, LPAR
     else
       ::PostMessageW(window, WM_COMMAND, IDOK, 0);
   }
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK Win32DialogHarness::OnSentMessage(int code, WPARAM wParam, LPARAM lParam) {
+  Win32DialogHarness* self = current_;
+  const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  // A dialog box's modal loop tells its owner when it runs dry.
+  if (code == HC_ACTION && self && self->onIdleBox && sent->message == WM_ENTERIDLE && sent->wParam == MSGF_DIALOGBOX)
+    self->onIdleBox(reinterpret_cast<HWND>(sent->lParam));
   return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 

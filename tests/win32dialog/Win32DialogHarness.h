@@ -68,11 +68,15 @@ class Win32DialogHarness {
   std::vector<ShownBox> boxes;
   // Called with each box as it activates, instead of ending it with OK.
   std::function<void(HWND box)> onBox;
+  // Called each time a box's modal loop has shown it and runs dry.
+  std::function<void(HWND box)> onIdleBox;
 
  private:
   static LRESULT CALLBACK OnWindowEvent(int code, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK OnSentMessage(int code, WPARAM wParam, LPARAM lParam);
   static Win32DialogHarness* current_;
   HHOOK hook_ = nullptr;
+  HHOOK sentHook_ = nullptr;
   std::set<HWND> seenBoxes_;
 };
 
