@@ -4,17 +4,17 @@
 
 #include "frontends/win32/WideText.h"
 
-namespace {
-
-// Messages handled, and silences waited through, before a wait gives up.
-constexpr int kMessageCap = 2'000'000;
-constexpr DWORD kSilenceMs = 10'000;
-
 bool IsDialogBox(HWND window) {
   wchar_t name[16] = {};
   ::GetClassNameW(window, name, 16);
   return std::wstring(name) == L"#32770";
 }
+
+namespace {
+
+// Messages handled, and silences waited through, before a wait gives up.
+constexpr int kMessageCap = 2'000'000;
+constexpr DWORD kSilenceMs = 10'000;
 
 }  // namespace
 

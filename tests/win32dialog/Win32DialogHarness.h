@@ -28,6 +28,8 @@ struct ShownBox {
 };
 
 std::string WindowText(HWND window);
+// A window of the dialog class: the dialog, a message box, the about box.
+bool IsDialogBox(HWND window);
 ShownBox ReadBox(HWND box);
 
 class Win32DialogHarness {
