@@ -11,6 +11,7 @@
 
 #include "Pictures.h"
 #include "Win32DialogHarness.h"
+#include "frontends/win32/WideText.h"
 #include "ui/AboutDlg.h"
 
 namespace {
@@ -78,6 +79,37 @@ TEST(Win32Boxes, ModalLoopsServeTheWorkersSends) {
   EXPECT_EQ(d.h.boxes[1].text, kCloseWhileBusyText);
   EXPECT_EQ(d.h.boxes[1].caption, "win32_dialog_tests");
   EXPECT_FALSE(d.h.view.Closed());
+}
+
+}  // namespace
+
+namespace {
+
+// The open-file dialog hands back the name typed into it, with where its
+// extension starts; a name ending in a full stop has none (offset 0), as
+// Windows reports it, so that the dialog's Browse adds the filter's.
+TEST(Win32Boxes, TheOpenFileDialogHandsBackTheTypedName) {
+  SubstituteDialog d;
+  const std::string image = d.WriteImage("picked.bin", SampleFor(8));
+  const std::string stem = image.substr(0, image.size() - 4);
+  struct Typed {
+    std::string name;
+    uint16_t extensionOffset;
+  };
+  const Typed cases[] = {{image, static_cast<uint16_t>(image.size() - 3)}, {stem + ".", 0}};
+  d.h.Open();
+  for (const Typed& typed : cases) {
+    d.h.onBox = [&](HWND box) {
+      constexpr int kFileNameBox = 0x47C;  // the dialog's file-name combo box
+      ::SetDlgItemTextW(box, kFileNameBox, platform::win32::Wide(typed.name).c_str());
+      ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    };
+    platform::OpenFileResult chosen;
+    ASSERT_TRUE(d.h.view.RunOpenFileDialog({"Firmware(*.bin)|*.bin||", 0x80006, 1}, &chosen)) << typed.name;
+    EXPECT_EQ(chosen.path, typed.name);
+    EXPECT_EQ(chosen.extensionOffset, typed.extensionOffset) << typed.name;
+    EXPECT_EQ(chosen.filterIndex, 1);
+  }
 }
 
 }  // namespace

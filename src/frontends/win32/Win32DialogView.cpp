@@ -252,8 +252,12 @@ bool Win32DialogView::RunOpenFileDialog(const OpenFileRequest& request, OpenFile
   dialog.Flags = request.flags;
   if (!::GetOpenFileNameW(&dialog)) return false;
   result->path = Narrow(file.data());
-  // Counted in UTF-16 units; the logic only asks whether it is 0.
-  result->extensionOffset = dialog.nFileExtension;
+  // Counted in UTF-16 units; the logic only asks whether it is 0. A name
+  // typed with a final full stop has no extension: Windows reports 0 for
+  // it, wine the name's end, which would leave the name without the
+  // filter's extension and so name no file.
+  const bool endsWithFullStop = !result->path.empty() && result->path.back() == '.';
+  result->extensionOffset = endsWithFullStop ? 0 : dialog.nFileExtension;
   result->filterIndex = static_cast<int>(dialog.nFilterIndex);
   return true;
 }
