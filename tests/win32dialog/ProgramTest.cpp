@@ -73,3 +73,13 @@ TEST(Win32Program, ShowsTheDialogUntilItsCloseBoxEndsTheRun) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Win32Program, WithoutTheDialogsResourcesTheRunEndsAtOnce) {
+  substitute::SubstituteWorld world;
+  platform::ScopedPlatform inForce(world.Platform());
+  EXPECT_EQ(RunZarnetDialog(::GetModuleHandleW(L"kernel32.dll")), kExitNoWindow);
+}
+
+}  // namespace

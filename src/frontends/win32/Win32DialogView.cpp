@@ -268,6 +268,7 @@ void Win32DialogView::CloseDialog() {
 }
 
 void Win32DialogView::RunModal() {
+  if (!dialog_) return;  // nothing could end the loop
   ::ShowWindow(dialog_, SW_SHOW);
   MSG message{};
   // Keyboard navigation is the dialog manager's: Enter is IDOK, Escape IDCANCEL.

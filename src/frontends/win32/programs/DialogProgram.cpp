@@ -17,6 +17,9 @@ int RunZarnetDialog(HINSTANCE module) {
 
   platform::win32::Win32Window window;
   platform::win32::Win32DialogView view(window, module, platform::win32::ProgramApplicationName());
+  // Without its window (resources missing, no desktop) nothing could end
+  // the dialog's loop.
+  if (!view.Handle()) return kExitNoWindow;
   // Capture devices that come and go are announced to the dialog's window;
   // every other seam stays as it is.
   platform::win32::Win32DeviceNotifications notifications(view.Handle());

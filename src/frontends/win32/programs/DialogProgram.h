@@ -7,5 +7,8 @@
 // Initialises the common controls, makes the dialog's window from the
 // resources of `module`, puts device notifications for that window in force
 // over the platform in force, and runs the dialog until it has ended.
-// Returns the program's exit code.
+// Returns the program's exit code: 0, or kExitNoWindow when the dialog's
+// window can't be made.
 int RunZarnetDialog(HINSTANCE module);
+
+constexpr int kExitNoWindow = 1;
