@@ -8,6 +8,7 @@
 
 #include <chrono>
 
+#include "Pictures.h"
 #include "Win32DialogHarness.h"
 #include "frontends/win32/WideText.h"
 #include "frontends/win32/Win32DeviceNotifications.h"
@@ -154,6 +155,20 @@ TEST(Win32DeviceChange, RegisteredWithTheSystemEachMessageIsHandledOnce) {
   d.h.PumpPending();
   EXPECT_EQ(blocks() - before, identification);
   d.h.Close();  // unregisters while the window's notifications are in force
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Win32Opening, MinimisedTheWindowDrawsTheProgramsIcon) {
+  SubstituteDialog d;
+  d.h.Open();
+  ::ShowWindow(d.h.Dialog(), SW_MINIMIZE);
+  ASSERT_TRUE(::IsIconic(d.h.Dialog()));
+  const Picture picture = Capture(d.h.Dialog());
+  const RECT all{0, 0, picture.width, picture.height};
+  EXPECT_GT(picture.Count(all, RGB(0x2B, 0x4C, 0x7E)), 0) << "the icon's body colour";
 }
 
 }  // namespace
