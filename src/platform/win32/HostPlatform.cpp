@@ -10,26 +10,13 @@
 #include "platform/adapters/CaptureSystemAdapter.h"
 #include "platform/adapters/DeviceFilesAdapter.h"
 #include "platform/adapters/HostWithoutCameras.h"
+#include "platform/win32/WideText.h"
 
 namespace platform {
 namespace {
 
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
-}
-
-std::string Narrow(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  const int n =
-      ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n, nullptr, nullptr);
-  return text;
-}
+using win32::Narrow;
+using win32::Wide;
 
 class Win32ReadFile final : public IReadFile {
  public:
