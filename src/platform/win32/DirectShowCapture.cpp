@@ -73,9 +73,10 @@ class PropertyBag final : public platform::IPropertyBag {
 
   // A string property only: any other kind of value is refused as one.
   Status Read(const std::string& name, std::string* value) override {
+    // Left empty, the bag fills in the value's own type; a type asked for
+    // here would leave a string to free after a failed read.
     VARIANT variant;
     ::VariantInit(&variant);
-    variant.vt = VT_BSTR;
     HRESULT hr = bag_->Read(Wide(name).c_str(), &variant, nullptr);
     if (SUCCEEDED(hr)) {
       if (variant.vt == VT_BSTR && variant.bstrVal)
