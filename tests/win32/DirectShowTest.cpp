@@ -115,6 +115,8 @@ struct Lookup {
   std::vector<std::string> calls;
 };
 
+void PrintTo(const Lookup& c, std::ostream* os) { *os << c.name; }
+
 class DeviceSetupLookup : public ::testing::TestWithParam<Lookup> {};
 
 TEST_P(DeviceSetupLookup, AsksForTheDetailTwiceAndAlwaysDestroysTheList) {
@@ -176,6 +178,8 @@ struct NoCamera {
   bool setupFindsNone;
 };
 
+void PrintTo(const NoCamera& c, std::ostream* os) { *os << c.name; }
+
 class SearchWithoutCamera : public ::testing::TestWithParam<NoCamera> {};
 
 TEST_P(SearchWithoutCamera, EndsAndSaysNoCamera) {
@@ -202,6 +206,8 @@ struct FullDownload {
   uint8_t memoryClass;
   bool needsDownloadMode;
 };
+
+void PrintTo(const FullDownload& c, std::ostream* os) { *os << c.name; }
 
 class DownloadThroughWindows : public ::testing::TestWithParam<FullDownload> {};
 
