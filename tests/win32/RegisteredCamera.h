@@ -11,6 +11,13 @@
 //
 // The registration lives in the shared wine prefix: tests that register must
 // not run side by side (ctest RESOURCE_LOCK "wine_video_inputs").
+//
+// Use: add the camera to the world, make a RegisteredCamera of it, put
+// `Platform()` in force (with the test's own files, window or view where it
+// has them), and close the dialog and ResetDeviceState() before the
+// RegisteredCamera ends: property requests still under way would otherwise
+// reach a camera that is gone. The program needs the server DLL next to it
+// (target zarnet_test_camera, built into the tests' folder).
 
 #include <windows.h>
 
