@@ -1,35 +1,23 @@
 // The host backend on Windows: the system's files, tick count and debug
-// output, and the COM runtime. Paths and names are UTF-8 in the logic and
-// UTF-16 at the system's calls.
+// output, the COM runtime, and the cameras through DirectShow and their
+// device files. Paths and names are UTF-8 in the logic and UTF-16 at the
+// system's calls.
 
 #include <windows.h>
 
 #include <objbase.h>
 
 #include "platform/Platform.h"
-#include "platform/adapters/CaptureSystemAdapter.h"
-#include "platform/adapters/DeviceFilesAdapter.h"
 #include "platform/adapters/HostWithoutCameras.h"
+#include "platform/win32/DeviceFiles.h"
+#include "platform/win32/DirectShowCapture.h"
+#include "platform/win32/WideText.h"
 
 namespace platform {
 namespace {
 
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
-}
-
-std::string Narrow(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  const int n =
-      ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n, nullptr, nullptr);
-  return text;
-}
+using win32::Narrow;
+using win32::Wide;
 
 class Win32ReadFile final : public IReadFile {
  public:
@@ -117,11 +105,11 @@ const Platform& Host() {
   static TickClock clock;
   static SystemDebugOutput debug;
   static ThreadComRuntime com;
-  static NoCameraBackend cameras("nowhere: this build lists no cameras on Windows yet");
-  static CaptureSystemAdapter capture(cameras, CameraExtensionUnitAddress());
-  static DeviceFilesAdapter deviceFiles(cameras);
+  static win32::DirectShowCapture capture(win32::SystemDeviceSetup());
+  static win32::SystemDeviceFiles deviceFiles;
+  static win32::DirectShowFacts facts;
   static NoNotifications notifications;
-  static const Platform host{&capture, &deviceFiles, &files, &clock, &debug, &com, &notifications, &cameras};
+  static const Platform host{&capture, &deviceFiles, &files, &clock, &debug, &com, &notifications, &facts};
   return host;
 }
 

@@ -1,0 +1,32 @@
+#include "platform/win32/DeviceFiles.h"
+
+#include <windows.h>
+
+#include "platform/win32/WideText.h"
+
+namespace platform::win32 {
+
+Handle SystemDeviceFiles::Open(const std::string& devicePath) {
+  const HANDLE file = ::CreateFileW(Wide(devicePath).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  return file == INVALID_HANDLE_VALUE ? kInvalidHandle : reinterpret_cast<Handle>(file);
+}
+
+bool SystemDeviceFiles::Close(Handle handle) {
+  return handle != kInvalidHandle && ::CloseHandle(reinterpret_cast<HANDLE>(handle));
+}
+
+uint32_t SystemDeviceFiles::IoControl(Handle handle, uint32_t code, const void* in, uint32_t inLength, void* out,
+                                      uint32_t outLength, uint32_t* returned) {
+  DWORD count = 0;
+  // The input is only read; the system's prototype lacks the const.
+  const BOOL done = ::DeviceIoControl(reinterpret_cast<HANDLE>(handle), code, const_cast<void*>(in), inLength, out,
+                                      outLength, &count, nullptr);
+  if (returned) *returned = count;
+  if (done) return 0;
+  // A failure must never read as success, even without an error code.
+  const DWORD error = ::GetLastError();
+  return error != 0 ? error : kErrorGenFailure;
+}
+
+}  // namespace platform::win32
