@@ -11,7 +11,7 @@
 
 #include "Pictures.h"
 #include "Win32DialogHarness.h"
-#include "frontends/win32/WideText.h"
+#include "platform/win32/WideText.h"
 #include "ui/AboutDlg.h"
 
 namespace {

@@ -10,8 +10,8 @@
 
 #include "Pictures.h"
 #include "Win32DialogHarness.h"
-#include "frontends/win32/WideText.h"
 #include "frontends/win32/Win32DeviceNotifications.h"
+#include "platform/win32/WideText.h"
 
 namespace {
 

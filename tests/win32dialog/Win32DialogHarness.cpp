@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "frontends/win32/WideText.h"
+#include "platform/win32/WideText.h"
 
 bool IsDialogBox(HWND window) {
   wchar_t name[16] = {};

@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "Win32DialogHarness.h"
-#include "frontends/win32/WideText.h"
 #include "frontends/win32/Win32DeviceNotifications.h"
+#include "platform/win32/WideText.h"
 #include "ui/DialogTemplates.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <optional>
 #include <vector>
 
-#include "frontends/win32/WideText.h"
 #include "frontends/win32/Win32DeviceNotifications.h"
 #include "platform/WindowMessages.h"
+#include "platform/win32/WideText.h"
 #include "ui/Resource.h"
 
 namespace platform::win32 {
