@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/win32/ComPtr.h"
+#include "platform/win32/SystemGuid.h"
 #include "platform/win32/WideText.h"
 
 namespace platform::win32 {
@@ -21,10 +22,7 @@ static_assert(sizeof(KSP_NODE) == KsNodeProperty::kSize, "KSP_NODE is the 32-byt
 
 KSP_NODE NodeRequest(const KsNodeProperty& property) {
   KSP_NODE node{};
-  node.Property.Set.Data1 = property.set.data1;
-  node.Property.Set.Data2 = property.set.data2;
-  node.Property.Set.Data3 = property.set.data3;
-  std::copy(property.set.data4.begin(), property.set.data4.end(), node.Property.Set.Data4);
+  node.Property.Set = ToSystemGuid(property.set);
   node.Property.Id = property.id;
   node.Property.Flags = property.flags;
   node.NodeId = property.nodeId;
