@@ -45,6 +45,9 @@ class IKsControl {
   virtual ~IKsControl() = default;
   virtual Status KsProperty(const KsNodeProperty& property, uint32_t propertyLength, uint8_t* data, uint32_t length,
                             uint32_t* returned) = 0;
+  // Whether the driver behind keeps each control at its first size for as
+  // long as the device stays enumerated (see IExtensionUnitChannel).
+  virtual bool FixesControlSizes() const { return false; }
 };
 
 class ICaptureFilter {

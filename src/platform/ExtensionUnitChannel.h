@@ -21,6 +21,11 @@ class IExtensionUnitChannel {
   virtual Status Get(uint32_t selector, uint8_t* data, uint32_t length, uint32_t* returned) = 0;
   // Writes `length` bytes to the control.
   virtual Status Set(uint32_t selector, const uint8_t* data, uint32_t length) = 0;
+  // Whether the driver keeps each control at the size it had when first used
+  // for as long as the device stays enumerated (uvcvideo does): a control's
+  // new length can then only be used on the device's next appearance, and
+  // only if nothing used the control before the length changed.
+  virtual bool FixesSizeAtFirstUse() const { return false; }
 };
 
 }  // namespace platform

@@ -18,6 +18,9 @@ constexpr Status kDeviceGone = static_cast<Status>(0x8007048Fu);  // device not 
 constexpr Status kStalled = static_cast<Status>(0x8007001Fu);     // the device refused the request
 constexpr Status kInvalidArgument = static_cast<Status>(0x80070057u);
 constexpr Status kAccessDenied = static_cast<Status>(0x80070005u);  // the device may not be opened
+// The driver holds the control at another size than the buffer's and sent
+// the device nothing.
+constexpr Status kBufferSizeRefused = static_cast<Status>(0x8007007Au);
 
 inline bool Failed(Status s) { return s < 0; }
 

@@ -86,37 +86,44 @@ TEST_F(UvcExtensionUnitTest, CommandSetDataGetAndLengthAreTheDriverQueries) {
   uint16_t length = 0;
   EXPECT_EQ(unit->GetLength(12, &length), platform::kOk);
   EXPECT_EQ(length, 0x1234);
-  // The data control's first get learns its size; later ones read it at once.
-  const std::vector<Query> expected{{kUnit, 10, UVC_SET_CUR, 8, block}, Len(11), Cur(11, 8), Cur(11, 8), Len(12)};
+  // Every get of a block asks at the block's own size: one query each.
+  const std::vector<Query> expected{{kUnit, 10, UVC_SET_CUR, 8, block}, Cur(11, 8), Cur(11, 8), Len(12)};
   EXPECT_EQ(driver.queries, expected);
   unit.reset();
   EXPECT_EQ(driver.closed, std::vector<int>{kFd});
 }
 
-TEST_F(UvcExtensionUnitTest, TheLengthStepReadsOnlyWhatTheDriverStillAccepts) {
+// Another process may have used the control first: the channel learns the
+// size the driver holds from its refusal, which costs the camera nothing.
+TEST_F(UvcExtensionUnitTest, AGetReadsOnlyWhatTheDriverStillAccepts) {
   struct Case {
     const char* what;
-    bool usedAt8;  // an 8-byte get fixed the data control's size before the step
+    size_t firstUse;  // the device's length when the control was first used; 0: not used yet
     size_t deviceLength;
+    uint32_t buffer;
     Status expected;
     std::vector<Query> queries;
   };
   const Case cases[] = {
-      {"back at 8", true, 8, platform::kOk, {Len(11), Cur(11, 8)}},
-      {"at 64 with the size fixed at 8", true, 64, platform::kInvalidArgument, {Len(11)}},
-      {"at 64 on a control not used yet", false, 64, platform::kOk, {Len(11), Cur(11, 64)}},
-      {"longer than the buffer", false, 66, platform::kInvalidArgument, {Len(11)}},
+      {"the length step back at 8", 8, 8, 65, platform::kOk, {Cur(11, 65), Len(11), Cur(11, 8)}},
+      {"the length step at 64, held at 8", 8, 64, 65, platform::kBufferSizeRefused, {Cur(11, 65), Len(11), Cur(11, 64)}},
+      {"the length step at 64, not used yet", 0, 64, 65, platform::kOk, {Cur(11, 65), Len(11), Cur(11, 64)}},
+      {"longer than the buffer", 0, 66, 65, platform::kBufferSizeRefused, {Cur(11, 65), Len(11)}},
+      {"a block of 8, held at 64", 64, 8, 8, platform::kBufferSizeRefused, {Cur(11, 8), Len(11)}},
+      {"a block of 64, held at 64", 64, 64, 64, platform::kOk, {Cur(11, 64)}},
   };
   for (const Case& c : cases) {
     FakeUvcDriver fresh;
     platform::UvcExtensionUnit channel(fresh, kFd, kUnit);
     Bytes buffer(65, 0);
     uint32_t returned = 99;
-    const Status used = c.usedAt8 ? channel.Get(11, buffer.data(), 8, &returned) : platform::kOk;
-    ASSERT_EQ(used, platform::kOk) << c.what;
+    if (c.firstUse) {
+      fresh.device[11].resize(c.firstUse);
+      ASSERT_EQ(channel.Get(11, buffer.data(), static_cast<uint32_t>(c.firstUse), &returned), platform::kOk) << c.what;
+    }
     fresh.queries.clear();
     fresh.device[11].resize(c.deviceLength, 0x5A);
-    EXPECT_EQ(channel.Get(11, buffer.data(), 65, &returned), c.expected) << c.what;
+    EXPECT_EQ(channel.Get(11, buffer.data(), c.buffer, &returned), c.expected) << c.what;
     EXPECT_EQ(fresh.queries, c.queries) << c.what;
     const bool read = c.expected == platform::kOk;
     EXPECT_EQ(returned, read ? c.deviceLength : 0u) << c.what;
@@ -124,24 +131,11 @@ TEST_F(UvcExtensionUnitTest, TheLengthStepReadsOnlyWhatTheDriverStillAccepts) {
   }
 }
 
-TEST_F(UvcExtensionUnitTest, ChannelsOnOneDeviceShareTheDriversSizes) {
-  auto sizes = std::make_shared<platform::UvcControlSizes>();
-  Bytes buffer(65, 0);
-  uint32_t returned = 0;
-  {
-    platform::UvcExtensionUnit first(driver, kFd, kUnit, sizes);
-    ASSERT_EQ(first.Get(11, buffer.data(), 8, &returned), platform::kOk);
-  }
-  driver.device[11].resize(64);
-  platform::UvcExtensionUnit second(driver, kFd, kUnit, sizes);
-  EXPECT_EQ(second.Get(11, buffer.data(), 65, &returned), platform::kInvalidArgument);
-  EXPECT_EQ(driver.queries.back(), Len(11));
-}
 
 TEST_F(UvcExtensionUnitTest, DriverErrorsBecomeStatuses) {
   const std::pair<int, Status> cases[] = {
       {ENODEV, platform::kDeviceGone},      {ENOENT, platform::kNotFound},
-      {ESHUTDOWN, platform::kDeviceGone},   {ENOBUFS, platform::kInvalidArgument},
+      {ESHUTDOWN, platform::kDeviceGone},   {ENOBUFS, platform::kBufferSizeRefused},
       {EINVAL, platform::kInvalidArgument}, {ERANGE, platform::kInvalidArgument},
       {EPIPE, platform::kStalled},          {EIO, platform::kStalled},
       {EPROTO, platform::kStalled},         {ETIMEDOUT, platform::kStalled},

@@ -31,6 +31,7 @@ class ExtensionUnitKsControl final : public IKsControl {
   ExtensionUnitKsControl(std::shared_ptr<IExtensionUnitChannel> channel, ExtensionUnitAddress address);
   Status KsProperty(const KsNodeProperty& property, uint32_t propertyLength, uint8_t* data, uint32_t length,
                     uint32_t* returned) override;
+  bool FixesControlSizes() const override { return channel_ && channel_->FixesSizeAtFirstUse(); }
 
  private:
   std::shared_ptr<IExtensionUnitChannel> channel_;

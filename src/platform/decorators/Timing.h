@@ -39,6 +39,7 @@ class TimedExtensionUnit final : public IExtensionUnitChannel {
   Status GetLength(uint32_t selector, uint16_t* length) override;
   Status Get(uint32_t selector, uint8_t* data, uint32_t length, uint32_t* returned) override;
   Status Set(uint32_t selector, const uint8_t* data, uint32_t length) override;
+  bool FixesSizeAtFirstUse() const override { return inner_->FixesSizeAtFirstUse(); }
 
  private:
   std::shared_ptr<IExtensionUnitChannel> inner_;

@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <mutex>
 #include <tuple>
 #include <utility>
@@ -25,24 +24,6 @@ namespace platform {
 struct LinuxCameraBackend::Shared {
   explicit Shared(ILinuxKernel& k) : kernel(k) {}
 
-  // The driver fixes each control's size for as long as the USB device stays
-  // bound, whichever of its nodes the control was used through.
-  std::shared_ptr<UvcControlSizes> SizesFor(uint32_t key) {
-    std::lock_guard<std::mutex> lock(mutex);
-    std::shared_ptr<UvcControlSizes>& sizes = sizesByAppearance[UsbAppearance(key)];
-    if (!sizes) sizes = std::make_shared<UvcControlSizes>();
-    return sizes;
-  }
-
-  // Forgets the sizes of USB device appearances that are gone for good.
-  void KeepSizesOf(const std::vector<CaptureNode>& present) {
-    std::lock_guard<std::mutex> lock(mutex);
-    std::erase_if(sizesByAppearance, [&present](const auto& entry) {
-      return std::none_of(present.begin(), present.end(),
-                          [&entry](const CaptureNode& node) { return UsbAppearance(node.key) == entry.first; });
-    });
-  }
-
   // Opens a device node for reading and writing; -1 after recording why not
   // (the errno also goes to `error`).
   int OpenNode(const std::string& path, int* error) {
@@ -56,11 +37,8 @@ struct LinuxCameraBackend::Shared {
     return fd;
   }
 
-  static uint32_t UsbAppearance(uint32_t key) { return key >> 16; }
-
   ILinuxKernel& kernel;
   std::mutex mutex;
-  std::map<uint32_t, std::shared_ptr<UvcControlSizes>> sizesByAppearance;
   std::optional<NodeOpenFailure> lastFailure;
 };
 
@@ -245,7 +223,7 @@ class LinuxVideoInput final : public IVideoInput {
     int error = 0;
     const int fd = shared_->OpenNode(node_.node, &error);
     if (fd < 0) return StatusForOpenError(error);
-    *out = std::make_shared<UvcExtensionUnit>(shared_->kernel, fd, unit->unitId, shared_->SizesFor(node_.key));
+    *out = std::make_shared<UvcExtensionUnit>(shared_->kernel, fd, unit->unitId);
     return kOk;
   }
 
@@ -340,7 +318,6 @@ Status LinuxCameraBackend::ListVideoInputs(std::vector<std::shared_ptr<IVideoInp
   std::vector<CaptureNode> nodes;
   const Status status = ListCaptureNodes(&nodes);
   if (Failed(status)) return status;
-  shared_->KeepSizesOf(nodes);
   for (CaptureNode& node : nodes) out->push_back(std::make_shared<LinuxVideoInput>(shared_, std::move(node)));
   return kOk;
 }

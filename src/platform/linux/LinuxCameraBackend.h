@@ -77,8 +77,7 @@ class LinuxCameraBackend final : public ICameraBackend, public IDeviceFacts {
   std::optional<CaptureNode> FindCaptureNode(const std::string& devicePath);
   std::optional<NodeOpenFailure> LastOpenFailure() const;
 
-  // Everything the listed devices share: the kernel, the control sizes per
-  // device appearance and the last open failure.
+  // Everything the listed devices share: the kernel and the last open failure.
   struct Shared;
 
  private:

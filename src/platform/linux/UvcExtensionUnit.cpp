@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <limits>
-#include <utility>
 
 namespace platform {
 namespace {
@@ -17,7 +16,7 @@ Status StatusForErrno(long error) {
     // The driver knows no such unit, or no such control in the unit: the
     // device is still there.
     case ENOENT: return kNotFound;
-    case ENOBUFS:  // a size other than the one the driver has fixed
+    case ENOBUFS: return kBufferSizeRefused;  // the driver holds the control at another size
     case EINVAL:
     case ERANGE: return kInvalidArgument;
     default:  // EPIPE (the device stalled), EIO, EPROTO, ETIMEDOUT, ...
@@ -29,23 +28,8 @@ bool FitsSelector(uint32_t selector) { return selector >= 1 && selector <= std::
 
 }  // namespace
 
-std::optional<uint16_t> UvcControlSizes::Find(uint32_t selector) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  const auto found = sizes_.find(selector);
-  if (found == sizes_.end()) return std::nullopt;
-  return found->second;
-}
-
-void UvcControlSizes::RecordFirstUse(uint32_t selector, uint16_t size) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  sizes_.emplace(selector, size);
-}
-
-UvcExtensionUnit::UvcExtensionUnit(ILinuxKernel& kernel, int fd, uint8_t unitId, std::shared_ptr<UvcControlSizes> sizes)
-    : kernel_(kernel),
-      fd_(fd),
-      unitId_(unitId),
-      sizes_(sizes ? std::move(sizes) : std::make_shared<UvcControlSizes>()) {}
+UvcExtensionUnit::UvcExtensionUnit(ILinuxKernel& kernel, int fd, uint8_t unitId)
+    : kernel_(kernel), fd_(fd), unitId_(unitId) {}
 
 UvcExtensionUnit::~UvcExtensionUnit() { kernel_.Close(fd_); }
 
@@ -67,15 +51,12 @@ Status UvcExtensionUnit::GetLength(uint32_t selector, uint16_t* length) {
   const Status status = Query(selector, UVC_GET_LEN, answer, sizeof answer);
   if (Failed(status)) return status;
   *length = static_cast<uint16_t>(answer[0] | (answer[1] << 8));
-  // The driver fixes a control's size at its first use, whatever the query.
-  sizes_->RecordFirstUse(selector, *length);
   return kOk;
 }
 
 Status UvcExtensionUnit::ReadCurrent(uint32_t selector, uint8_t* data, uint16_t size, uint32_t* returned) {
   const Status status = Query(selector, UVC_GET_CUR, data, size);
   if (Failed(status)) return status;
-  sizes_->RecordFirstUse(selector, size);
   *returned = size;
   return kOk;
 }
@@ -83,25 +64,26 @@ Status UvcExtensionUnit::ReadCurrent(uint32_t selector, uint8_t* data, uint16_t 
 Status UvcExtensionUnit::Get(uint32_t selector, uint8_t* data, uint32_t length, uint32_t* returned) {
   *returned = 0;
   if (!data || !FitsSelector(selector)) return kInvalidArgument;
-  const std::optional<uint16_t> fixed = sizes_->Find(selector);
-  if (fixed && *fixed == length) return ReadCurrent(selector, data, *fixed, returned);
+  // Every transfer of the protocol reads the control at its own size: one
+  // query. A refusal costs the device nothing.
+  if (length <= std::numeric_limits<uint16_t>::max()) {
+    const Status status = ReadCurrent(selector, data, static_cast<uint16_t>(length), returned);
+    if (status != kBufferSizeRefused) return status;
+  }
+  // Not the size the driver holds (a buffer larger than the control, as the
+  // length change's confirmation reads into): the control's current length,
+  // then the control at that length.
   uint16_t live = 0;
   const Status status = GetLength(selector, &live);
   if (Failed(status)) return status;
-  // A length the buffer can't take, or one the driver would refuse because
-  // it still holds the control's first size: the device's new length can't
-  // be read through this driver.
-  if (live > length || sizes_->Find(selector) != live) return kInvalidArgument;
+  if (live > length || live == length) return kBufferSizeRefused;
   return ReadCurrent(selector, data, live, returned);
 }
 
 Status UvcExtensionUnit::Set(uint32_t selector, const uint8_t* data, uint32_t length) {
   if (!data || !FitsSelector(selector) || length > std::numeric_limits<uint16_t>::max()) return kInvalidArgument;
   // The query's buffer is shared by both directions; a set only reads it.
-  const Status status = Query(selector, UVC_SET_CUR, const_cast<uint8_t*>(data), static_cast<uint16_t>(length));
-  if (Failed(status)) return status;
-  sizes_->RecordFirstUse(selector, static_cast<uint16_t>(length));
-  return kOk;
+  return Query(selector, UVC_SET_CUR, const_cast<uint8_t*>(data), static_cast<uint16_t>(length));
 }
 
 }  // namespace platform
