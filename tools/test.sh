@@ -1,16 +1,24 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test, in each preset named
-# (default: the normal build, the sanitizer build, the thread-sanitizer
-# build of the suites where threads meet, and the 32-bit Windows build of the
-# platform-neutral suites, run under wine).
+# (default: the normal build, the kernel rig over it, the sanitizer build,
+# the thread-sanitizer build of the suites where threads meet, and the
+# 32-bit Windows build of the platform-neutral suites, run under wine).
+# "kernel-rig" is a step, not a preset: zarnet-cli and the gadget camera of
+# build/default against Debian's kernel in QEMU, so it comes after default.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/install-deps.sh
 presets=("$@")
-if [ ${#presets[@]} -eq 0 ]; then presets=(default sanitize thread win32); fi
+if [ ${#presets[@]} -eq 0 ]; then presets=(default kernel-rig sanitize thread win32); fi
 jobs=$(nproc 2>/dev/null || echo 2)
 for preset in "${presets[@]}"; do
+  if [ "$preset" = kernel-rig ]; then
+    echo "== kernel-rig"
+    tools/kernel-rig/install.sh
+    tools/kernel-rig/run.sh
+    continue
+  fi
   echo "== preset: $preset"
   cmake --preset "$preset"
   cmake --build --preset "$preset" -j "$jobs"
