@@ -4,11 +4,23 @@
 #include <memory>
 
 #include "device/CommandSet.h"
+#include "device/Transport.h"
 
 namespace {
 
 // What the vendor firmware answers to the identify command.
 constexpr std::array<uint8_t, 8> kIdentificationString = {'M', 'O', 'X', 'E', 'L', 'I', 'N', 0};
+
+// Every data-control length the host uses, the power-up one first.
+constexpr uint8_t kDataLengths[] = {8, 64, 32};
+
+enum class Answer { kIdentified, kSomethingElse, kFailed };
+
+Answer AskIdentity(CCameraDevice& camera) {
+  std::array<uint8_t, 8> answer{};
+  if (!Identify(camera, &answer)) return Answer::kFailed;
+  return answer == kIdentificationString ? Answer::kIdentified : Answer::kSomethingElse;
+}
 
 }  // namespace
 
@@ -23,7 +35,7 @@ void CloseDeviceFile(platform::Handle* handle) {
   *handle = platform::kInvalidHandle;
 }
 
-int CCameraDevice::Open(int32_t* index) {
+int CCameraDevice::Open(int32_t* index, uint8_t dataLength) {
   std::unique_ptr<platform::IEnumMoniker> enumerator;
   const platform::Status created = platform::Current().capture->CreateVideoInputEnumerator(&enumerator);
   if (platform::Failed(created) || !enumerator) {
@@ -41,7 +53,7 @@ int CCameraDevice::Open(int32_t* index) {
     }
     // Key 0 means "no camera" to every caller, so a device without an
     // instance handle is passed over like one that fails the identity check.
-    if (QueryDeviceInstance() && m_devInst != 0 && CheckIdentity()) break;
+    if (QueryDeviceInstance() && m_devInst != 0 && CheckIdentity(dataLength)) break;
     Close();
     ++*index;
   }
@@ -100,7 +112,22 @@ int CCameraDevice::OpenDeviceHandle() {
   return 1;
 }
 
-int CCameraDevice::CheckIdentity() {
-  std::array<uint8_t, 8> answer{};
-  return Identify(*this, &answer) && answer == kIdentificationString;
+bool CCameraDevice::FixesControlSizes() const { return m_ksControl && m_ksControl->FixesControlSizes(); }
+
+int CCameraDevice::CheckIdentity(uint8_t dataLength) {
+  const bool fixes = FixesControlSizes();
+  if (fixes && dataLength != 0) ChangeDataControlLength(*this, dataLength);
+  const uint32_t tried = DataControlLength();
+  const Answer answer = AskIdentity(*this);
+  if (answer != Answer::kFailed) return answer == Answer::kIdentified ? 1 : 0;
+  // The driver holds the data control at another length for as long as the
+  // camera stays enumerated (a run that failed midway left it there): the
+  // camera is reachable at that length only, and only once it has it too.
+  if (!fixes || LastReportedFailure() != platform::kBufferSizeRefused) return 0;
+  for (const uint8_t length : kDataLengths) {
+    if (length == tried) continue;
+    ChangeDataControlLength(*this, length);
+    if (DataControlLength() == length) return AskIdentity(*this) == Answer::kIdentified ? 1 : 0;
+  }
+  return 0;
 }

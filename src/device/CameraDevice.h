@@ -14,8 +14,9 @@ class CCameraDevice {
  public:
   // Finds the first camera at or after *index that passes the identity check
   // and opens its device file. 1 = a camera is open in this object; *index is
-  // its position, or -1 when the enumeration ran out.
-  int Open(int32_t* index);
+  // its position, or -1 when the enumeration ran out. `dataLength` as for
+  // CheckIdentity.
+  int Open(int32_t* index, uint8_t dataLength = 0);
   // Releases the interfaces, closes the handle and forgets the device; the
   // position and the open count stay.
   void Close();
@@ -25,8 +26,16 @@ class CCameraDevice {
   // Sets m_devInst from the device path; 0 only when the device list can't be had.
   int QueryDeviceInstance();
   int OpenDeviceHandle();
-  // 1 when the camera answers the identify command with its identification string.
-  int CheckIdentity();
+  // 1 when the camera answers the identify command with its identification
+  // string. Where the driver keeps the data control at its first size until
+  // the camera enumerates again, a camera it holds at another length than
+  // the host's is switched to that length first; with `dataLength` given,
+  // the camera is asked for it before anything touches the data control, so
+  // that a camera that has just enumerated can be used at that length.
+  int CheckIdentity(uint8_t dataLength = 0);
+  // Whether the camera's driver keeps each control at its first size until
+  // the camera enumerates again.
+  bool FixesControlSizes() const;
 
   int32_t m_deviceIndex = 0;
   uint32_t m_devInst = 0;

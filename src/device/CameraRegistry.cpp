@@ -33,9 +33,9 @@ void ReleaseCopy(CCameraDevice* camera) {
 
 }  // namespace
 
-uint32_t OpenCamera(int32_t* index) {
+uint32_t OpenCamera(int32_t* index, uint8_t dataLength) {
   CCameraDevice camera;
-  if (!camera.Open(index)) {
+  if (!camera.Open(index, dataLength)) {
     camera.Close();
     return 0;
   }
@@ -61,6 +61,10 @@ int CloseCamera(uint32_t key) {
 
 int IsIdentifiedCamera(uint32_t key) {
   return RunOnCamera(key, [](CCameraDevice& camera) { return camera.CheckIdentity(); });
+}
+
+int DriverFixesControlSizes(uint32_t key) {
+  return RunOnCamera(key, [](CCameraDevice& camera) { return camera.FixesControlSizes() ? 1 : 0; });
 }
 
 int IsSameCameraPresent(uint32_t key) {

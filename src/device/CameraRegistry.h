@@ -10,12 +10,17 @@
 #include "platform/Types.h"
 
 // Key of the first identified camera at or after *index, 0 if none; *index is
-// left at that camera's position, or -1.
-uint32_t OpenCamera(int32_t* index);
+// left at that camera's position, or -1. With `dataLength`, a camera whose
+// driver keeps the data control at its first size is asked for that length
+// before it is identified (CCameraDevice::CheckIdentity).
+uint32_t OpenCamera(int32_t* index, uint8_t dataLength = 0);
 // One open fewer; the last releases the camera. Always 1.
 int CloseCamera(uint32_t key);
 // 1 when the registered camera passes the identity check now.
 int IsIdentifiedCamera(uint32_t key);
+// 1 when the registered camera's driver keeps each control at its first size
+// until the camera enumerates again.
+int DriverFixesControlSizes(uint32_t key);
 // 1 while the registered camera's device path still leads to the device
 // appearance it was opened on: 0 once it has left the bus or come back, as
 // it does after a reset. Asks the capture framework, not the camera.

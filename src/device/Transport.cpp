@@ -13,6 +13,7 @@ struct TransportState {
   std::array<uint8_t, kBounceBufferSize> bounce{};
   uint32_t dataControlLength = kDefaultDataControlLength;
   ProgressFunction progress = nullptr;
+  platform::Status lastReported = platform::kOk;
 };
 
 TransportState& State() {
@@ -133,6 +134,7 @@ platform::Status WriteDataWithProgress(const CCameraDevice& camera, const uint8_
 }
 
 void ReportCommandError(const CCameraDevice& camera, platform::Status failed) {
+  State().lastReported = failed;
   uint8_t* status = ZeroedBounce(8);
   const platform::Status read = GetControl(camera, kCommandControl, 8, status);
   char line[128];
@@ -171,7 +173,12 @@ void ChangeDataControlLength(const CCameraDevice& camera, uint8_t newLength) {
     return;
   }
   ReportCommandError(camera, status);
-  SendLengthCommand(camera, static_cast<uint8_t>(kDefaultDataControlLength));
+  // A camera that took the fallback block is at the power-up length now, and
+  // so must the host be: left at a longer length, it would send transfers
+  // the camera refuses, the protection writes of a failed download among
+  // them.
+  if (SendLengthCommand(camera, static_cast<uint8_t>(kDefaultDataControlLength)))
+    State().dataControlLength = kDefaultDataControlLength;
 }
 
 int SetDataLength(uint8_t* wanted, uint32_t key) {
@@ -229,4 +236,7 @@ void CameraRestarted() { State().dataControlLength = kDefaultDataControlLength; 
 void ResetTransport() {
   State().bounce.fill(0);
   State().dataControlLength = kDefaultDataControlLength;
+  State().lastReported = platform::kOk;
 }
+
+platform::Status LastReportedFailure() { return State().lastReported; }

@@ -39,6 +39,8 @@ platform::Status WriteDataWithProgress(const CCameraDevice& camera, const uint8_
 // Reads the camera's command status after a failed control access, writes the
 // diagnostic line to the debug output and clears the status.
 void ReportCommandError(const CCameraDevice& camera, platform::Status failed);
+// The status the last reported failure carried.
+platform::Status LastReportedFailure();
 std::string StatusName(uint8_t code, uint8_t codeHigh);
 
 // Asks the camera for a new data-control length; DataControlLength() tells
