@@ -9,6 +9,7 @@
 #include "device/Device.h"
 #include "download/DownloadMessages.h"
 #include "download/DownloadMode.h"
+#include "download/TransferLength.h"
 #include "platform/Platform.h"
 #include "ui/ZarnetDlg.h"
 
@@ -50,6 +51,7 @@ bool CDownloadFunc::SwitchToDownloadModeIfAsked(uint16_t parameter, uint32_t pau
     m_strReason = kReasonDownloadMode;
     return false;
   }
+  m_inDownloadMode = true;
   SetStatus("Wait device to reset");
   CloseDialogCamera();
   platform::Sleep(pauseMs);
@@ -59,6 +61,29 @@ bool CDownloadFunc::SwitchToDownloadModeIfAsked(uint16_t parameter, uint32_t pau
   }
   m_strReason = kReasonReopen;
   return false;
+}
+
+bool CDownloadFunc::RestartForTransferLength(platform::Handle* handle) {
+  CZarnetDlg& dlg = *m_pDlg;
+  if (!ShouldRestartForTransferLength(dlg.m_cameraKey, dlg.m_memClass, dlg.m_firmwareLength)) return true;
+  const uint8_t transfer = PassTransferLength(dlg.m_cameraKey, dlg.m_memClass);
+  // The handle belongs to this appearance of the camera, which ends now.
+  if (*handle != platform::kInvalidHandle) ReleaseDeviceHandle(handle, dlg.m_cameraKey);
+  // The camera comes back in the mode it is in; one that refuses to restart
+  // is written as it is, in 8-byte transfers.
+  const int restarted = m_inDownloadMode ? ResetToDownloadMode(dlg.m_cameraKey, dlg.m_memClass == 8 ? 1 : 0)
+                                         : ResetDevice(dlg.m_cameraKey);
+  if (!restarted) return true;
+  SetStatus("Wait device to reset");
+  CloseDialogCamera();
+  platform::Sleep(kReopenWaitMs);
+  if (!ReopenIdentifiedCamera(transfer)) {
+    m_strReason = kReasonReopen;
+    return false;
+  }
+  // The byte does not outlive the restart.
+  SetByteA7IfNeeded();
+  return true;
 }
 
 void CDownloadFunc::SetByteA7IfNeeded() {
@@ -77,13 +102,13 @@ bool CDownloadFunc::HasSmallPageFlash() { return HasSmallTransferFlash(m_pDlg->m
 // After a reset the camera comes back, possibly at another position: each
 // attempt opens the positions one after another until one is identified or
 // none opens.
-bool CDownloadFunc::ReopenIdentifiedCamera() {
+bool CDownloadFunc::ReopenIdentifiedCamera(uint8_t dataLength) {
   for (int attempt = 0; attempt < kReopenAttempts; ++attempt) {
     platform::Sleep(kReopenAttemptWaitMs);
     int32_t position = 0;
     while (true) {
       CloseDialogCamera();
-      m_pDlg->m_cameraKey = OpenCamera(&position);
+      m_pDlg->m_cameraKey = OpenCamera(&position, dataLength);
       if (m_pDlg->m_cameraKey == 0) break;
       if (IsIdentifiedCamera(m_pDlg->m_cameraKey)) return true;
       position += 1;
@@ -109,6 +134,7 @@ void CDownloadFunc::Download() {
   platform::Handle handle = platform::kInvalidHandle;
   m_bSuccess = 0;
   m_keyHandedToDialog = false;
+  m_inDownloadMode = false;
   CloseDialogCamera();
   if (!OpenFirstCamera()) {
     m_strReason = kReasonNoCamera;
@@ -125,6 +151,7 @@ void CDownloadFunc::Download() {
   } else {
     range = (dlg.m_memClass == 5 || dlg.m_memClass == 6 ? 0 : length) + length + length;
     Send(WM_DL_RANGE, range);
+    if (!RestartForTransferLength(&handle)) return FailRun(&handle);
     DownloadMemory();
   }
   Send(WM_DL_PROGRESS, range);

@@ -43,7 +43,13 @@ class CDownloadFunc {
   void CloseDialogCamera();
   bool OpenFirstCamera();
   bool SwitchToDownloadModeIfAsked(uint16_t parameter, uint32_t pauseMs);
-  bool ReopenIdentifiedCamera();
+  // Where the driver holds the data control at its first size, restarts the
+  // camera so that the passes get their longer transfers (TransferLength.h);
+  // false only when the camera did not come back.
+  bool RestartForTransferLength(platform::Handle* handle);
+  // With `dataLength`, each camera is asked for that data-control length
+  // before it is identified (OpenCamera).
+  bool ReopenIdentifiedCamera(uint8_t dataLength = 0);
   bool ProbeDownloadPath(platform::Handle* handle);
   void SetByteA7IfNeeded();
   // True when the camera's flash is the one that takes 32-byte transfers
@@ -65,4 +71,7 @@ class CDownloadFunc {
   // Set once a procedure has told the dialog it finished: the dialog has
   // identified the camera anew, and the key is the dialog's from then on.
   bool m_keyHandedToDialog = false;
+  // Set when the run switched the camera to download mode: a restart then
+  // puts it back there.
+  bool m_inDownloadMode = false;
 };

@@ -6,6 +6,7 @@
 #include "device/Device.h"
 #include "download/DownloadFunc.h"
 #include "download/DownloadMessages.h"
+#include "download/TransferLength.h"
 #include "platform/Platform.h"
 #include "ui/ZarnetDlg.h"
 
@@ -33,8 +34,10 @@ void CDownloadFunc::DownloadMemory() {
   // A failed erase shows in the blank check (classes 5 and 6 have none).
   EraseMemory(key, memClass, static_cast<uint16_t>(length));
 
-  uint8_t transfer = memClass == 8 && HasSmallPageFlash() ? kSmallFlashTransfer : kFastTransfer;
-  SetDataLength(&transfer, key);
+  if (!EightByteTransfersForced()) {
+    uint8_t transfer = memClass == 8 && HasSmallPageFlash() ? kSmallFlashTransfer : kFastTransfer;
+    SetDataLength(&transfer, key);
+  }
   dlg.m_passIndex = 0;
 
   if (!SkipsBlankCheck(memClass)) {
@@ -58,8 +61,13 @@ void CDownloadFunc::DownloadMemory() {
     return FinishMemory(false);
   }
   dlg.m_passIndex += 1;
-  uint8_t powerUp = kPowerUpTransfer;
-  SetDataLength(&powerUp, key);
+  // A driver that holds the data control at the longer length would refuse
+  // the camera's 8 bytes until the reset below brings both back there: the
+  // protection is written at the length in force.
+  if (!LengthHeldUntilRestart(key)) {
+    uint8_t powerUp = kPowerUpTransfer;
+    SetDataLength(&powerUp, key);
+  }
   if (!RestoreWriteProtect(key, memClass)) return FinishMemory(false);
   FinishMemory(ResetAndReopenMemory());
 }

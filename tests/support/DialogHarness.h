@@ -10,6 +10,7 @@
 #include "device/Device.h"
 #include "download/DownloadMessages.h"
 #include "download/DownloadThread.h"
+#include "download/TransferLength.h"
 #include "firmware/SampleImage.h"
 #include "frontends/headless/HeadlessView.h"
 #include "frontends/headless/HeadlessWindow.h"
@@ -49,6 +50,7 @@ class DialogHarness {
   ~DialogHarness() {
     Close();
     ResetDeviceState();
+    ForceEightByteTransfers(false);
     inForce.reset();
   }
 

@@ -21,6 +21,7 @@
 #include "platform/CameraExtensionUnit.h"
 #include "platform/CameraVendorRequests.h"
 #include "platform/linux/LinuxCameraBackend.h"
+#include "download/TransferLength.h"
 #include "support/DialogHarness.h"
 #include "udev/LinuxCameraRig.h"
 
@@ -153,6 +154,70 @@ TEST_F(LinuxDownload, ClassEightTakesTheVendorRequestsWhenTheUsbfsNodeOpens) {
     }
     EXPECT_EQ(h_->world.Traffic().size(), IoctlsThatReachedTheCamera());
   }
+}
+
+// A full serial flash over the extension unit: the camera restarts so that
+// the passes get 64-byte transfers, which the driver takes on the camera's
+// new appearance only because they were asked for before anything else used
+// the data control; the reset at the end brings camera and host back to 8.
+// Forced to 8 bytes, the camera is neither restarted nor asked for a length.
+TEST_F(LinuxDownload, AFullFlashOverTheUnitRestartsForLongerTransfers) {
+  struct Case {
+    bool forced;
+    std::vector<int> devnums;  // arrivals: at the start, after the restart, after the final reset
+    std::vector<uint8_t> changes;
+    uint16_t imageBlock;  // the size of the write pass's blocks
+    size_t mostAccesses;
+  };
+  const Case cases[] = {{false, {3, 4, 5}, {64}, 64, 4000}, {true, {3, 4}, {}, 8, 25000}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.forced);
+    TearDown();
+    SetUp();
+    ForceEightByteTransfers(c.forced);
+    rig_->SetUsbfsOpens(false);
+    const auto cam = AddCamera(substitute::CameraOfClass(8));
+    const auto image = SampleFor(8);
+    Download(image);
+    EXPECT_EQ(h_->Text(IDC_RESULT), "Pass");
+    EXPECT_EQ(Prefix(h_->world.Memory(cam), 0xFFFE), Prefix(image, 0xFFFE));
+    EXPECT_EQ(rig_->Devnums(), c.devnums);
+    EXPECT_EQ(LengthChanges(cam), c.changes);
+    const auto sets = DataQueries(UVC_SET_CUR);
+    EXPECT_GE(std::count_if(sets.begin(), sets.end(), [&](const auto& q) { return q.size == c.imageBlock; }),
+              0xFFFE / c.imageBlock);
+    EXPECT_LE(h_->world.Traffic().size(), c.mostAccesses);
+    EXPECT_EQ(h_->world.DataLength(cam), 8u);
+    EXPECT_EQ(DataControlLength(), 8u);
+    EXPECT_EQ(h_->world.FlashStatusRegister(cam), 0x8C) << "protected again before the reset";
+  }
+  ForceEightByteTransfers(false);
+}
+
+// A write that fails on the fast appearance: the camera ends protected and
+// at 8 bytes, and the host with it. The dialog reaches it again at the
+// length the driver still holds for that appearance, and a second download
+// there passes without another restart.
+TEST_F(LinuxDownload, AFailureOnTheFastAppearanceLeavesTheCameraReachable) {
+  rig_->SetUsbfsOpens(false);
+  const auto cam = AddCamera(substitute::CameraOfClass(8));
+  Drivers().FailSet(kDataSelector, 200, EIO);
+  const auto image = SampleFor(8);
+  Download(image);
+  EXPECT_EQ(h_->Text(IDC_RESULT), "FAIL");
+  EXPECT_EQ(h_->world.FlashStatusRegister(cam), 0x8C);
+  // Asked for 64 at the restart, back to 8 at the failure (the driver could
+  // not confirm it, so the fallback block followed), 64 again to identify.
+  EXPECT_EQ(LengthChanges(cam), (std::vector<uint8_t>{64, 8, 8, 64}));
+  EXPECT_NE(h_->dlg->m_cameraKey, 0u) << "identified again";
+  EXPECT_EQ(DataControlLength(), h_->world.DataLength(cam));
+
+  h_->ClickStart();
+  EXPECT_EQ(h_->Text(IDC_RESULT), "Pass");
+  EXPECT_EQ(Prefix(h_->world.Memory(cam), 0xFFFE), Prefix(image, 0xFFFE));
+  EXPECT_EQ(rig_->Devnums(), (std::vector<int>{3, 4, 5})) << "no second restart";
+  EXPECT_EQ(h_->world.DataLength(cam), 8u);
+  EXPECT_EQ(DataControlLength(), 8u);
 }
 
 TEST_F(LinuxDownload, AfterTheResetTheCameraIsFoundUnderItsNewDeviceNumber) {

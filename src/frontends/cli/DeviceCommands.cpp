@@ -25,6 +25,7 @@
 #include "download/DownloadMessages.h"
 #include "download/ImageAcceptance.h"
 #include "download/MemoryBackup.h"
+#include "download/TransferLength.h"
 #include "ui/Resource.h"
 
 namespace {
@@ -36,6 +37,7 @@ struct CommandLine {
   std::string device;
   bool yes = false;
   std::string backup;
+  bool eightByteTransfers = false;
   std::optional<uint32_t> length;
   SimulationOptions simulation;
 };
@@ -67,13 +69,17 @@ std::string Synopsis(const std::string& name) {
            "generation, and the firmware- and flash-information bytes.\n\n";
   }
   if (name == "flash") {
-    return "usage: zarnet-cli flash [--device DEV] [--backup FILE] [-y] [--json] [simulation options] IMAGE\n\n"
+    return "usage: zarnet-cli flash [--device DEV] [--backup FILE] [--8-byte-transfers] [-y] [--json]\n"
+           "                        [simulation options] IMAGE\n\n"
            "Writes IMAGE into the camera: identification, the image's acceptance, the\n"
            "generation check, then erase, write, verify and reset with a live status\n"
            "line and progress bar, ending in Pass or FAIL.\n"
            "  --backup FILE         first save what the memory holds (as much as the\n"
            "                        image's memory holds) into FILE; flashing FILE\n"
            "                        later puts it back\n"
+           "  --8-byte-transfers    keep the extension unit's transfers at 8 bytes; by\n"
+           "                        default they are 64 (32 for one flash), and on Linux\n"
+           "                        a full serial flash restarts the camera for them\n"
            "  -y, --yes             do not ask before erasing (asked only on a terminal)\n"
            "With --json: one JSON object per line for each status change, progress\n"
            "step (whole percents), message, and the result.\n"
@@ -128,6 +134,8 @@ bool ParseOwnOption(const Arguments& args, size_t* i, CommandLine& c, std::strin
   } else if (a == "--backup" && c.name == "flash") {
     if (hasValue) c.backup = args[++*i];
     if (!hasValue || c.backup.empty()) *error = "--backup needs a file";
+  } else if (a == "--8-byte-transfers" && c.name == "flash") {
+    c.eightByteTransfers = true;
   } else if (a == "--length" && c.name == "read") {
     uint32_t length = 0;
     if (!hasValue || !ParseLength(args[++*i], &length)) *error = "--length takes a byte count, e.g. 8192 or 0x2000";
@@ -247,6 +255,7 @@ int RunFlash(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out
         BackUpMemory(session, verdict.memoryClass.value_or(8), verdict.memorySize.value_or(0), c.backup);
     if (!failure.empty()) return Refused(session, failure + "; nothing was written");
   }
+  ForceEightByteTransfers(c.eightByteTransfers);
   interrupts.Arm("download");
   dlg.HandleMessage(platform::msg::kCommand, IDC_BTN_START, 0);
   if (!dlg.m_bBusy) return Refused(session, dlg.m_strError);
