@@ -118,7 +118,13 @@ int CCameraDevice::CheckIdentity(uint8_t dataLength) {
   const bool fixes = FixesControlSizes();
   if (fixes && dataLength != 0) ChangeDataControlLength(*this, dataLength);
   const uint32_t tried = DataControlLength();
-  const Answer answer = AskIdentity(*this);
+  Answer answer = AskIdentity(*this);
+  // A camera that a run left mid-transfer (the host lost it, or it stopped
+  // answering) refuses the first command it gets. The failure report's
+  // clear block has made it ready, so it is asked once more: otherwise a
+  // half-written camera would stay unrecognised until it is unplugged, which
+  // is what it must not be.
+  if (answer == Answer::kFailed && LastReportedFailure() == platform::kStalled) answer = AskIdentity(*this);
   if (answer != Answer::kFailed) return answer == Answer::kIdentified ? 1 : 0;
   // The driver holds the data control at another length for as long as the
   // camera stays enumerated (a run that failed midway left it there): the

@@ -158,7 +158,7 @@ TEST(DownloadEdgeCases, ReopenTriesTheNextPositionWhenTheFirstCameraFaltersAtIts
   h.WriteImage("fw.bin", SampleFor(8));
   h.Open();
   // Back from its reset, the first camera answers the identify command of the
-  // open but not the one that follows it.
+  // open but neither of the two asks of the check that follows it.
   h.world.SetPresenceListener([&](const substitute::PresenceEvent& e) {
     if (e.device != first || !e.arrived) return;
     platform::FaultRule rule;
@@ -166,7 +166,7 @@ TEST(DownloadEdgeCases, ReopenTriesTheNextPositionWhenTheFirstCameraFaltersAtIts
     rule.commandClass = 0x00;
     rule.opcode = 0xD0;
     rule.skipMatches = 1;
-    rule.maxFires = 1;
+    rule.maxFires = 2;
     h.world.AddFault(first, rule);
   });
   const size_t secondBlocks = h.world.CommandBlocks(second).size();
@@ -179,6 +179,24 @@ TEST(DownloadEdgeCases, ReopenTriesTheNextPositionWhenTheFirstCameraFaltersAtIts
   const auto left = std::find_if(history.begin(), history.end(), [&](const auto& e) { return !e.arrived; });
   ASSERT_NE(left, history.end());
   EXPECT_EQ(h.world.Now() - left->timeMs, 3500u + 500u);
+}
+
+// A run cut off mid-transfer (the host lost the camera, or the camera stopped
+// answering) leaves the camera waiting for the rest: it refuses the next
+// command, and the identity check asks once more after the clear block that
+// the refusal's report sends.
+TEST(DownloadEdgeCases, ACameraLeftMidTransferIsStillIdentified) {
+  DialogHarness h;
+  const auto camera = h.world.AddCamera();
+  int32_t index = 0;
+  const uint32_t key = OpenCamera(&index);
+  ASSERT_NE(key, 0u);
+  const CommandBlock write = {0x02, 0x82, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00};
+  ASSERT_EQ(RunOnCamera(key, [&](CCameraDevice& c) { return SendCommandBlock(c, write); }), 1);
+  CloseCamera(key);
+  ASSERT_TRUE(h.world.TransferOpen(camera));
+  h.Open();
+  EXPECT_EQ(h.Text(IDC_STATUS), "Corvex Camera Connected");
 }
 
 // Generations 0, 2, 4 and 5 take firmware types 0, 2, 5 and 6; 1 and 3 take 1,
