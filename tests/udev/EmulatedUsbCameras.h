@@ -94,11 +94,13 @@ class Testbed {
     gchar* interface =
         umockdev_testbed_add_devicev(bed_, "usb", interfaceName.c_str(), syspath.c_str(), const_cast<gchar**>(none),
                                      const_cast<gchar**>(interfaceProperties));
+    // uvcvideo names a node "<USB product>: <entity name>", cut to 31 characters.
+    const std::string v4l2Name = (std::string(camera.product) + ": " + camera.product).substr(0, 31);
     for (const Node& node : camera.nodes) {
       const std::string number = std::string(node.name).substr(5);
       const std::string dev = "81:" + number;
       const std::string devname = std::string("/dev/") + node.name;
-      const gchar* attributes[] = {"name", camera.product, "index", node.index, "dev", dev.c_str(), nullptr};
+      const gchar* attributes[] = {"name", v4l2Name.c_str(), "index", node.index, "dev", dev.c_str(), nullptr};
       // Without capabilities the node lacks udev's record of them.
       const gchar* properties[] = {"DEVNAME", devname.c_str(), node.capabilities ? "ID_V4L_CAPABILITIES" : nullptr,
                                    node.capabilities, nullptr};

@@ -108,7 +108,10 @@ std::optional<CaptureNode> Describe(udev_device* node) {
   if (!busnum || !devnum) return std::nullopt;
   CaptureNode described;
   described.node = devnode;
-  described.name = Attribute(node, "name");
+  // The USB product string, as the camera names itself: the node's own name
+  // is uvcvideo's "<product>: <entity>", cut to 31 characters.
+  described.name = Attribute(usb, "product");
+  if (described.name.empty()) described.name = Attribute(node, "name");
   described.usbSyspath = udev_device_get_syspath(usb);
   if (const char* usbNode = udev_device_get_devnode(usb)) {
     described.usbNode = usbNode;

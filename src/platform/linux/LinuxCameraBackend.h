@@ -29,7 +29,7 @@ namespace platform {
 struct CaptureNode {
   std::string node;        // the capture node, /dev/videoN
   std::string devicePath;  // the node and its USB device: DevicePathOf(node, usbNode)
-  std::string name;        // the node's name: the USB product string
+  std::string name;        // the USB product string; the node's name where the device has none
   std::string usbSyspath;  // the USB device's sysfs directory
   std::string usbNode;     // the USB device's usbfs node, /dev/bus/usb/BBB/DDD
   uint32_t key = 0;        // the device-instance key; never 0
