@@ -8,7 +8,8 @@
 #   tools/kernel-rig/run.sh [SCENARIO-SCRIPT]
 #
 # SCENARIO-SCRIPT defaults to tools/kernel-rig/scenarios.sh. Environment:
-# ZARNET_RIG_ONLY="list flash-6-xu" runs only the scenarios named;
+# ZARNET_RIG_ONLY="list flash-6-xu" runs only the scenarios named, and
+# "measure" among them adds class 6 and 8 forced to 8-byte transfers;
 # ZARNET_RIG_TIMEOUT (seconds, default 900) bounds the whole machine's run;
 # ZARNET_RIG_GADGET takes the camera program from another path.
 set -euo pipefail

@@ -207,17 +207,20 @@ expect_state() {
   [ "$got" = "$want" ] || fail "camera state $key=$got, expected $want"
 }
 
+# Protected: the write-protect registers hold the memory, and the flash's
+# status register (which outlives a reset) has its protection bits set.
 expect_protected() {
   expect_state memoryWritable 0
+  expect_state flashStatus 0x8c
   expect_state dataLength 8
   expect_state present 1
 }
 
-# flash_and_check LOGNAME IMAGE: a flash that must pass and leave the
-# camera holding the image, protected, at 8-byte blocks.
+# flash_and_check LOGNAME IMAGE [OPTION]: a flash that must pass and leave
+# the camera holding the image, protected, at 8-byte blocks.
 flash_and_check() {
   local name=$1 image=$2
-  run_cli "$name" flash -y "$image"
+  run_cli "$name" flash -y ${3:-} "$image"
   expect_status "$name" 0
   expect_result "$name" Pass
   wait_for_camera || return 1
@@ -297,11 +300,28 @@ scenario_flash_6_xu() {
 
 # The status lines tell the routes apart: the download-mode path reports
 # "Writing firmware ... 0x....", the extension unit "Erase Chip ...".
-scenario_flash_8_xu() {
+# A full serial flash over the extension unit restarts the camera once for
+# 64-byte transfers (two departures with the final reset), in at most 4,000
+# requests; forced to 8 bytes it takes some 24,700 (measured only).
+flash_8_xu() {
+  local name=$1 option=${2:-}
   start_gadget --memory-class 8 --no-probe || return
-  flash_and_check flash-8-xu "$image8"
-  expect_in flash-8-xu.err "Erase Chip"
-  expect_not_in flash-8-xu.err "Writing firmware"
+  flash_and_check "$name" "$image8" "$option"
+  expect_in "$name.err" "Erase Chip"
+  expect_not_in "$name.err" "Writing firmware"
+}
+
+scenario_flash_8_xu() {
+  flash_8_xu flash-8-xu
+  expect_state departures 2
+  [ "$(state xuRequests)" -le 4000 ] 2>/dev/null || fail "$(state xuRequests) requests on the extension unit, expected at most 4,000"
+}
+
+scenario_flash_8_xu_8_bytes() { flash_8_xu flash-8-xu-8-bytes --8-byte-transfers; }
+
+scenario_flash_6_xu_8_bytes() {
+  start_gadget --memory-class 6 || return
+  flash_and_check flash-6-8-bytes "$image6" --8-byte-transfers
 }
 
 scenario_flash_8_download() {
@@ -336,16 +356,21 @@ scenario_reset() {
   expect_in info-after-reset.out '"status":"Corvex Camera Connected"'
 }
 
-# An 8 KiB class-6 image is 1,024 writes of 8 bytes: the 512th is mid-image.
+# The 512th write on the data control is mid-image for both routes: an
+# 8 KiB class-6 image is 1,024 writes of 8 bytes, a 64 KiB class-8 image
+# 1,024 of 64 bytes after a few settings writes.
 mid_image_write=512
 
+# Mid-write on the camera's 64-byte appearance: the camera hangs past the
+# host driver's 5 s, so the first run cannot even protect it; the next run
+# finds it at the length the driver still holds and passes.
 scenario_silent_write() {
-  start_gadget --memory-class 6 --silent-write $mid_image_write || return
-  run_cli silent-write flash -y "$image6"
+  start_gadget --memory-class 8 --no-probe --silent-write $mid_image_write || return
+  run_cli silent-write flash -y "$image8"
   expect_status silent-write 1
   expect_result silent-write FAIL
   wait_until_back || return
-  flash_and_check silent-write-again "$image6"
+  flash_and_check silent-write-again "$image8"
 }
 
 scenario_unplug_write() {
@@ -359,10 +384,11 @@ scenario_unplug_write() {
 }
 
 # Each scenario ends with the camera program stopped, so the next one starts
-# from a camera fresh on the bus.
+# from a camera fresh on the bus. Measurements run only when named.
+named() { echo " $only " | grep -q " $1 "; }
 scenario() {
   local name=$1 body=$2 started
-  if [ -n "$only" ] && ! echo " $only " | grep -q " $name "; then return; fi
+  if [ -n "$only" ] && ! named "$name"; then return; fi
   failures=""
   started=$(uptime_s)
   kernel_mark=$(dmesg | wc -l)
@@ -399,5 +425,10 @@ scenario read scenario_read
 scenario reset scenario_reset
 scenario silent-write scenario_silent_write
 scenario unplug-write scenario_unplug_write
+if named measure; then
+  only="flash-6-xu-8-bytes flash-8-xu-8-bytes"
+  scenario flash-6-xu-8-bytes scenario_flash_6_xu_8_bytes
+  scenario flash-8-xu-8-bytes scenario_flash_8_xu_8_bytes
+fi
 
 echo "scenarios: $passed passed, $failed failed"
