@@ -106,7 +106,12 @@ TEST_F(UvcExtensionUnitTest, AGetReadsOnlyWhatTheDriverStillAccepts) {
   };
   const Case cases[] = {
       {"the length step back at 8", 8, 8, 65, platform::kOk, {Cur(11, 65), Len(11), Cur(11, 8)}},
-      {"the length step at 64, held at 8", 8, 64, 65, platform::kBufferSizeRefused, {Cur(11, 65), Len(11), Cur(11, 64)}},
+      {"the length step at 64, held at 8",
+       8,
+       64,
+       65,
+       platform::kBufferSizeRefused,
+       {Cur(11, 65), Len(11), Cur(11, 64)}},
       {"the length step at 64, not used yet", 0, 64, 65, platform::kOk, {Cur(11, 65), Len(11), Cur(11, 64)}},
       {"longer than the buffer", 0, 66, 65, platform::kBufferSizeRefused, {Cur(11, 65), Len(11)}},
       {"a block of 8, held at 64", 64, 8, 8, platform::kBufferSizeRefused, {Cur(11, 8), Len(11)}},
@@ -130,7 +135,6 @@ TEST_F(UvcExtensionUnitTest, AGetReadsOnlyWhatTheDriverStillAccepts) {
     EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + returned), read ? fresh.device[11] : Bytes()) << c.what;
   }
 }
-
 
 TEST_F(UvcExtensionUnitTest, DriverErrorsBecomeStatuses) {
   const std::pair<int, Status> cases[] = {

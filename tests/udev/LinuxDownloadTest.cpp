@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "download/TransferLength.h"
 #include "platform/CameraExtensionUnit.h"
 #include "platform/CameraVendorRequests.h"
 #include "platform/linux/LinuxCameraBackend.h"
-#include "download/TransferLength.h"
 #include "support/DialogHarness.h"
 #include "udev/LinuxCameraRig.h"
 

@@ -108,7 +108,8 @@ GadgetCamera::Outcome GadgetCamera::Standard(RawGadget& gadget, const usb_ctrlre
         case USB_DT_CONFIG: return Reply(gadget, setup, ConfigurationDescriptor());
         case USB_DT_DEVICE_QUALIFIER: return Reply(gadget, setup, DeviceQualifier());
         case USB_DT_STRING:
-          if (const auto text = StringDescriptor(static_cast<uint8_t>(setup.wValue))) return Reply(gadget, setup, *text);
+          if (const auto text = StringDescriptor(static_cast<uint8_t>(setup.wValue)))
+            return Reply(gadget, setup, *text);
           return Outcome::kStalled;
         default: return Outcome::kStalled;
       }
@@ -182,8 +183,8 @@ GadgetCamera::Outcome GadgetCamera::CameraUnit(RawGadget& gadget, const usb_ctrl
     }
     case UVC_SET_CUR: {
       if (data && options_.silentWrite != 0 && ++dataWrites_ == options_.silentWrite) return Outcome::kSilent;
-      const bool refused = data ? RefusesDataWithoutLooking(setup.wLength)
-                                : setup.wLength != substitute::kCommandBlockSize;
+      const bool refused =
+          data ? RefusesDataWithoutLooking(setup.wLength) : setup.wLength != substitute::kCommandBlockSize;
       if (refused) {
         // The camera still sees the access, and latches why it refused it.
         unit_->Set(selector, bytes.data(), setup.wLength);
@@ -207,9 +208,7 @@ GadgetCamera::Outcome GadgetCamera::DecoyUnit(RawGadget& gadget, const usb_ctrlr
       gadget.Receive(ignored.data(), ignored.size());
       return Outcome::kAnswered;
     }
-    default:
-      lastError_ = kInvalidRequest;
-      return Outcome::kStalled;
+    default: lastError_ = kInvalidRequest; return Outcome::kStalled;
   }
 }
 

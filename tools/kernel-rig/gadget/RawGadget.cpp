@@ -63,7 +63,8 @@ bool RawGadget::Fetch(GadgetEvent* event) {
   header->length = sizeof(usb_ctrlrequest);
   if (Retry(fd_, USB_RAW_IOCTL_EVENT_FETCH, raw) < 0) return false;
   event->kind = header->type == USB_RAW_EVENT_CONTROL ? GadgetEvent::kControl : GadgetEvent::kOther;
-  if (event->kind == GadgetEvent::kControl) std::memcpy(&event->setup, raw + sizeof(usb_raw_event), sizeof event->setup);
+  if (event->kind == GadgetEvent::kControl)
+    std::memcpy(&event->setup, raw + sizeof(usb_raw_event), sizeof event->setup);
   return true;
 }
 

@@ -119,7 +119,9 @@ std::vector<uint8_t> DeviceDescriptor() {
 
 std::vector<uint8_t> DeviceQualifier() { return {10, 0x06, 0x00, 0x02, 0xEF, 0x02, 0x01, 64, 1, 0}; }
 
-std::vector<uint8_t> StreamingEndpointDescriptor() { return {7, kEndpointType, kStreamingEndpoint, 0x02, 0x00, 0x02, 0}; }
+std::vector<uint8_t> StreamingEndpointDescriptor() {
+  return {7, kEndpointType, kStreamingEndpoint, 0x02, 0x00, 0x02, 0};
+}
 
 std::vector<uint8_t> ConfigurationDescriptor() {
   std::vector<uint8_t> body{8, kAssociationType, kControlInterface, 2, kVideoClass, 0x03, 0, 2};
@@ -149,7 +151,7 @@ std::optional<std::vector<uint8_t>> StringDescriptor(uint8_t index) {
 
 std::vector<uint8_t> DefaultStreamingControl() {
   std::vector<uint8_t> c;
-  Put16(c, 0);               // bmHint
+  Put16(c, 0);                // bmHint
   c.insert(c.end(), {1, 1});  // format 1, frame 1
   Put32(c, 333333);
   for (int i = 0; i < 5; ++i) Put16(c, 0);  // key frame rate .. delay

@@ -135,8 +135,8 @@ void Dump(substitute::SubstituteWorld& world, substitute::DeviceId id, const rig
       world.IsPresent(id) ? 1 : 0, world.Departures(id), static_cast<unsigned long long>(camera.Counts().all.load()),
       static_cast<unsigned long long>(camera.Counts().extensionUnit.load()),
       static_cast<unsigned long long>(camera.Counts().vendor.load()), world.DataLength(id),
-      world.MemoryWritable(id) ? 1 : 0, world.FlashStatusRegister(id), world.Register(id, substitute::kProtectRegisterA),
-      world.Register(id, substitute::kProtectRegisterB),
+      world.MemoryWritable(id) ? 1 : 0, world.FlashStatusRegister(id),
+      world.Register(id, substitute::kProtectRegisterA), world.Register(id, substitute::kProtectRegisterB),
       world.Mode(id) == substitute::CameraMode::kDownload ? "download" : "running");
   WriteFile(dir + "/state.tmp", state, static_cast<size_t>(length));
   std::rename((dir + "/state.tmp").c_str(), (dir + "/state").c_str());
