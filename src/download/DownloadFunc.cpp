@@ -65,8 +65,8 @@ bool CDownloadFunc::SwitchToDownloadModeIfAsked(uint16_t parameter, uint32_t pau
 
 bool CDownloadFunc::RestartForTransferLength(platform::Handle* handle) {
   CZarnetDlg& dlg = *m_pDlg;
-  if (!ShouldRestartForTransferLength(dlg.m_cameraKey, dlg.m_memClass, dlg.m_firmwareLength)) return true;
-  const uint8_t transfer = PassTransferLength(dlg.m_cameraKey, dlg.m_memClass);
+  const uint8_t transfer = TransferLengthWorthARestart(dlg.m_cameraKey, dlg.m_memClass, dlg.m_firmwareLength);
+  if (transfer == 0) return true;
   // The handle belongs to this appearance of the camera, which ends now.
   if (*handle != platform::kInvalidHandle) ReleaseDeviceHandle(handle, dlg.m_cameraKey);
   // The camera comes back in the mode it is in; one that refuses to restart

@@ -12,9 +12,7 @@
 
 namespace {
 
-constexpr uint8_t kFastTransfer = 64;
-constexpr uint8_t kSmallFlashTransfer = 32;
-constexpr uint8_t kPowerUpTransfer = 8;
+constexpr uint8_t kPowerUpTransfer = kDefaultDataControlLength;
 
 bool SkipsBlankCheck(int memClass) { return memClass == 5 || memClass == 6; }
 
@@ -34,8 +32,10 @@ void CDownloadFunc::DownloadMemory() {
   // A failed erase shows in the blank check (classes 5 and 6 have none).
   EraseMemory(key, memClass, static_cast<uint16_t>(length));
 
+  // Forced to 8 bytes, the passes keep the length in force: 8, unless the
+  // driver holds the camera at a longer one, which then is the only one.
   if (!EightByteTransfersForced()) {
-    uint8_t transfer = memClass == 8 && HasSmallPageFlash() ? kSmallFlashTransfer : kFastTransfer;
+    uint8_t transfer = PassTransferLength(key, memClass);
     SetDataLength(&transfer, key);
   }
   dlg.m_passIndex = 0;

@@ -34,13 +34,15 @@ uint8_t PassTransferLength(uint32_t key, int memClass) {
   return memClass == 8 && HasSmallTransferFlash(key) ? kSmallFlashTransfer : kFastTransfer;
 }
 
-bool ShouldRestartForTransferLength(uint32_t key, int memClass, uint32_t length) {
-  if (forcedEightBytes || !DriverFixesControlSizes(key)) return false;
+uint8_t TransferLengthWorthARestart(uint32_t key, int memClass, uint32_t length) {
+  if (forcedEightBytes || !DriverFixesControlSizes(key)) return 0;
   // The cheap test first: what 64 bytes would not spare, 32 does not either,
   // and only then is the flash asked what it takes.
-  if (TransfersSpared(memClass, length, kFastTransfer) <= kTransfersARestartCosts) return false;
+  if (TransfersSpared(memClass, length, kFastTransfer) <= kTransfersARestartCosts) return 0;
   const uint8_t transfer = PassTransferLength(key, memClass);
-  return DataControlLength() != transfer && TransfersSpared(memClass, length, transfer) > kTransfersARestartCosts;
+  const bool worth =
+      DataControlLength() != transfer && TransfersSpared(memClass, length, transfer) > kTransfersARestartCosts;
+  return worth ? transfer : 0;
 }
 
 bool LengthHeldUntilRestart(uint32_t key) {

@@ -19,11 +19,11 @@ bool EightByteTransfersForced();
 // itself as the one that takes no more (its flash information is read).
 uint8_t PassTransferLength(uint32_t key, int memClass);
 
-// Whether the download run restarts the camera before the passes of an
-// image of `length` bytes: the driver holds the data control at another
-// length than the passes want, and the 8-byte transfers the longer ones
-// spare outweigh the restart.
-bool ShouldRestartForTransferLength(uint32_t key, int memClass, uint32_t length);
+// The length the download run restarts the camera for before the passes of
+// an image of `length` bytes, or 0 for no restart: there is one only where
+// the driver holds the data control at another length than the passes want
+// and the 8-byte transfers the longer ones spare outweigh the restart.
+uint8_t TransferLengthWorthARestart(uint32_t key, int memClass, uint32_t length);
 
 // Whether the data-control length in force can only go back to 8 bytes with
 // the camera's restart: the driver holds the control at the longer length.
