@@ -161,22 +161,28 @@ TEST_F(LinuxDownload, ClassEightTakesTheVendorRequestsWhenTheUsbfsNodeOpens) {
 // new appearance only because they were asked for before anything else used
 // the data control; the reset at the end brings camera and host back to 8.
 // Forced to 8 bytes, the camera is neither restarted nor asked for a length.
+// A camera switched to download mode restarts into download mode.
 TEST_F(LinuxDownload, AFullFlashOverTheUnitRestartsForLongerTransfers) {
   struct Case {
     bool forced;
-    std::vector<int> devnums;  // arrivals: at the start, after the restart, after the final reset
+    bool downloadMode;
+    std::vector<int> devnums;  // arrivals: at the start, after the switch and the restart, after the final reset
     std::vector<uint8_t> changes;
     uint16_t imageBlock;  // the size of the write pass's blocks
     size_t mostAccesses;
   };
-  const Case cases[] = {{false, {3, 4, 5}, {64}, 64, 4000}, {true, {3, 4}, {}, 8, 25000}};
+  const Case cases[] = {{false, false, {3, 4, 5}, {64}, 64, 4000},
+                        {true, false, {3, 4}, {}, 8, 25000},
+                        {false, true, {3, 4, 5, 6}, {64}, 64, 4000}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.forced);
+    SCOPED_TRACE(testing::Message() << c.forced << c.downloadMode);
     TearDown();
     SetUp();
     ForceEightByteTransfers(c.forced);
     rig_->SetUsbfsOpens(false);
-    const auto cam = AddCamera(substitute::CameraOfClass(8));
+    auto camera = substitute::CameraOfClass(8);
+    camera.needsDownloadMode = c.downloadMode;
+    const auto cam = AddCamera(camera);
     const auto image = SampleFor(8);
     Download(image);
     EXPECT_EQ(h_->Text(IDC_RESULT), "Pass");
@@ -190,6 +196,9 @@ TEST_F(LinuxDownload, AFullFlashOverTheUnitRestartsForLongerTransfers) {
     EXPECT_EQ(h_->world.DataLength(cam), 8u);
     EXPECT_EQ(DataControlLength(), 8u);
     EXPECT_EQ(h_->world.FlashStatusRegister(cam), 0x8C) << "protected again before the reset";
+    const auto blocks = h_->world.CommandBlocks(cam);
+    EXPECT_EQ(std::count(blocks.begin(), blocks.end(), std::vector<uint8_t>{0x00, 0x07, 0x01, 0, 0, 0, 0, 0}),
+              c.downloadMode ? 2 : 0);
   }
   ForceEightByteTransfers(false);
 }

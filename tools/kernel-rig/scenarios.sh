@@ -174,11 +174,15 @@ scenario_info() {
 
 scenario_flash_6_xu() { start_gadget --memory-class 6 && flash_and_check flash-6-xu "$image6"; }
 
-# The status lines tell the routes apart: the download-mode path reports
-# "Writing firmware ... 0x....", the extension unit "Erase Chip ...".
+# A camera that asks to be switched to download mode first, then takes the
+# download-mode vendor requests through usbfs. The status lines tell the
+# routes apart: this path reports "Writing firmware ... 0x....", the
+# extension unit "Erase Chip ...".
 scenario_flash_8_download() {
-  start_gadget --memory-class 8 && flash_and_check flash-8-download "$image8" || return
+  start_gadget --memory-class 8 --download-mode && flash_and_check flash-8-download "$image8" || return
   expect_in flash-8-download.err "Writing firmware ... 0xF000"
+  expect_state departures 2
+  expect_state mode running
 }
 
 # A full serial flash over the extension unit restarts the camera once for
