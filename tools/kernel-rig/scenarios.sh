@@ -127,6 +127,15 @@ expect_flashed_with() {
   expect_state dataLength 8
 }
 
+# A scenario that writes nothing leaves the memory it found, protected.
+remember_memory() { read_state && cp "$state_dir/memory.bin" "$state_dir/memory.before"; }
+expect_untouched() {
+  read_state || return
+  cmp -s "$state_dir/memory.before" "$state_dir/memory.bin" || fail "the camera's memory changed"
+  expect_state memoryWritable 0
+  expect_state flashStatus 0x8c
+}
+
 # flash_and_check NAME IMAGE [OPTION]: a flash that must pass.
 flash_and_check() {
   run_cli "$1" flash -y ${3:-} "$2"
@@ -150,7 +159,7 @@ scenario_user() {
 # What the udev rule gave the user, for the record, and the usbfs node
 # opening for writing as the user.
 scenario_list() {
-  start_gadget || return
+  start_gadget && remember_memory || return
   run_cli list list --json
   expect_run list 0
   for text in '"usbId":"1b3f:2202"' '"friendlyName":"Corvex USB Camera"' '"identified":true' '"extensionUnitId":4,' '"downloadPath":true'; do
@@ -163,13 +172,15 @@ scenario_list() {
   echo "    access: $(id "$user")"
   su -s /bin/sh "$user" -c "test -r $usb -a -w $usb" || fail "$user cannot read and write $usb"
   [ "$(stat -c '%G %a' "$usb")" = "video 664" ] || fail "$usb is $(stat -c '%U:%G %a' "$usb"), expected group video, mode 664"
+  expect_untouched
 }
 
 scenario_info() {
-  start_gadget || return
+  start_gadget && remember_memory || return
   run_cli info info --json
   expect_run info 0
   expect_in info.out '"status":"Corvex Camera Connected"'
+  expect_untouched
 }
 
 scenario_flash_6_xu() { start_gadget --memory-class 6 && flash_and_check flash-6-xu "$image6"; }
@@ -211,13 +222,14 @@ scenario_read() {
 }
 
 scenario_reset() {
-  start_gadget && read_state || return
+  start_gadget && remember_memory || return
   run_cli reset reset
   expect_run reset 0 Pass
   wait_until_back || return
   expect_state departures 1
   run_cli info-after-reset info --json
   expect_in info-after-reset.out '"status":"Corvex Camera Connected"'
+  expect_untouched
 }
 
 # The 512th write on the data control is mid-image for both routes: an
