@@ -74,4 +74,6 @@ class CDownloadFunc {
   // Set when the run switched the camera to download mode: a restart then
   // puts it back there.
   bool m_inDownloadMode = false;
+  // Set once the memory-class procedure has lifted the memory's protection.
+  bool m_protectionLifted = false;
 };

@@ -25,10 +25,12 @@ void CDownloadFunc::DownloadMemory() {
   const uint32_t length = dlg.m_firmwareLength;
 
   SetStatus("Erase Chip ...");
+  m_protectionLifted = false;
   if (!DisableWriteProtect(key, memClass)) {
     m_strReason = "disable write protect failed\r\n";
     return FinishMemory(false);
   }
+  m_protectionLifted = true;
   // A failed erase shows in the blank check (classes 5 and 6 have none).
   EraseMemory(key, memClass, static_cast<uint16_t>(length));
 
@@ -101,6 +103,13 @@ void CDownloadFunc::FinishMemory(bool passed) {
     // The memory stays as far as the procedure got, but protected again and
     // with the transfers back at their power-up length.
     SerialFlashProtect(dlg.m_cameraKey);
+    // The EEPROMs' protection lies in registers of their own, which the
+    // flash's protection does not put back: an EEPROM camera refuses the
+    // flash's status write before it gets to them, and where it takes it,
+    // it leaves the EEPROMs' register cleared. Their values from before the
+    // download go back.
+    if (m_protectionLifted && dlg.m_memClass != 7 && dlg.m_memClass != 8)
+      RestoreWriteProtect(dlg.m_cameraKey, dlg.m_memClass);
     uint8_t powerUp = kPowerUpTransfer;
     // A camera that left the bus comes back at its power-up length, and the
     // host must follow it; one that stayed and refused the change keeps its

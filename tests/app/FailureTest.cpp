@@ -192,6 +192,47 @@ TEST(Failure, ARefusedReturnToEightBytesKeepsHostAndCameraInStep) {
   EXPECT_EQ(DataControlLength(), 8u);
 }
 
+// Whichever pass fails, the memory ends protected as it was before the
+// download: the flash by its status register, the EEPROMs of classes 5 and
+// 6 by their own registers, which an EEPROM camera's refusal of the flash's
+// status write must not leave cleared.
+TEST(Failure, EveryClassFailingAtEachPassEndsProtected) {
+  const std::pair<uint8_t, uint8_t> writeAndRead[] = {{0x8E, 0xCE}, {0x8E, 0xCE}, {0x8E, 0xCE}, {0x8E, 0xCE},
+                                                      {0x8B, 0xCB}, {0x91, 0xD1}, {0x87, 0xC7}, {0x82, 0xC2}};
+  for (int memClass = 1; memClass <= 8; ++memClass) {
+    const auto [write, read] = writeAndRead[memClass - 1];
+    const bool blankCheck = memClass != 5 && memClass != 6;
+    FaultRule blank = substitute::CommandFault(0x02, read);
+    FaultRule verify = blank;
+    verify.skipMatches = blankCheck ? 1 : 0;
+    std::vector<FaultRule> passes = {substitute::CommandFault(0x02, write), verify};
+    if (blankCheck) passes.push_back(blank);
+    for (const FaultRule& pass : passes) {
+      SCOPED_TRACE(testing::Message() << "class " << memClass << ", opcode " << int(*pass.opcode));
+      DialogHarness h;
+      auto camera = CameraOfClass(static_cast<uint8_t>(memClass));
+      camera.driverPath = DriverPathService::kRefused;
+      const auto cam = h.world.AddCamera(camera);
+      h.WriteImage("fw.bin", SampleFor(memClass));
+      h.Open();
+      h.world.AddFault(cam, pass);
+      if (memClass <= 6) h.world.AddFault(cam, substitute::CommandFault(0x02, 0x83));
+      h.ClickStart();
+      EXPECT_EQ(h.Text(IDC_RESULT), "FAIL");
+      if (memClass >= 5) {
+        EXPECT_FALSE(h.world.MemoryWritable(cam));
+      }
+      if (memClass == 5 || memClass == 6) {
+        EXPECT_EQ(h.world.Register(cam, 0xFEA0), 0x10);
+        EXPECT_EQ(h.world.Register(cam, 0xFEA6), 0x21);
+      }
+      if (memClass >= 7) {
+        EXPECT_EQ(h.world.FlashStatusRegister(cam), 0x8C);
+      }
+    }
+  }
+}
+
 TEST(Failure, CameraUnpluggedMidWriteFailsAndTheNextRunOnItsReturnPasses) {
   for (bool probe : {true, false}) {
     DialogHarness h;
