@@ -233,6 +233,29 @@ TEST(Failure, EveryClassFailingAtEachPassEndsProtected) {
   }
 }
 
+// A camera that leaves as it is told to switch to download mode ends the run
+// before any procedure handed the key to the dialog: the run itself lets go
+// of the key, or the dialog would keep one that names no camera.
+TEST(Failure, ACameraGoneBeforeTheProcedureLeavesNoKeyBehind) {
+  DialogHarness h;
+  auto camera = CameraOfClass(6);
+  camera.needsDownloadMode = true;
+  const auto cam = h.world.AddCamera(camera);
+  h.WriteImage("fw.bin", SampleFor(6));
+  h.Open();
+  const uint32_t key = h.dlg->m_cameraKey;
+  ASSERT_NE(key, 0u);
+  FaultRule unplug = substitute::CommandFault(0x00, 0x07);
+  unplug.action = substitute::FaultAction::kUnplugBefore;
+  h.world.AddFault(cam, unplug);
+  h.ClickStart();
+  EXPECT_EQ(h.Text(IDC_RESULT), "FAIL");
+  EXPECT_EQ(h.dlg->m_pThread->m_strReason, "reset to download mode failed\r\n");
+  EXPECT_EQ(h.dlg->m_cameraKey, 0u);
+  CCameraDevice entry;
+  EXPECT_EQ(LookupCamera(key, &entry), 0) << "nothing left in the registry";
+}
+
 TEST(Failure, CameraUnpluggedMidWriteFailsAndTheNextRunOnItsReturnPasses) {
   for (bool probe : {true, false}) {
     DialogHarness h;
