@@ -99,6 +99,7 @@ TEST_F(UsbfsVendorRequestsTest, FailuresBecomeErrorCodes) {
       {EPIPE, platform::kErrorGenFailure},          {ETIMEDOUT, platform::kErrorSemaphoreTimeout},
       {EACCES, platform::kErrorAccessDenied},       {EPERM, platform::kErrorAccessDenied},
       {EPROTO, platform::kErrorGenFailure},         {EIO, platform::kErrorGenFailure},
+      {ENOENT, platform::kErrorDeviceNotConnected}, {ENXIO, platform::kErrorDeviceNotConnected},
   };
   for (const auto& [error, code] : cases) {
     usbfs.failWith = error;

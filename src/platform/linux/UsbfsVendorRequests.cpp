@@ -18,7 +18,11 @@ constexpr uint8_t kVendorToHost = 0xC0;
 uint32_t UsbfsErrorForErrno(long error) {
   switch (error) {
     case ENODEV:
-    case ESHUTDOWN: return kErrorDeviceNotConnected;
+    case ESHUTDOWN:
+    // A node that does not open because its device re-enumerated or left
+    // between the listing and the open: no node any more, not a stall.
+    case ENOENT:
+    case ENXIO: return kErrorDeviceNotConnected;
     case ETIMEDOUT: return kErrorSemaphoreTimeout;
     case EACCES:
     case EPERM: return kErrorAccessDenied;
