@@ -19,15 +19,15 @@ const uint8_t kNeedsDownloadMode = 0x11;
 
 }  // namespace
 
-intptr_t CDownloadFunc::Send(uint32_t message, uintptr_t wParam) {
+intptr_t CDownloadFunc::Send(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   if (message == WM_DL_FINISHED) m_keyHandedToDialog = true;
-  return m_pDlg->m_hWnd->Send(message, wParam, 0);
+  return m_pDlg->m_hWnd->Send(message, wParam, lParam);
 }
 
-void CDownloadFunc::SetStatus(const char* text) {
-  m_pDlg->m_strStatus = text;
-  Send(WM_DL_STATUS);
-}
+// The text travels with the message and the dialog stores it on its own
+// thread: once a procedure has cleared the busy flag, a device change may
+// have the dialog write the status itself while the run still reports.
+void CDownloadFunc::SetStatus(const char* text) { Send(WM_DL_STATUS, 0, reinterpret_cast<intptr_t>(text)); }
 
 void CDownloadFunc::CloseDialogCamera() {
   if (m_pDlg->m_cameraKey != 0) CloseCamera(m_pDlg->m_cameraKey);

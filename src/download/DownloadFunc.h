@@ -35,7 +35,7 @@ class CDownloadFunc {
 
  private:
   // Reporting to the dialog.
-  intptr_t Send(uint32_t message, uintptr_t wParam = 0);
+  intptr_t Send(uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0);
   void SetStatus(const char* text);
   void SetStatus(const std::string& text) { SetStatus(text.c_str()); }
 

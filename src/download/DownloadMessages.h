@@ -12,7 +12,9 @@ constexpr uint32_t WM_DL_RESET_CAMERA = platform::msg::kUser + 18;  // 1042
 constexpr uint32_t WM_DL_SET_DIALOG = platform::msg::kUser + 19;    // 1043
 
 // Window messages the download thread sends to the dialog, synchronously.
-constexpr uint32_t WM_DL_STATUS = platform::msg::kUser + 32;    // 1056: the status text changed
+// 1056, the status text changed: lParam is the new text, which the dialog
+// stores, or 0 when the dialog's field already holds it.
+constexpr uint32_t WM_DL_STATUS = platform::msg::kUser + 32;
 constexpr uint32_t WM_DL_PASS = platform::msg::kUser + 33;      // 1057
 constexpr uint32_t WM_DL_FAIL = platform::msg::kUser + 34;      // 1058
 constexpr uint32_t WM_DL_PROGRESS = platform::msg::kUser + 35;  // 1059: wParam = position in bytes

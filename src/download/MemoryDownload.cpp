@@ -96,9 +96,8 @@ bool CDownloadFunc::ResetAndReopenMemory() {
 void CDownloadFunc::FinishMemory(bool passed) {
   CZarnetDlg& dlg = *m_pDlg;
   if (passed) {
-    dlg.m_strStatus = "PASS";
     m_bSuccess = 1;
-    Send(WM_DL_STATUS);
+    SetStatus("PASS");
   } else {
     // The memory stays as far as the procedure got, but protected again and
     // with the transfers back at their power-up length.
@@ -116,9 +115,8 @@ void CDownloadFunc::FinishMemory(bool passed) {
     // length, and so must the host, or every later transfer would fail.
     if (!SetDataLength(&powerUp, dlg.m_cameraKey) && !IsSameCameraPresent(dlg.m_cameraKey)) CameraRestarted();
     CloseDialogCamera();
-    dlg.m_strStatus = "FAIL";
     m_bSuccess = 0;
-    Send(WM_DL_STATUS);
+    SetStatus("FAIL");
   }
   dlg.m_bBusy = 0;
   Send(WM_DL_FINISHED);

@@ -165,7 +165,11 @@ void CZarnetDlg::OnDownloadEnded(bool passed) {
 
 intptr_t CZarnetDlg::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   switch (message) {
-    case WM_DL_STATUS: ShowTexts(); return 0;
+    case WM_DL_STATUS:
+      // The download thread hands its text over with the message.
+      if (lParam) m_strStatus = reinterpret_cast<const char*>(lParam);
+      ShowTexts();
+      return 0;
     case WM_DL_PASS: OnDownloadEnded(true); return 0;
     case WM_DL_FAIL: OnDownloadEnded(false); return 0;
     case WM_DL_PROGRESS:

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "support/DialogHarness.h"
 #include "ui/AboutDlg.h"
@@ -178,6 +179,35 @@ TEST(DialogState, ArrivalAndRemovalWhileIdleAndBusy) {
   EXPECT_EQ(h.dlg->OnDeviceChange(platform::kDeviceRemoveComplete, &other), 1);
   EXPECT_EQ(h.dlg->m_strStatus, "No Corvex Camera");
   EXPECT_EQ(h.dlg->OnDeviceChange(0x7, nullptr), 1);
+}
+
+// Device changes arrive at every moment a run leaves the window's thread
+// free. Once the procedure has cleared the busy flag the dialog identifies
+// the camera on each, while the run goes on to its last messages: the run's
+// own texts must reach the dialog without a write of the download thread's,
+// or both threads write the status at once (ThreadSanitizer's preset sees
+// it). Whether a change falls between two messages is the threads' own
+// timing, so each run is made a few times.
+TEST(DialogState, DeviceChangesThroughoutARunMeetNoWriteOfTheDownloadThread) {
+  for (int round = 0; round < 20; ++round) {
+    const bool failing = round % 5 != 0;
+    DialogHarness h;
+    const auto cam = h.world.AddCamera(substitute::CameraOfClass(1));
+    h.WriteImage("fw.bin", SampleFor(1));
+    h.Open();
+    if (failing) h.world.AddFault(cam, substitute::CommandFault(0x02, 0x8E));
+    const platform::DeviceBroadcast capture{platform::kDeviceTypeInterface, platform::kCaptureInterfaceClass};
+    // The next change is queued before this one is handled, so that one
+    // always waits behind whatever the run sends meanwhile.
+    std::function<void()> change = [&] {
+      if (!h.dlg->m_pThread->IsIdle()) h.window.PostTask(change);
+      h.dlg->OnDeviceChange(platform::kDeviceArrival, &capture);
+    };
+    h.dlg->HandleMessage(platform::msg::kCommand, IDC_BTN_START, 0);
+    h.window.PostTask(change);
+    h.WaitForWorker();
+    EXPECT_EQ(h.Text(IDC_RESULT), failing ? "FAIL" : "Pass");
+  }
 }
 
 TEST(DialogState, GetVersionResetsAndTheReturnShowsTheVersion) {
