@@ -41,8 +41,17 @@ for preset in "${presets[@]}"; do
     wineserver -w
     # The Windows dialog's tests draw real windows. Now and then wine itself
     # drops a test process's connection to its server ("wine client error:
-    # recvmsg"), whatever the test: a test that fails is run once more.
-    xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset "$preset" -j "$jobs" --repeat until-pass:2
+    # recvmsg"), whatever the test: only then are the failed tests run once
+    # more, and said so. Any other failure fails the run.
+    log=build/win32/ctest-output.log
+    on_display() { xvfb-run -a -s "-screen 0 1024x768x24" "$@"; }
+    if ! on_display ctest --preset "$preset" -j "$jobs" --output-on-failure 2>&1 | tee "$log"; then
+      grep -q "wine client error" "$log" || exit 1
+      echo "win32: wine dropped a test's connection to its server; the failed tests run once more:"
+      grep -E '^[[:space:]]*[0-9]+ - .*\((Failed|Exception|Timeout|SEGFAULT|Subprocess aborted)\)' "$log" |
+        sed 's/^[[:space:]]*/win32:   /' || true
+      on_display ctest --preset "$preset" --rerun-failed --output-on-failure
+    fi
     continue
   fi
   ctest --preset "$preset" -j "$jobs"
