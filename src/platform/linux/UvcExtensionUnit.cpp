@@ -76,7 +76,8 @@ Status UvcExtensionUnit::Get(uint32_t selector, uint8_t* data, uint32_t length, 
   uint16_t live = 0;
   const Status status = GetLength(selector, &live);
   if (Failed(status)) return status;
-  if (live > length || live == length) return kBufferSizeRefused;
+  // At the buffer's own length the driver has just refused it.
+  if (live >= length) return kBufferSizeRefused;
   return ReadCurrent(selector, data, live, returned);
 }
 

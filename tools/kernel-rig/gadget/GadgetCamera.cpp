@@ -115,10 +115,12 @@ GadgetCamera::Outcome GadgetCamera::Standard(RawGadget& gadget, const usb_ctrlre
       }
     case USB_REQ_SET_CONFIGURATION: {
       if (!gadget.Configure(StreamingEndpointDescriptor(), 500)) return Outcome::kStalled;
-      static bool announced = false;
-      if (!announced) std::printf("gadget: ready\n");
-      std::fflush(stdout);
-      announced = true;
+      // The scenarios wait for this line once, at the first enumeration.
+      if (!announcedReady_) {
+        std::printf("gadget: ready\n");
+        std::fflush(stdout);
+        announcedReady_ = true;
+      }
       return Ack(gadget);
     }
     case USB_REQ_GET_CONFIGURATION: return Reply(gadget, setup, {kConfigurationValue});

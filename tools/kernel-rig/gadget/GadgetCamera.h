@@ -66,6 +66,7 @@ class GadgetCamera {
   std::vector<uint8_t> streamingControl_;
   uint8_t lastError_ = 0;  // the request-error-code control
   uint32_t dataWrites_ = 0;
+  bool announcedReady_ = false;
   RequestCounts counts_;
 };
 
