@@ -4,6 +4,8 @@
 #include <mutex>
 #include <vector>
 
+#include "device/Transport.h"
+
 namespace {
 
 // The mutex guards the list only; it is never held during device traffic.
@@ -68,10 +70,11 @@ int DriverFixesControlSizes(uint32_t key) {
 }
 
 int IsSameCameraPresent(uint32_t key) {
-  return RunOnCamera(key, [key](CCameraDevice& camera) {
-    uint32_t devInst = 0;
-    if (platform::Failed(platform::Current().capture->QueryDeviceInstance(camera.m_devicePath, &devInst))) return 0;
-    return devInst == key ? 1 : 0;
+  // Windows gives a camera that restarts on the same port its device instance
+  // again, so only the camera can tell: one that stayed still answers on the
+  // objects it was opened with, at the length the host keeps.
+  return RunOnCamera(key, [](CCameraDevice& camera) {
+    return LiveDataControlLength(camera) == DataControlLength() ? 1 : 0;
   });
 }
 

@@ -160,6 +160,16 @@ std::string StatusName(uint8_t code, uint8_t codeHigh) {
   return text;
 }
 
+uint32_t LiveDataControlLength(const CCameraDevice& camera) {
+  uint32_t size = 0;
+  const platform::Status status = Request(camera, kDataControl, platform::kKsPropertyGetTopology, nullptr, 0, &size);
+  // Drivers answer a size query as "more data" or as "buffer too small",
+  // with the size in the count either way.
+  const bool answered =
+      status == platform::kMoreData || status == platform::kBufferSizeRefused || status == platform::kOk;
+  return answered && size >= 1 && size <= kBounceBufferSize ? size : 0;
+}
+
 void ChangeDataControlLength(const CCameraDevice& camera, uint8_t newLength) {
   if (!SendLengthCommand(camera, newLength)) return;
   uint8_t answer[kLengthQuerySize] = {};

@@ -43,6 +43,10 @@ void ReportCommandError(const CCameraDevice& camera, platform::Status failed);
 platform::Status LastReportedFailure();
 std::string StatusName(uint8_t code, uint8_t codeHigh);
 
+// The data-control length the camera holds now, as the driver asks the
+// camera for a control's size; 0 when it does not answer or answers a length
+// the bounce buffer cannot carry. Changes nothing at the camera.
+uint32_t LiveDataControlLength(const CCameraDevice& camera);
 // Asks the camera for a new data-control length; DataControlLength() tells
 // what came of it.
 void ChangeDataControlLength(const CCameraDevice& camera, uint8_t newLength);

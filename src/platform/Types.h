@@ -21,6 +21,9 @@ constexpr Status kAccessDenied = static_cast<Status>(0x80070005u);  // the devic
 // The driver holds the control at another size than the buffer's and sent
 // the device nothing.
 constexpr Status kBufferSizeRefused = static_cast<Status>(0x8007007Au);
+// The answer to a read with no buffer: the property's size is in the count
+// of bytes returned.
+constexpr Status kMoreData = static_cast<Status>(0x800700EAu);
 
 inline bool Failed(Status s) { return s < 0; }
 

@@ -192,6 +192,31 @@ TEST(Failure, ARefusedReturnToEightBytesKeepsHostAndCameraInStep) {
   EXPECT_EQ(DataControlLength(), 8u);
 }
 
+// A camera that restarts mid-run comes back at 8 bytes, and on Windows under
+// the device instance it had: only the camera's own answer tells the host to
+// follow it, or every later transfer would be refused.
+TEST(Failure, ACameraRestartedUnderItsOldInstanceHasTheHostFollowItsLength) {
+  DialogHarness h;
+  const auto cam = h.world.AddCamera(CameraOfClass(6));
+  h.WriteImage("fw.bin", SampleFor(6));
+  h.Open();
+  const uint32_t instance = h.world.DevInst(cam);
+  FaultRule restart = substitute::CommandFault(0x02, 0x91);
+  restart.action = substitute::FaultAction::kUnplugBefore;
+  restart.replugAfterMs = 0;
+  h.world.AddFault(cam, restart);
+  h.ClickStart();
+  EXPECT_EQ(h.Text(IDC_RESULT), "FAIL");
+  ASSERT_EQ(h.world.DevInst(cam), instance);
+  EXPECT_EQ(h.world.DataLength(cam), 8u);
+  EXPECT_EQ(DataControlLength(), 8u);
+
+  h.world.ClearFaults(cam);
+  h.window.PumpPending();
+  h.ClickStart();
+  EXPECT_EQ(h.Text(IDC_RESULT), "Pass");
+}
+
 // Whichever pass fails, the memory ends protected as it was before the
 // download: the flash by its status register, the EEPROMs of classes 5 and
 // 6 by their own registers, which an EEPROM camera's refusal of the flash's

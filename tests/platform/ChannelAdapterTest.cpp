@@ -49,6 +49,12 @@ TEST_F(KsControlAdapterTest, NodeRequestsBecomeControlAccesses) {
   EXPECT_EQ(channel->calls[1].what, 'G');
   EXPECT_EQ(channel->calls[1].selector, 11u);
   EXPECT_EQ(channel->calls[1].length, 65u);
+  // A read with no buffer asks the size, as the framework answers it.
+  EXPECT_EQ(ks.KsProperty(Property(11, platform::kKsPropertyGetTopology), 32, nullptr, 0, &returned),
+            platform::kMoreData);
+  EXPECT_EQ(returned, 3u);
+  ASSERT_EQ(channel->calls.size(), 3u);
+  EXPECT_EQ(channel->calls[2].what, 'L');
 }
 
 TEST_F(KsControlAdapterTest, RequestsOutsideTheUnitAreRefusedBeforeTheChannel) {
@@ -71,6 +77,7 @@ TEST_F(KsControlAdapterTest, RequestsOutsideTheUnitAreRefusedBeforeTheChannel) {
       {"other node", otherNode, 32, true, platform::kNotFound},
       {"other selector", Property(12, platform::kKsPropertyGetTopology), 32, true, platform::kNotFound},
       {"no buffer", Property(11, platform::kKsPropertyGetTopology), 32, false, platform::kInvalidArgument},
+      {"set with no buffer", Property(10, platform::kKsPropertySetTopology), 32, false, platform::kInvalidArgument},
   };
   for (const Case& c : cases) {
     Bytes data(8, 0);

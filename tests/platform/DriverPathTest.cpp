@@ -240,7 +240,7 @@ TEST_F(DriverPathTest, ResetToUpdatedCodeLeavesAndComesBackRunning) {
   ASSERT_EQ(camera.Command(Block(0x00, 0x07, 1)), platform::kOk);
   world.Advance(config.rebootDelayMs);
   handle = world.DeviceFiles().Open(world.DevicePath(id));
-  const uint32_t before = world.DevInst(id);
+  const uint32_t before = world.Appearance(id);
   EXPECT_EQ(Send(ResetRequest(), 16), 0u);
   EXPECT_FALSE(world.IsPresent(id));
   EXPECT_EQ(Send(ProbeRequest(), 17), platform::kErrorDeviceNotConnected);
@@ -248,7 +248,7 @@ TEST_F(DriverPathTest, ResetToUpdatedCodeLeavesAndComesBackRunning) {
   EXPECT_FALSE(world.IsPresent(id));
   world.Advance(1);
   EXPECT_TRUE(world.IsPresent(id));
-  EXPECT_NE(world.DevInst(id), before);
+  EXPECT_NE(world.Appearance(id), before);
   EXPECT_EQ(world.Mode(id), CameraMode::kRunning);
   // The old handle belongs to the instance that left.
   EXPECT_EQ(Send(ProbeRequest(), 17), platform::kErrorDeviceNotConnected);

@@ -41,11 +41,12 @@ TEST_F(ResetTest, ResetDeviceLeavesTheBusAtOnce) {
   EXPECT_TRUE(world.DeviceFiles().Close(handle));
 }
 
-TEST_F(ResetTest, ComesBackAfterTheRebootDelayAsANewInstance) {
+TEST_F(ResetTest, ComesBackAfterTheRebootDelayAsANewAppearanceUnderTheSameInstance) {
   substitute::SubstituteCameraConfig config;
   config.rebootDelayMs = 2500;
   const DeviceId id = world.AddCamera(config);
-  const uint32_t first = world.DevInst(id);
+  const uint32_t first = world.Appearance(id);
+  const uint32_t instance = world.DevInst(id);
   RawCamera camera = Open();
   ASSERT_EQ(camera.Command(Block(0x00, 0x16, 0, 64)), platform::kOk);
   world.Advance(1000);
@@ -55,11 +56,12 @@ TEST_F(ResetTest, ComesBackAfterTheRebootDelayAsANewInstance) {
   EXPECT_FALSE(world.IsPresent(id));
   world.Advance(1);
   ASSERT_TRUE(world.IsPresent(id));
-  EXPECT_NE(world.DevInst(id), first);
-  EXPECT_NE(world.DevInst(id), 0u);
+  EXPECT_NE(world.Appearance(id), first);
+  EXPECT_NE(world.Appearance(id), 0u);
+  // Windows keeps the device instance of a device back on the same port.
   uint32_t devInst = 0;
   ASSERT_EQ(world.CaptureSystem().QueryDeviceInstance(world.DevicePath(id), &devInst), platform::kOk);
-  EXPECT_EQ(devInst, world.DevInst(id));
+  EXPECT_EQ(devInst, instance);
   // Back from power-up; the interface of the old instance stays dead.
   EXPECT_EQ(world.DataLength(id), 8u);
   EXPECT_EQ(camera.Command(Block(0x00, 0xD0, 0, 8)), platform::kDeviceGone);

@@ -27,7 +27,7 @@ TEST_F(TrafficLogTest, ControlAccessesWithTheirBytesAndResults) {
   EXPECT_TRUE(log[0].out.empty());
   EXPECT_EQ(log[0].status, platform::kOk);
   EXPECT_EQ(log[0].device, id);
-  EXPECT_EQ(log[0].devInst, world.DevInst(id));
+  EXPECT_EQ(log[0].devInst, world.Appearance(id));
   EXPECT_EQ(log[0].timeMs, 42u);
 
   EXPECT_EQ(log[1].kind, TrafficKind::kGet);

@@ -124,7 +124,7 @@ void PlayedUvcDrivers::Connect(uintptr_t connection, const std::string& node) {
   if (camera == nodes_.end()) return;
   Opened opened;
   opened.camera = camera->second;
-  opened.appearance = world_.DevInst(opened.camera);
+  opened.appearance = world_.Appearance(opened.camera);
   const std::string devicePath = world_.DevicePath(opened.camera);
   if (node.starts_with("/dev/bus/usb/")) {
     opened.vendor = world_.Backend().OpenVendorRequests(devicePath);
@@ -145,7 +145,7 @@ long PlayedUvcDrivers::Resolve(uintptr_t connection, Opened** out) {
   if (found == opened_.end()) return -ENOTTY;
   // A descriptor stands for the appearance it was opened on.
   const uint32_t appearance = found->second.appearance;
-  if (appearance == 0 || world_.DevInst(found->second.camera) != appearance) return -ENODEV;
+  if (appearance == 0 || world_.Appearance(found->second.camera) != appearance) return -ENODEV;
   *out = &found->second;
   return 0;
 }

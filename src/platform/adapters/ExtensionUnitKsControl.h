@@ -20,9 +20,9 @@ struct ExtensionUnitAddress {
 };
 
 // The framework's answer to a node request that does not reach the channel;
-// kOk when it does.
+// kOk when it does. A read with no buffer (length 0) asks for the size.
 Status CheckNodeRequest(const ExtensionUnitAddress& address, const KsNodeProperty& property, uint32_t propertyLength,
-                        const uint8_t* data);
+                        const uint8_t* data, uint32_t length);
 
 class ExtensionUnitKsControl final : public IKsControl {
  public:
@@ -34,6 +34,8 @@ class ExtensionUnitKsControl final : public IKsControl {
   bool FixesControlSizes() const override { return channel_ && channel_->FixesSizeAtFirstUse(); }
 
  private:
+  Status SizeOf(uint32_t selector, uint32_t* returned);
+
   std::shared_ptr<IExtensionUnitChannel> channel_;
   ExtensionUnitAddress address_;
 };

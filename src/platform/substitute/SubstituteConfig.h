@@ -97,6 +97,9 @@ struct SubstituteWorldConfig {
   UsbLatency latency;
   uint64_t startMs = 0;  // virtual time at creation
   bool logTraffic = true;
+  // Windows keeps a device's instance across a re-enumeration; off, each
+  // appearance reports a new one.
+  bool keepsDeviceInstance = true;
 };
 
 // Usual memory size and part id byte of a memory class (0 for an unknown class).

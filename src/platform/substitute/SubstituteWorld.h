@@ -67,7 +67,8 @@ class SubstituteWorld {
 
   // Presence on the bus.
   bool IsPresent(DeviceId id);
-  uint32_t DevInst(DeviceId id);  // 0 while away
+  uint32_t DevInst(DeviceId id);     // the reported device instance; 0 while away
+  uint32_t Appearance(DeviceId id);  // new with each arrival; 0 while away
   int Position(DeviceId id);      // -1 while away
   std::string DevicePath(DeviceId id);
   uint32_t Departures(DeviceId id);

@@ -123,7 +123,7 @@ platform::Status WorldCore::QueryDeviceInstance(const std::string& path, uint32_
   if (platform::Failed(deviceListFailure_)) return deviceListFailure_;
   for (DeviceId id : order_) {
     const DeviceSlot& slot = *slots_[id];
-    if (slot.config.hasDevicePath && slot.devicePath == path) *devInst = slot.devInst;
+    if (slot.config.hasDevicePath && slot.devicePath == path) *devInst = slot.instances.at(path);
   }
   return platform::kOk;
 }

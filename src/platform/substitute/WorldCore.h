@@ -66,7 +66,13 @@ struct DeviceSlot {
   // The fault rules and the access count, shared with the channels' decorators.
   std::shared_ptr<platform::FaultState> faults = std::make_shared<platform::FaultState>();
   bool present = false;
+  // The appearance: a new number each time the device comes onto the bus, so
+  // that objects of an earlier appearance find it gone.
   uint32_t devInst = 0;
+  // The device instance the device list reports, per device path: Windows
+  // gives a device that comes back on the same port under the same path the
+  // instance it had, so it tells nothing about a restart.
+  std::map<std::string, uint32_t> instances;
   size_t returnPosition = 0;
   std::optional<uint64_t> returnAt;
   CameraMode returnMode = CameraMode::kRunning;

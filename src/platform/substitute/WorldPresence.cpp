@@ -18,6 +18,8 @@ void WorldCore::Arrive(DeviceSlot& slot, DeviceId id) {
   const bool inDownloadMode = slot.returnMode == CameraMode::kDownload;
   const std::string& downloadPath = slot.camera->Config().downloadModeDevicePath;
   slot.devicePath = inDownloadMode && !downloadPath.empty() ? downloadPath : slot.basePath;
+  if (!config_.keepsDeviceInstance || !slot.instances.count(slot.devicePath))
+    slot.instances[slot.devicePath] = slot.devInst;
   const size_t position = std::min(slot.returnPosition, order_.size());
   order_.insert(order_.begin() + static_cast<ptrdiff_t>(position), id);
   pendingEvents_.push_back({id, slot.devInst, true, NowLocked()});

@@ -9,6 +9,10 @@ bool SubstituteWorld::IsPresent(DeviceId id) {
 }
 
 uint32_t SubstituteWorld::DevInst(DeviceId id) {
+  return core_->WithDevice(id, [](DeviceSlot& slot) { return slot.present ? slot.instances[slot.devicePath] : 0u; });
+}
+
+uint32_t SubstituteWorld::Appearance(DeviceId id) {
   return core_->WithDevice(id, [](DeviceSlot& slot) { return slot.present ? slot.devInst : 0u; });
 }
 
