@@ -19,7 +19,11 @@ void CZarnetDlg::FindDefaultFirmware() {
   platform::IFileSystem& files = *platform::Current().files;
   const std::string directory = files.CurrentDirectory();
   std::string path = m_strPath;
-  for (const std::string& name : files.FindFiles(directory, "*.bin")) {
+  // A current directory the host cannot tell comes back empty; searching it
+  // would name an image at the root of the drive.
+  const std::vector<std::string> names =
+      directory.empty() ? std::vector<std::string>{} : files.FindFiles(directory, "*.bin");
+  for (const std::string& name : names) {
     if (name == "." || name == "..") continue;
     path = directory;
     path += files.PathSeparator();

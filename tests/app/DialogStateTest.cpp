@@ -297,6 +297,26 @@ TEST(DialogState, FirstBinOfTheCurrentDirectoryAndFoldersNamedBin) {
             std::vector<std::string>{"Fail to open file " + (h.dir.Path() / "folder.bin").string()});
 }
 
+// A current directory too long for the host to tell comes back empty.
+TEST(DialogState, AnUnknownCurrentDirectoryGivesNoDefaultImage) {
+  struct NoDirectory final : platform::IFileSystem {
+    bool GetStatus(const std::string&) override { return false; }
+    std::unique_ptr<platform::IReadFile> OpenRead(const std::string&, bool) override { return nullptr; }
+    std::string CurrentDirectory() override { return ""; }
+    std::vector<std::string> FindFiles(const std::string&, const std::string&) override { return {"fw.bin"}; }
+    char PathSeparator() const override { return '\\'; }
+  } files;
+  DialogHarness h;
+  h.world.AddCamera();
+  platform::Platform seams = h.world.Platform();
+  seams.files = &files;
+  platform::ScopedPlatform inForce(seams);
+  h.Open();
+  EXPECT_EQ(h.Text(IDC_EDIT_PATH), "");
+  EXPECT_EQ(h.view.MessageBoxes(), std::vector<std::string>{"Cannot find any Firmware data"});
+  h.Close();
+}
+
 TEST(DialogState, BrowseAppendsTheExtensionOnlyForATrailingFullStop) {
   DialogHarness h;
   h.world.AddCamera();

@@ -57,10 +57,18 @@ class Win32FileSystem final : public IFileSystem {
     return std::make_unique<Win32ReadFile>(file);
   }
 
+  // Of any length: asked for its size first, then again should another
+  // thread have changed it in between. Empty only when the system cannot tell.
   std::string CurrentDirectory() override {
-    wchar_t buffer[MAX_PATH];
-    const DWORD n = ::GetCurrentDirectoryW(MAX_PATH, buffer);
-    return n > 0 && n < MAX_PATH ? Narrow(std::wstring(buffer, n)) : std::string();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      const DWORD size = ::GetCurrentDirectoryW(0, nullptr);
+      if (size == 0) return {};
+      std::wstring buffer(size, L'\0');
+      const DWORD n = ::GetCurrentDirectoryW(size, buffer.data());
+      if (n == 0) return {};
+      if (n < size) return Narrow(buffer.data(), n);
+    }
+    return {};
   }
 
   // In the order the system lists them, folders included: a folder named
