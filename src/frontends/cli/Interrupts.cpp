@@ -23,6 +23,7 @@ namespace {
 struct Watch {
   std::mutex mutex;
   std::condition_variable taken;
+  std::condition_variable disarmed;
   int count = 0;
   std::string armedFor;  // empty while nothing must finish
   std::chrono::steady_clock::time_point firstAt;
@@ -72,9 +73,31 @@ void Take(Watch& w) {
 }
 
 #ifdef _WIN32
+// A closed console, a log-off or a shutdown ends the process as soon as the
+// handler returns, and at the latest after the system's grace period (a few
+// seconds): the job cannot be promised to finish. The handler holds the
+// close for as long as the system lets it, and says so.
+void HoldClose(Watch& w) {
+  std::unique_lock<std::mutex> lock(w.mutex);
+  if (w.armedFor.empty()) {
+    Say("the console is closing; nothing was written to the camera");
+    std::_Exit(kExitRefused);
+  }
+  const std::string job = w.armedFor;
+  Say("the console is closing, and Windows ends this program within seconds: the " + job +
+      " may be stopped midway, leaving the camera's memory half written and the camera unable to start. "
+      "Flash it again before unplugging it.");
+  w.disarmed.wait(lock, [&w] { return w.armedFor.empty(); });
+  Say("the " + job + " ended before the console closed");
+}
+
 // The system calls the handler on a thread of its own, as the watcher would.
 BOOL WINAPI OnConsoleControl(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
+  if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+    HoldClose(TheWatch());
+    return TRUE;
+  }
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
   Take(TheWatch());
   return TRUE;
 }
@@ -143,6 +166,7 @@ void InterruptGuard::Arm(const std::string& what) {
 void InterruptGuard::Disarm() {
   std::lock_guard<std::mutex> lock(TheWatch().mutex);
   TheWatch().armedFor.clear();
+  TheWatch().disarmed.notify_all();
 }
 
 int InterruptGuard::Taken() {
