@@ -76,6 +76,8 @@ class IDialogView {
   virtual void RunAboutBox(IAboutDialog& about) = 0;
   // False when the user cancels.
   virtual bool RunOpenFileDialog(const OpenFileRequest& request, OpenFileResult* result) = 0;
+  // A warning with Yes and No (No the default); true for Yes.
+  virtual bool AskYesNo(const std::string& text) = 0;
   // The dialog has ended: the window closes.
   virtual void CloseDialog() = 0;
 };

@@ -104,6 +104,7 @@ void CZarnetDlg::OnStart() {
   ReadTexts();
   if (!ReadImageForDownload()) return;
   m_bBusy = 1;
+  NoteWorkerReport();  // the silence of a stuck download counts from here
   m_bPass = 0;
   m_view.SetProgressRange(0, static_cast<int32_t>(m_firmwareLength));
   if (!m_pThread) {

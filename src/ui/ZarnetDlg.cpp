@@ -14,6 +14,11 @@ CZarnetDlg* g_pMainDlg = nullptr;
 const char kCloseWhileBusyText[] =
     "A firmware download is running. Close Zarnet after the result shows, "
     "so that the camera is not left half written.";
+const char kCloseStuckText[] =
+    "The camera has not answered for two minutes: its driver may be stuck. "
+    "Closing now ends Zarnet with the download stopped midway, which can leave "
+    "the camera's memory half written so that the camera does not start. "
+    "Flash it again before unplugging it.\n\nClose Zarnet anyway?";
 
 namespace {
 
@@ -95,10 +100,23 @@ void CZarnetDlg::OnOK() {}
 
 void CZarnetDlg::OnCancel() {
   if (m_bBusy) {
-    m_view.ShowMessageBox(kCloseWhileBusyText);
-    return;
+    // A driver that never answers holds the download inside one request,
+    // which nothing can end; after a long silence the user may give up on
+    // it, warned what that leaves.
+    if (!WorkerSilentTooLong()) {
+      m_view.ShowMessageBox(kCloseWhileBusyText);
+      return;
+    }
+    if (!m_view.AskYesNo(kCloseStuckText)) return;
+    m_bAbandoned = true;
   }
   EndDialog();
+}
+
+void CZarnetDlg::NoteWorkerReport() { m_lastReportMs = platform::Current().clock->NowMilliseconds(); }
+
+bool CZarnetDlg::WorkerSilentTooLong() const {
+  return platform::Current().clock->NowMilliseconds() - m_lastReportMs >= kStuckAfterMs;
 }
 
 void CZarnetDlg::EndDialog() {
@@ -164,6 +182,7 @@ void CZarnetDlg::OnDownloadEnded(bool passed) {
 }
 
 intptr_t CZarnetDlg::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  if ((message >= WM_DL_STATUS && message <= WM_DL_FINISHED) || message == msg::kProgressSetPos) NoteWorkerReport();
   switch (message) {
     case WM_DL_STATUS:
       // The download thread hands its text over with the message.

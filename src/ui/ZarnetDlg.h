@@ -34,6 +34,12 @@ class CZarnetDlg final : public platform::IWindowHandler {
   void OnCancel();  // Escape and the close box
   void OnDestroy();
   bool Ended() const { return m_bEnded; }
+  // The window closed on a download stuck in its driver: the front end ends
+  // the program at once, as the download thread cannot be waited for.
+  bool Abandoned() const { return m_bAbandoned; }
+  // How long the download thread may go without a report before closing
+  // offers to abandon it.
+  static constexpr uint64_t kStuckAfterMs = 120000;
 
   // Handlers.
   void OnSysCommand(uint32_t id);
@@ -95,10 +101,14 @@ class CZarnetDlg final : public platform::IWindowHandler {
   bool IsCompatible() const;
   bool ReadImageForDownload();
   void RegisterForDeviceNotifications();
+  void NoteWorkerReport();
+  bool WorkerSilentTooLong() const;
 
   platform::IDialogView& m_view;
   bool m_bEnded = false;
+  bool m_bAbandoned = false;
   bool m_comInitialised = false;
+  uint64_t m_lastReportMs = 0;  // when the download thread last reported
 };
 
 // The controller generation for the key built from the two bytes at 0xFE21;
@@ -115,3 +125,4 @@ void ProgressCallback(int32_t done, int32_t total);
 
 // Shown when the window is asked to close while a download runs.
 extern const char kCloseWhileBusyText[];
+extern const char kCloseStuckText[];

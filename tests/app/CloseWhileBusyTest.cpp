@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <future>
+
 #include "support/DialogHarness.h"
 
 namespace {
@@ -23,6 +26,44 @@ TEST(CloseWhileBusy, EscapeAndTheCloseBoxAreRefusedWithAMessage) {
   EXPECT_EQ(h.Text(IDC_RESULT), "Pass");
   h.dlg->OnCancel();
   EXPECT_TRUE(h.dlg->Ended());
+}
+
+// A driver that never answers holds the worker inside one request; after two
+// minutes without a report the window may close, on a warning, and tells
+// the front end that the worker was abandoned.
+TEST(CloseWhileBusy, AfterTwoMinutesOfSilenceTheWindowClosesOnAWarning) {
+  DialogHarness h;
+  const auto cam = h.world.AddCamera();
+  h.WriteImage("fw.bin", SampleFor(8));
+  h.Open();
+  std::promise<void> answer;
+  std::shared_future<void> answered = answer.get_future().share();
+  std::atomic<bool> stuck{false};
+  substitute::FaultRule hang;  // the run's first access
+  hang.action = substitute::FaultAction::kNotify;
+  hang.maxFires = 1;
+  hang.notify = [&] {
+    stuck = true;
+    h.window.PostTask([] {});  // wakes the pump
+    answered.wait();
+  };
+  h.world.AddFault(cam, hang);
+  h.dlg->OnStart();
+  h.window.PumpUntil([&] { return stuck.load(); });
+  h.world.Advance(CZarnetDlg::kStuckAfterMs - 1);
+  h.dlg->OnCancel();
+  EXPECT_EQ(h.view.MessageBoxes(), std::vector<std::string>{kCloseWhileBusyText});
+  h.world.Advance(1);
+  h.dlg->OnCancel();  // answered No
+  EXPECT_EQ(h.view.Questions(), std::vector<std::string>{kCloseStuckText});
+  EXPECT_FALSE(h.dlg->Ended());
+  h.view.AnswerQuestions(true);
+  h.dlg->OnCancel();
+  EXPECT_TRUE(h.dlg->Ended());
+  EXPECT_TRUE(h.dlg->Abandoned());
+
+  answer.set_value();
+  h.WaitForWorker();
 }
 
 TEST(CloseWhileBusy, AWindowDestroyedMidDownloadReleasesTheWorkerWhichFinishesTheJob) {

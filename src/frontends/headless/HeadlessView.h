@@ -53,6 +53,10 @@ class HeadlessView final : public IDialogView {
   bool AddAboutMenuEntry(uint32_t commandId, const std::string& text) override;
   void RunAboutBox(IAboutDialog& about) override;
   bool RunOpenFileDialog(const OpenFileRequest& request, OpenFileResult* result) override;
+  bool AskYesNo(const std::string& text) override {
+    questions_.push_back(text);
+    return yesAnswer_;
+  }
   void CloseDialog() override { closed_ = true; }
   bool Closed() const { return closed_; }
 
@@ -63,6 +67,7 @@ class HeadlessView final : public IDialogView {
   int32_t ProgressPos() const { return progressPos_; }
   const std::vector<int32_t>& ProgressPositions() const { return positions_; }
   const std::vector<std::string>& MessageBoxes() const { return messageBoxes_; }
+  const std::vector<std::string>& Questions() const { return questions_; }
   const std::vector<std::string>& AboutTexts() const { return aboutTexts_; }
   std::optional<std::pair<uint32_t, std::string>> AboutMenuEntry() const { return menuEntry_; }
   const std::vector<OpenFileRequest>& OpenFileRequests() const { return openFileRequests_; }
@@ -72,6 +77,7 @@ class HeadlessView final : public IDialogView {
   void SetTitleForTest(const std::string& title) { title_ = title; }
   void SetHasMenu(bool hasMenu) { hasMenu_ = hasMenu; }
   void AnswerOpenFile(std::optional<OpenFileResult> answer) { openFileAnswer_ = std::move(answer); }
+  void AnswerQuestions(bool yes) { yesAnswer_ = yes; }
   // Called for every text change and progress position, for live output.
   void OnChange(std::function<void(int controlId)> listener) { listener_ = std::move(listener); }
 
@@ -87,6 +93,8 @@ class HeadlessView final : public IDialogView {
   int32_t progressLow_ = 0, progressHigh_ = 100, progressPos_ = 0;
   std::vector<int32_t> positions_;
   std::vector<std::string> messageBoxes_;
+  std::vector<std::string> questions_;
+  bool yesAnswer_ = false;
   std::vector<std::string> aboutTexts_;
   std::vector<OpenFileRequest> openFileRequests_;
   std::optional<std::pair<uint32_t, std::string>> menuEntry_;

@@ -244,6 +244,15 @@ void QtDialogView::ShowMessageBox(const std::string& text) {
   RunModalBox(box);
 }
 
+bool QtDialogView::AskYesNo(const std::string& text) {
+  QMessageBox box(QMessageBox::Warning, QString::fromUtf8(MainDialogTemplate().caption), FromUtf8(text),
+                  QMessageBox::Yes | QMessageBox::No, dialog_.get());
+  box.setDefaultButton(QMessageBox::No);
+  box.setTextFormat(Qt::PlainText);
+  RunModalBox(box);
+  return box.result() == QMessageBox::Yes;
+}
+
 std::string QtDialogView::GetTitle() { return dialog_->windowTitle().toStdString(); }
 
 void QtDialogView::SetTitle(const std::string& title) { dialog_->setWindowTitle(FromUtf8(title)); }

@@ -217,6 +217,11 @@ void Win32DialogView::ShowMessageBox(const std::string& text) {
   ::MessageBoxW(dialog_, Wide(text).c_str(), Wide(applicationName_).c_str(), MB_OK);
 }
 
+bool Win32DialogView::AskYesNo(const std::string& text) {
+  return ::MessageBoxW(dialog_, Wide(text).c_str(), Wide(applicationName_).c_str(),
+                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}
+
 std::string Win32DialogView::GetTitle() {
   std::wstring title(static_cast<size_t>(::GetWindowTextLengthW(dialog_)) + 1, L'\0');
   title.resize(::GetWindowTextW(dialog_, title.data(), static_cast<int>(title.size())));

@@ -35,6 +35,7 @@ class Win32DialogView final : public IDialogView {
   void SetTextColour(int controlId, Rgb colour) override;
   void SetFont(int controlId, int pixelHeight, int weight) override;
   void ShowMessageBox(const std::string& text) override;
+  bool AskYesNo(const std::string& text) override;
   std::string GetTitle() override;
   void SetTitle(const std::string& title) override;
   bool AddAboutMenuEntry(uint32_t commandId, const std::string& text) override;

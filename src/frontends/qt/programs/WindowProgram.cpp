@@ -81,6 +81,9 @@ int RunZarnetWindow(const WindowStart& start) {
     if (start.signalWatch) start.signalWatch->OnSignal([&view] { view.EndNow(); });
     view.RunModal();
     if (start.signalWatch) start.signalWatch->OnSignal(nullptr);
+    // The download thread is stuck in its driver and still uses the dialog:
+    // nothing of the program may be torn down under it.
+    if (dlg.Abandoned()) std::_Exit(kExitAbandoned);
   };
   return app.InitInstance(view, window, runModal, !start.file);
 }

@@ -18,6 +18,8 @@ class SignalWatch;
 
 // What a program usage error and a missing display end with.
 constexpr int kExitUsage = 2;
+// The window closed on a download stuck in its driver.
+constexpr int kExitAbandoned = 1;
 
 // Makes the application object for a program that has read its own command
 // line (Qt is given none of it). Without a display to open a window on, it

@@ -28,5 +28,11 @@ int RunZarnetDialog(HINSTANCE module) {
   platform::ScopedPlatform inForce(seams);
 
   CZarnetApp app;
-  return app.InitInstance(view, window, [&view](CZarnetDlg&) { view.RunModal(); });
+  return app.InitInstance(view, window, [&view](CZarnetDlg& dlg) {
+    view.RunModal();
+    // The download thread is stuck in its driver and still uses the dialog:
+    // nothing of the program may be torn down under it, nor may the system
+    // wait on that thread while the process unloads.
+    if (dlg.Abandoned()) ::TerminateProcess(::GetCurrentProcess(), kExitAbandoned);
+  });
 }
