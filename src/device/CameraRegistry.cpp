@@ -1,17 +1,38 @@
 #include "device/CameraRegistry.h"
 
 #include <algorithm>
+#include <memory>
 #include <mutex>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "device/Transport.h"
 
 namespace {
 
-// The mutex guards the list only; it is never held during device traffic.
+// A thread's own capture objects for a camera. On Windows they belong to the
+// thread (the single-threaded apartment) that made them: only that thread
+// may use them, and it must release them before it leaves the component
+// runtime. So every thread that works on a camera binds objects of its own.
+struct ThreadObjects {
+  std::thread::id thread;
+  std::shared_ptr<platform::ICaptureFilter> filter;
+  std::shared_ptr<platform::IKsControl> ksControl;
+};
+
+struct Entry {
+  CCameraDevice camera;  // without objects: those are per thread
+  std::vector<ThreadObjects> objects;
+};
+
+// The mutex guards the lists only; it is never held during device traffic.
 struct Registry {
   std::mutex mutex;
-  std::vector<CCameraDevice> entries;
+  std::vector<Entry> entries;
+  // Objects of cameras another thread closed, until their own thread
+  // releases them.
+  std::vector<ThreadObjects> orphans;
 };
 
 Registry& TheRegistry() {
@@ -19,12 +40,46 @@ Registry& TheRegistry() {
   return registry;
 }
 
-std::vector<CCameraDevice>::iterator FindEntry(std::vector<CCameraDevice>& entries, uint32_t key) {
+std::vector<Entry>::iterator FindEntry(std::vector<Entry>& entries, uint32_t key) {
   return std::find_if(entries.begin(), entries.end(),
-                      [key](const CCameraDevice& entry) { return entry.m_devInst == key; });
+                      [key](const Entry& entry) { return entry.camera.m_devInst == key; });
 }
 
-// Gives up a copy's hold on the camera's objects once the registry keeps its own.
+ThreadObjects* OwnObjects(Entry& entry) {
+  for (ThreadObjects& objects : entry.objects)
+    if (objects.thread == std::this_thread::get_id()) return &objects;
+  return nullptr;
+}
+
+ThreadObjects TakeObjects(CCameraDevice& camera) {
+  return {std::this_thread::get_id(), std::move(camera.m_filter), std::move(camera.m_ksControl)};
+}
+
+void GiveObjects(const ThreadObjects& objects, CCameraDevice* camera) {
+  camera->m_filter = objects.filter;
+  camera->m_ksControl = objects.ksControl;
+}
+
+// Binds this thread's objects for the device at `path`, looking first where
+// the camera was listed. None when the device is gone.
+ThreadObjects BindOnThisThread(const std::string& path, int32_t listedAt) {
+  ThreadObjects bound{std::this_thread::get_id(), nullptr, nullptr};
+  std::unique_ptr<platform::IEnumMoniker> enumerator;
+  if (path.empty() || platform::Failed(platform::Current().capture->CreateVideoInputEnumerator(&enumerator)) ||
+      !enumerator)
+    return bound;
+  for (int32_t tried = -1;; ++tried) {
+    // The camera's own position first, then every position from the start.
+    if (tried == listedAt) continue;
+    int32_t index = tried < 0 ? listedAt : tried;
+    CCameraDevice scratch;
+    if (scratch.ReadMoniker(*enumerator, &index) && scratch.m_devicePath == path) return TakeObjects(scratch);
+    if (index == -1 && tried >= 0) return bound;
+  }
+}
+
+// Gives up a copy's hold on the camera's handle and names once the registry
+// keeps its own.
 void ReleaseCopy(CCameraDevice* camera) {
   camera->m_ksControl.reset();
   camera->m_filter.reset();
@@ -48,17 +103,36 @@ uint32_t OpenCamera(int32_t* index, uint8_t dataLength) {
 }
 
 int CloseCamera(uint32_t key) {
-  CCameraDevice released;
+  Entry released;
   {
     Registry& registry = TheRegistry();
     std::lock_guard<std::mutex> lock(registry.mutex);
     auto entry = FindEntry(registry.entries, key);
-    if (entry == registry.entries.end() || --entry->m_openCount > 0) return 1;
-    released = *entry;
+    if (entry == registry.entries.end() || --entry->camera.m_openCount > 0) return 1;
+    released = std::move(*entry);
     registry.entries.erase(entry);
+    // Other threads' objects wait for their own thread.
+    for (ThreadObjects& objects : released.objects)
+      if (objects.thread != std::this_thread::get_id()) registry.orphans.push_back(std::move(objects));
   }
-  ReleaseCopy(&released);
+  ReleaseCopy(&released.camera);
   return 1;
+}
+
+void ReleaseThisThreadsCameraObjects() {
+  std::vector<ThreadObjects> own;
+  {
+    Registry& registry = TheRegistry();
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    const auto mine = [&own](ThreadObjects& objects) {
+      if (objects.thread != std::this_thread::get_id()) return false;
+      own.push_back(std::move(objects));
+      return true;
+    };
+    for (Entry& entry : registry.entries) std::erase_if(entry.objects, mine);
+    std::erase_if(registry.orphans, mine);
+  }
+  // Released here, outside the lock, as `own` goes.
 }
 
 int IsIdentifiedCamera(uint32_t key) {
@@ -73,9 +147,8 @@ int IsSameCameraPresent(uint32_t key) {
   // Windows gives a camera that restarts on the same port its device instance
   // again, so only the camera can tell: one that stayed still answers on the
   // objects it was opened with, at the length the host keeps.
-  return RunOnCamera(key, [](CCameraDevice& camera) {
-    return LiveDataControlLength(camera) == DataControlLength() ? 1 : 0;
-  });
+  return RunOnCamera(
+      key, [](CCameraDevice& camera) { return LiveDataControlLength(camera) == DataControlLength() ? 1 : 0; });
 }
 
 int GetDeviceHandle(uint32_t key, platform::Handle* handle) {
@@ -109,28 +182,47 @@ int ReleaseDeviceHandle(platform::Handle* handle, uint32_t key) {
 }
 
 int RegisterCamera(CCameraDevice& camera) {
-  bool known = false;
+  bool keptCopy = false;
   {
     Registry& registry = TheRegistry();
     std::lock_guard<std::mutex> lock(registry.mutex);
     auto entry = FindEntry(registry.entries, camera.m_devInst);
-    known = entry != registry.entries.end();
-    if (known)
-      entry->m_openCount += 1;
-    else
-      registry.entries.push_back(camera);
+    if (entry == registry.entries.end()) {
+      Entry added;
+      added.objects.push_back(TakeObjects(camera));
+      added.camera = camera;
+      registry.entries.push_back(std::move(added));
+      keptCopy = true;
+    } else {
+      entry->camera.m_openCount += 1;
+      if (!OwnObjects(*entry)) entry->objects.push_back(TakeObjects(camera));
+    }
   }
-  // The entry keeps the objects of the first open.
-  if (known) ReleaseCopy(&camera);
+  // The entry keeps the handle of the first open.
+  if (!keptCopy) ReleaseCopy(&camera);
   return 1;
 }
 
 int LookupCamera(uint32_t key, CCameraDevice* camera) {
   Registry& registry = TheRegistry();
-  std::lock_guard<std::mutex> lock(registry.mutex);
-  auto entry = FindEntry(registry.entries, key);
-  if (entry == registry.entries.end()) return 0;
-  *camera = *entry;
+  {
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    auto entry = FindEntry(registry.entries, key);
+    if (entry == registry.entries.end()) return 0;
+    *camera = entry->camera;
+    if (const ThreadObjects* own = OwnObjects(*entry)) {
+      GiveObjects(*own, camera);
+      return 1;
+    }
+  }
+  // Binding lists the devices: outside the lock.
+  const ThreadObjects bound = BindOnThisThread(camera->m_devicePath, camera->m_deviceIndex);
+  {
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    auto entry = FindEntry(registry.entries, key);
+    if (entry != registry.entries.end() && !OwnObjects(*entry)) entry->objects.push_back(bound);
+  }
+  GiveObjects(bound, camera);
   return 1;
 }
 
@@ -139,7 +231,10 @@ int StoreCamera(uint32_t key, const CCameraDevice& camera) {
   std::lock_guard<std::mutex> lock(registry.mutex);
   auto entry = FindEntry(registry.entries, key);
   if (entry == registry.entries.end()) return 0;
-  *entry = camera;
+  // The objects in `camera` are this thread's, which the entry holds already.
+  entry->camera = camera;
+  entry->camera.m_filter.reset();
+  entry->camera.m_ksControl.reset();
   return 1;
 }
 
@@ -147,4 +242,5 @@ void ResetCameraRegistry() {
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> lock(registry.mutex);
   registry.entries.clear();
+  registry.orphans.clear();
 }

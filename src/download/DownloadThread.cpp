@@ -1,5 +1,6 @@
 #include "download/DownloadThread.h"
 
+#include "device/CameraRegistry.h"
 #include "download/DownloadMessages.h"
 #include "platform/Platform.h"
 
@@ -18,6 +19,7 @@ bool CDownloadThread::InitInstance() {
 }
 
 int CDownloadThread::ExitInstance() {
+  ReleaseThisThreadsCameraObjects();
   platform::Current().com->Uninitialize();
   return MessageThread::ExitInstance();
 }
@@ -41,4 +43,7 @@ void CDownloadThread::OnThreadMessage(uint32_t message, uintptr_t wParam, intptr
     case WM_DL_SET_DIALOG: m_pDlg = reinterpret_cast<CZarnetDlg*>(wParam); break;
     default: break;
   }
+  // The capture objects this thread bound are its own and go with the job:
+  // the window's thread binds its own when it next works on the camera.
+  ReleaseThisThreadsCameraObjects();
 }

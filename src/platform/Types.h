@@ -24,6 +24,8 @@ constexpr Status kBufferSizeRefused = static_cast<Status>(0x8007007Au);
 // The answer to a read with no buffer: the property's size is in the count
 // of bytes returned.
 constexpr Status kMoreData = static_cast<Status>(0x800700EAu);
+// An object of a single-threaded apartment called from another thread.
+constexpr Status kWrongThread = static_cast<Status>(0x8001010Eu);
 
 inline bool Failed(Status s) { return s < 0; }
 

@@ -138,6 +138,7 @@ void CZarnetDlg::OnDestroy() {
   // Only now: a running download works on this very key until it ends.
   if (m_cameraKey != 0) CloseCamera(m_cameraKey);
   m_cameraKey = 0;
+  ReleaseThisThreadsCameraObjects();
   if (m_comInitialised) platform::Current().com->Uninitialize();
   m_comInitialised = false;
 }

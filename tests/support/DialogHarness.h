@@ -2,6 +2,8 @@
 // The main dialog on a headless window and view, over a substitute world, in
 // virtual time: the test's thread is the window's thread and pumps it.
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,6 +51,11 @@ class DialogHarness {
 
   ~DialogHarness() {
     Close();
+    if (world.ForeignReleaseCount() != 0) {
+      // Windows' objects released outside their apartment: as wrong as a crash.
+      std::fprintf(stderr, "a capture object was released on another thread than its own\n");
+      std::abort();
+    }
     ResetDeviceState();
     ForceEightByteTransfers(false);
     inForce.reset();

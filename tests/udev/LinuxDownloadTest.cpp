@@ -42,7 +42,11 @@ class LinuxDownload : public ::testing::Test {
   void SetUp() override {
     bed_.emplace();
     if (!emulated::Testbed::Active()) GTEST_SKIP() << "needs umockdev's preload (umockdev-wrapper)";
-    h_.emplace();
+    // The world stands behind the emulated kernel here, which serves it
+    // from its own threads, not behind Windows' apartments.
+    substitute::SubstituteWorldConfig config;
+    config.threadBoundObjects = false;
+    h_.emplace(config);
     rig_.emplace(*bed_, h_->world, kUnitId);
   }
 

@@ -100,6 +100,10 @@ struct SubstituteWorldConfig {
   // Windows keeps a device's instance across a re-enumeration; off, each
   // appearance reports a new one.
   bool keepsDeviceInstance = true;
+  // Windows' capture objects belong to the thread that made them (each
+  // thread is a single-threaded apartment): called from another thread they
+  // fail, and released on another they are counted.
+  bool threadBoundObjects = true;
 };
 
 // Usual memory size and part id byte of a memory class (0 for an unknown class).

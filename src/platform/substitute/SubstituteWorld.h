@@ -85,6 +85,9 @@ class SubstituteWorld {
   void SetDeviceListFailure(platform::Status status);
   size_t OpenHandleCount();
   int LiveObjectCount();  // listed devices and extension-unit channels still held
+  // Listed devices and extension-unit channels released on a thread other
+  // than the one that made them.
+  int ForeignReleaseCount();
 
   // The camera's state.
   std::vector<uint8_t> Memory(DeviceId id);

@@ -1,6 +1,7 @@
 #include "platform/substitute/WorldBackend.h"
 
 #include <atomic>
+#include <thread>
 #include <utility>
 
 namespace substitute {
@@ -18,18 +19,51 @@ class LiveToken {
   std::shared_ptr<std::atomic<int>> counter_;
 };
 
+// Where the world's objects stand for a single-threaded apartment's: the
+// thread that made one is the only one that may use or release it.
+class ApartmentCheck {
+ public:
+  ApartmentCheck(bool enforced, std::shared_ptr<std::atomic<int>> foreignReleases)
+      : enforced_(enforced), foreignReleases_(std::move(foreignReleases)) {}
+  ~ApartmentCheck() {
+    if (!OnOwnThread()) ++*foreignReleases_;
+  }
+  ApartmentCheck(const ApartmentCheck&) = delete;
+  ApartmentCheck& operator=(const ApartmentCheck&) = delete;
+  bool OnOwnThread() const { return !enforced_ || std::this_thread::get_id() == owner_; }
+
+ private:
+  const bool enforced_;
+  const std::thread::id owner_ = std::this_thread::get_id();
+  std::shared_ptr<std::atomic<int>> foreignReleases_;
+};
+
 // What every object holds: the world, weakly, and the device's appearance.
 class DeviceObject {
  public:
-  DeviceObject(const std::shared_ptr<WorldCore>& core, const DeviceRef& ref, std::shared_ptr<std::atomic<int>> counter)
-      : core_(core), ref_(ref), token_(std::move(counter)) {}
+  // A device file's requests (`apartmentBound` false) may come from any thread.
+  DeviceObject(const std::shared_ptr<WorldCore>& core, const DeviceRef& ref, std::shared_ptr<std::atomic<int>> counter,
+               bool apartmentBound = true)
+      : core_(core),
+        ref_(ref),
+        token_(std::move(counter)),
+        apartment_(apartmentBound && core->Config().threadBoundObjects, core->ForeignReleases()) {}
 
  protected:
+  // The world while this object is used on its own thread; null otherwise,
+  // with *status saying why.
+  std::shared_ptr<WorldCore> Reach(platform::Status* status) const {
+    std::shared_ptr<WorldCore> core = apartment_.OnOwnThread() ? core_.lock() : nullptr;
+    *status = !apartment_.OnOwnThread() ? platform::kWrongThread : platform::kDeviceGone;
+    return core;
+  }
+
   std::weak_ptr<WorldCore> core_;
   DeviceRef ref_;
 
  private:
   LiveToken token_;
+  ApartmentCheck apartment_;
 };
 
 class ExtensionUnit final : public platform::IExtensionUnitChannel, private DeviceObject {
@@ -39,24 +73,27 @@ class ExtensionUnit final : public platform::IExtensionUnitChannel, private Devi
 
   platform::Status GetLength(uint32_t selector, uint16_t* length) override {
     *length = 0;
-    const std::shared_ptr<WorldCore> core = core_.lock();
-    return core ? core->ControlLength(ref_, selector, length) : platform::kDeviceGone;
+    platform::Status refused = platform::kOk;
+    const std::shared_ptr<WorldCore> core = Reach(&refused);
+    return core ? core->ControlLength(ref_, selector, length) : refused;
   }
   platform::Status Get(uint32_t selector, uint8_t* data, uint32_t length, uint32_t* returned) override {
     *returned = 0;
-    const std::shared_ptr<WorldCore> core = core_.lock();
-    return core ? core->ControlGet(ref_, selector, data, length, returned) : platform::kDeviceGone;
+    platform::Status refused = platform::kOk;
+    const std::shared_ptr<WorldCore> core = Reach(&refused);
+    return core ? core->ControlGet(ref_, selector, data, length, returned) : refused;
   }
   platform::Status Set(uint32_t selector, const uint8_t* data, uint32_t length) override {
-    const std::shared_ptr<WorldCore> core = core_.lock();
-    return core ? core->ControlSet(ref_, selector, data, length) : platform::kDeviceGone;
+    platform::Status refused = platform::kOk;
+    const std::shared_ptr<WorldCore> core = Reach(&refused);
+    return core ? core->ControlSet(ref_, selector, data, length) : refused;
   }
 };
 
 class VendorRequests final : public platform::IVendorRequestChannel, private DeviceObject {
  public:
   VendorRequests(const std::shared_ptr<WorldCore>& core, const DeviceRef& ref)
-      : DeviceObject(core, ref, core->OpenVendorChannels()) {}
+      : DeviceObject(core, ref, core->OpenVendorChannels(), false) {}
 
   uint32_t Send(const platform::VendorRequestSetup& setup, uint8_t* data, uint32_t* transferred) override {
     *transferred = 0;
@@ -104,17 +141,20 @@ class VideoInput final : public platform::IVideoInput, private DeviceObject {
       : DeviceObject(core, ref, core->LiveObjects()), layers_(layers) {}
 
   platform::Status Bind() override {
-    const std::shared_ptr<WorldCore> core = core_.lock();
-    return core ? core->Bind(ref_) : platform::kDeviceGone;
+    platform::Status refused = platform::kOk;
+    const std::shared_ptr<WorldCore> core = Reach(&refused);
+    return core ? core->Bind(ref_) : refused;
   }
   platform::Status ReadProperty(const std::string& name, std::string* value) override {
-    const std::shared_ptr<WorldCore> core = core_.lock();
-    return core ? core->ReadProperty(ref_, name, value) : platform::kDeviceGone;
+    platform::Status refused = platform::kOk;
+    const std::shared_ptr<WorldCore> core = Reach(&refused);
+    return core ? core->ReadProperty(ref_, name, value) : refused;
   }
   platform::Status OpenExtensionUnit(std::shared_ptr<platform::IExtensionUnitChannel>* out) override {
     out->reset();
-    const std::shared_ptr<WorldCore> core = core_.lock();
-    if (!core) return platform::kDeviceGone;
+    platform::Status refused = platform::kOk;
+    const std::shared_ptr<WorldCore> core = Reach(&refused);
+    if (!core) return refused;
     bool hasUnit = false;
     const platform::Status status = core->ExtensionUnit(ref_, &hasUnit);
     if (platform::Failed(status) || !hasUnit) return status;

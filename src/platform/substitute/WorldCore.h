@@ -159,6 +159,7 @@ class WorldCore {
   }
 
   std::shared_ptr<std::atomic<int>> LiveObjects() const { return liveObjects_; }
+  std::shared_ptr<std::atomic<int>> ForeignReleases() const { return foreignReleases_; }
   std::shared_ptr<std::atomic<int>> OpenVendorChannels() const { return openVendorChannels_; }
   const SubstituteWorldConfig& Config() const { return config_; }
 
@@ -202,6 +203,7 @@ class WorldCore {
   std::condition_variable busWake_;
   bool busStopping_ = false;
   std::shared_ptr<std::atomic<int>> liveObjects_ = std::make_shared<std::atomic<int>>(0);
+  std::shared_ptr<std::atomic<int>> foreignReleases_ = std::make_shared<std::atomic<int>>(0);
   std::shared_ptr<std::atomic<int>> openVendorChannels_ = std::make_shared<std::atomic<int>>(0);
 };
 

@@ -40,6 +40,7 @@ void SubstituteWorld::SetEnumerationFailure(platform::Status status) { core_->Se
 void SubstituteWorld::SetDeviceListFailure(platform::Status status) { core_->SetDeviceListFailure(status); }
 size_t SubstituteWorld::OpenHandleCount() { return static_cast<size_t>(*core_->OpenVendorChannels()); }
 int SubstituteWorld::LiveObjectCount() { return *core_->LiveObjects(); }
+int SubstituteWorld::ForeignReleaseCount() { return *core_->ForeignReleases(); }
 
 std::vector<uint8_t> SubstituteWorld::Memory(DeviceId id) {
   return core_->WithDevice(id, [](DeviceSlot& slot) { return slot.camera->Memory().Bytes(); });

@@ -157,6 +157,8 @@ int main(int argc, char** argv) {
   config.realTime = true;
   config.latency = {0, 0, 0};  // the bus itself takes the time
   config.logTraffic = false;
+  // Requests come from the bus threads, not from a host's apartments.
+  config.threadBoundObjects = false;
   substitute::SubstituteWorld world(config);
   const substitute::DeviceId id = world.AddDevice(CameraConfig(options));
   if (options.unplugWrite) world.AddFault(id, UnplugAtWrite(options));
