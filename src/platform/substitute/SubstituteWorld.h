@@ -69,7 +69,7 @@ class SubstituteWorld {
   bool IsPresent(DeviceId id);
   uint32_t DevInst(DeviceId id);     // the reported device instance; 0 while away
   uint32_t Appearance(DeviceId id);  // new with each arrival; 0 while away
-  int Position(DeviceId id);      // -1 while away
+  int Position(DeviceId id);         // -1 while away
   std::string DevicePath(DeviceId id);
   uint32_t Departures(DeviceId id);
   std::optional<uint64_t> ReturnTime(DeviceId id);
