@@ -7,6 +7,7 @@
 #include "frontends/win32/Win32Window.h"
 #include "platform/Platform.h"
 #include "ui/ZarnetApp.h"
+#include "ui/ZarnetDlg.h"
 
 int RunZarnetDialog(HINSTANCE module) {
   // Every common control class, the progress bar among them.
