@@ -14,13 +14,13 @@ CDownloadThread::~CDownloadThread() {
 
 bool CDownloadThread::InitInstance() {
   // The camera's interfaces are used from this thread.
-  platform::Current().com->Initialize();
+  m_comInitialised = platform::Current().com->Initialize();
   return true;
 }
 
 int CDownloadThread::ExitInstance() {
   ReleaseThisThreadsCameraObjects();
-  platform::Current().com->Uninitialize();
+  if (m_comInitialised) platform::Current().com->Uninitialize();
   return MessageThread::ExitInstance();
 }
 

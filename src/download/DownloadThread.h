@@ -14,4 +14,7 @@ class CDownloadThread final : public platform::MessageThread, public CDownloadFu
   bool InitInstance() override;
   int ExitInstance() override;
   void OnThreadMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+
+ private:
+  bool m_comInitialised = false;
 };

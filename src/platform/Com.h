@@ -7,7 +7,9 @@ namespace platform {
 class IComRuntime {
  public:
   virtual ~IComRuntime() = default;
-  virtual void Initialize() = 0;
+  // False when the thread could not enter the runtime (it is in another
+  // threading model already): then it must not leave it either.
+  virtual bool Initialize() = 0;
   virtual void Uninitialize() = 0;
 };
 

@@ -61,8 +61,7 @@ void CZarnetDlg::UpdateData(bool saveAndValidate) {
 bool CZarnetDlg::OnInitDialog(bool takeDefaultFirmware) {
   ShowTexts();
   m_view.AddAboutMenuEntry(IDM_ABOUTBOX, IDS_ABOUTBOX);
-  platform::Current().com->Initialize();
-  m_comInitialised = true;
+  m_comInitialised = platform::Current().com->Initialize();
   m_view.SetTitle(m_view.GetTitle() + kTitleVersion);
   m_view.SetFont(IDC_RESULT, 24, 700);
   RegisterForDeviceNotifications();

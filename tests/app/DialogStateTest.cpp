@@ -343,3 +343,20 @@ TEST(DialogState, BrowseAppendsTheExtensionOnlyForATrailingFullStop) {
 }
 
 }  // namespace
+
+// A thread that could not enter the component runtime must not leave it:
+// that would take away another user's entry on the same thread.
+TEST(DialogState, NoThreadLeavesAComponentRuntimeItCouldNotEnter) {
+  for (bool refused : {false, true}) {
+    DialogHarness h;
+    h.world.RefuseComInitialization(refused);
+    h.world.AddCamera();
+    h.WriteImage("fw.bin", SampleFor(8));
+    h.Open();
+    h.ClickStart();
+    EXPECT_EQ(h.Text(IDC_RESULT), "Pass");
+    h.Close();
+    EXPECT_EQ(h.world.ComInitializations(), 2) << "the window's thread and the download thread";
+    EXPECT_EQ(h.world.ComUninitializations(), refused ? 0 : 2);
+  }
+}

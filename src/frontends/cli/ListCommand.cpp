@@ -204,9 +204,9 @@ int RunList(bool asJson, const SimulationOptions& simulation, std::ostream& out,
   if (simulation.simulate) world = std::make_unique<Simulation>(simulation, simulation.memoryClass.value_or(8));
   // The listing talks to the capture framework on this thread, without the
   // dialog that otherwise initialises the component runtime.
-  platform::Current().com->Initialize();
+  const bool comInitialised = platform::Current().com->Initialize();
   const std::vector<Listed> devices = ListDevices();
-  platform::Current().com->Uninitialize();
+  if (comInitialised) platform::Current().com->Uninitialize();
   if (asJson)
     WriteJson(devices, out);
   else

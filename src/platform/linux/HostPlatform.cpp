@@ -121,7 +121,7 @@ class SilentDebugOutput final : public IDebugOutput {
 
 class NoComRuntime final : public IComRuntime {
  public:
-  void Initialize() override {}
+  bool Initialize() override { return true; }
   void Uninitialize() override {}
 };
 

@@ -60,10 +60,14 @@ class FactsSeam final : public platform::IDeviceFacts {
 
 class ComSeam final : public platform::IComRuntime {
  public:
-  void Initialize() override { ++initializations; }
+  bool Initialize() override {
+    ++initializations;
+    return !refuses;
+  }
   void Uninitialize() override { ++uninitializations; }
   std::atomic<int> initializations{0};
   std::atomic<int> uninitializations{0};
+  std::atomic<bool> refuses{false};
 };
 
 platform::ExtensionUnitAddress CameraExtensionUnit() {
@@ -137,6 +141,7 @@ void SubstituteWorld::SetNotificationRegistrationFails(bool fails) { core_->SetN
 size_t SubstituteWorld::NotificationRegistrations() { return core_->NotificationRegistrations(); }
 
 int SubstituteWorld::ComInitializations() { return seams_->com.initializations; }
+void SubstituteWorld::RefuseComInitialization(bool refuses) { seams_->com.refuses = refuses; }
 int SubstituteWorld::ComUninitializations() { return seams_->com.uninitializations; }
 
 DeviceId SubstituteWorld::AddCamera(const SubstituteCameraConfig& camera) { return AddDevice(CameraDevice(camera)); }

@@ -130,6 +130,7 @@ class SubstituteWorld {
   void ClearDebugLines();
   int ComInitializations();
   int ComUninitializations();
+  void RefuseComInitialization(bool refuses);
 
  private:
   struct Seams;

@@ -102,7 +102,8 @@ class SystemDebugOutput final : public IDebugOutput {
 
 class ThreadComRuntime final : public IComRuntime {
  public:
-  void Initialize() override { ::CoInitialize(nullptr); }
+  // S_FALSE (already entered) counts too and is left again like S_OK.
+  bool Initialize() override { return SUCCEEDED(::CoInitialize(nullptr)); }
   void Uninitialize() override { ::CoUninitialize(); }
 };
 
