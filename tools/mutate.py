@@ -250,7 +250,8 @@ def main():
     if invalid:
         return 2
 
-    build_dir = Path(args.build_dir)
+    # Absolute: the programs run from inside it.
+    build_dir = Path(args.build_dir).resolve()
     sources = Sources(build_dir)
     sources.restore_leftovers()
     configure(build_dir)
