@@ -272,10 +272,10 @@ TEST_F(DeviceCommands, ABackupThatCannotBeSavedLeavesNothingBehind) {
   EXPECT_NE(r.err.find("cannot write " + folder.string() + ": "), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("; nothing was written"), std::string::npos) << r.err;
   const auto out = dir.Path() / "memory.bin";
-  const ProcessResult cut = RunProcess("(ulimit -f 8; trap '' XFSZ; exec " + ShellQuote(ZARNET_CLI_PATH) +
-                                           " read --simulate --fast --memory-class 8 --length 0x8000 " +
-                                           ShellQuote(out.string()) + ")",
-                                       (dir.Path() / "stderr.txt").string());
+  const ProcessResult cut =
+      RunProcess("(ulimit -f 8; trap '' XFSZ; exec " + ShellQuote(ZARNET_CLI_PATH) +
+                     " read --simulate --fast --memory-class 8 --length 0x8000 " + ShellQuote(out.string()) + ")",
+                 (dir.Path() / "stderr.txt").string());
   EXPECT_EQ(cut.status, 1);
   EXPECT_NE(cut.err.find("cannot write " + out.string() + ": File too large"), std::string::npos) << cut.err;
   EXPECT_EQ(cut.err.find("needs --length"), std::string::npos) << "the length was given";

@@ -80,7 +80,7 @@ class Testbed {
     const std::string usbNode = UsbNode(camera.devnum);
     const std::string usbDev = "189:" + std::to_string(camera.devnum - 1);
     const char* devKey = camera.usbNode ? "dev" : nullptr;
-    const gchar* usbAttributes[] = {"busnum",       "1",    "devnum",      devnum.c_str(), "product",
+    const gchar* usbAttributes[] = {"busnum",       "1",    "devnum",       devnum.c_str(), "product",
                                     camera.product, devKey, usbDev.c_str(), nullptr};
     const gchar* usbProperties[] = {"DEVTYPE", "usb_device", camera.usbNode ? "DEVNAME" : nullptr, usbNode.c_str(),
                                     nullptr};
