@@ -11,6 +11,12 @@ stillborn and left out of the rate.
     tools/mutate.py               every mutant
     tools/mutate.py --only 3,17   some of them (numbers as --list shows them)
     tools/mutate.py --list        the numbered list, nothing is built
+    tools/mutate.py --files src/platform/linux,src/frontends/cli
+                                  the mutants of files under these paths
+
+A mutant of a folder named in FOLDER_PROGRAMS rebuilds and runs only the
+test programs that exercise that folder, quickest first; any other mutant
+rebuilds and runs the device, download, platform, app and CLI programs.
 
 Run it niced: each mutant compiles one or two files and relinks a few programs.
 """
@@ -33,15 +39,41 @@ EQUIVALENT = "equivalent:"
 NEWLINE = "<NL>"
 
 # Test programs, each with the files whose relinking means it must run again
-# (the CLI tests run zarnet-cli as a child process).
+# (the CLI tests and one udev test run zarnet-cli as a child process).
 PROGRAMS = {
     "device_tests": ["tests/device_tests"],
     "download_tests": ["tests/download_tests"],
     "platform_tests": ["tests/platform_tests"],
     "app_tests": ["tests/app_tests"],
     "cli_tests": ["tests/cli_tests", "src/frontends/zarnet-cli"],
+    "linux_tests": ["tests/linux_tests"],
+    "udev_tests": ["tests/udev_tests", "src/frontends/zarnet-cli"],
 }
-BUILD_TARGETS = ["device_tests", "download_tests", "platform_tests", "app_tests", "cli_tests", "zarnet-cli"]
+DEFAULT_PROGRAMS = ["device_tests", "download_tests", "platform_tests", "app_tests", "cli_tests"]
+# Every program links the platform library, so a mutant there would relink
+# them all; these are the ones that exercise each folder.
+FOLDER_PROGRAMS = {
+    "src/platform/linux/": ["linux_tests", "udev_tests"],
+    "src/platform/adapters/": ["platform_tests", "udev_tests", "app_tests", "cli_tests"],
+    "src/platform/decorators/": ["platform_tests", "app_tests", "cli_tests", "udev_tests"],
+    "src/frontends/cli/": ["cli_tests", "udev_tests"],
+}
+# The udev suite sees the testbed's sysfs and /dev through umockdev's preload,
+# which must come ahead of a sanitizer's runtime.
+WRAPPERS = {"udev_tests": ["umockdev-wrapper"]}
+WRAPPER_ENVIRONMENT = {"udev_tests": {"ASAN_OPTIONS": "verify_asan_link_order=0"}}
+
+
+def programs_for(path):
+    for folder, programs in FOLDER_PROGRAMS.items():
+        if path.startswith(folder):
+            return programs
+    return DEFAULT_PROGRAMS
+
+
+def targets_for(programs):
+    # The programs that run zarnet-cli depend on it, so it is built with them.
+    return list(programs) + ["zarnet-cli"]
 
 
 @dataclass
@@ -131,8 +163,8 @@ def configure(build_dir):
                    cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
 
 
-def build(build_dir, jobs, log):
-    result = subprocess.run(["nice", "-n", "10", "ninja", "-C", str(build_dir), f"-j{jobs}", *BUILD_TARGETS],
+def build(build_dir, jobs, log, programs):
+    result = subprocess.run(["nice", "-n", "10", "ninja", "-C", str(build_dir), f"-j{jobs}", *targets_for(programs)],
                             cwd=ROOT, stdout=log, stderr=subprocess.STDOUT)
     return result.returncode == 0
 
@@ -146,8 +178,8 @@ def stamps(build_dir):
     return out
 
 
-def relinked(before, after):
-    return [name for name, files in PROGRAMS.items() if any(before[f] != after[f] for f in files)]
+def relinked(before, after, programs):
+    return [name for name in programs if any(before[f] != after[f] for f in PROGRAMS[name])]
 
 
 def run_program(build_dir, name, timeout, log):
@@ -156,7 +188,11 @@ def run_program(build_dir, name, timeout, log):
     program = build_dir / "tests" / name
     log.write(f"--- {name}\n")
     log.flush()
-    process = subprocess.Popen(["nice", "-n", "10", str(program), "--gtest_brief=1"], cwd=build_dir / "tests",
+    environment = dict(os.environ)
+    for variable, value in WRAPPER_ENVIRONMENT.get(name, {}).items():
+        environment[variable] = ":".join(filter(None, [environment.get(variable), value]))
+    command = ["nice", "-n", "10", *WRAPPERS.get(name, []), str(program), "--gtest_brief=1"]
+    process = subprocess.Popen(command, cwd=build_dir / "tests", env=environment,
                                stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
     try:
         return "pass" if process.wait(timeout=timeout) == 0 else "fail"
@@ -186,6 +222,7 @@ def interrupt(signum, frame):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--only", help="comma-separated mutant numbers")
+    parser.add_argument("--files", help="comma-separated path prefixes: only the mutants of files under them")
     parser.add_argument("--list", action="store_true", help="print the numbered mutants and stop")
     parser.add_argument("--build-dir", default=str(ROOT / "build" / "mutate"))
     parser.add_argument("--jobs", type=int, default=2)
@@ -195,21 +232,26 @@ def main():
 
     mutants = load_mutants(Path(args.mutants))
     problems = [(m, check_mutant(m)) for m in mutants]
-    if args.list:
-        for m, problem in problems:
-            print(describe(m) + (f"  [INVALID: {problem}]" if problem else ""))
-        return 0
+    if args.files:
+        prefixes = [p.strip() for p in args.files.split(",") if p.strip()]
+        mutants = [m for m in mutants if any(m.path.startswith(p) for p in prefixes)]
+        problems = [(m, p) for m, p in problems if m in mutants]
     if args.only:
         wanted = {int(n) for n in args.only.split(",") if n.strip()}
         mutants = [m for m in mutants if m.number in wanted]
         problems = [(m, p) for m, p in problems if m.number in wanted]
+    if args.list:
+        for m, problem in problems:
+            print(describe(m) + (f"  [INVALID: {problem}]" if problem else ""))
+        return 0
     invalid = [(m, p) for m, p in problems if p]
     for m, p in invalid:
         print(f"refused {describe(m)}: {p}", file=sys.stderr)
     if invalid:
         return 2
 
-    build_dir = Path(args.build_dir)
+    # Absolute: the programs run from inside it.
+    build_dir = Path(args.build_dir).resolve()
     sources = Sources(build_dir)
     sources.restore_leftovers()
     configure(build_dir)
@@ -221,7 +263,7 @@ def main():
     results = []
     with open(log_path, "w") as log:
         print(f"baseline build and tests (log: {log_path})", flush=True)
-        if not build(build_dir, args.jobs, log):
+        if not build(build_dir, args.jobs, log, list(PROGRAMS)):
             sys.exit("the unmutated sources do not build")
         failed = run_programs(build_dir, list(PROGRAMS), args.timeout, log)
         if failed:
@@ -233,10 +275,10 @@ def main():
                 before = stamps(build_dir)
                 try:
                     sources.apply(m)
-                    if not build(build_dir, args.jobs, log):
+                    if not build(build_dir, args.jobs, log, programs_for(m.path)):
                         outcome, detail = "stillborn", "does not compile"
                     else:
-                        programs = relinked(before, stamps(build_dir))
+                        programs = relinked(before, stamps(build_dir), programs_for(m.path))
                         killer = run_programs(build_dir, programs, args.timeout, log)
                         outcome = "killed" if killer else "SURVIVED"
                         detail = killer or "ran " + (", ".join(programs) or "nothing")
@@ -248,7 +290,7 @@ def main():
             print("interrupted; the sources are restored", file=sys.stderr)
         finally:
             # Leaves the build directory matching the restored sources.
-            build(build_dir, args.jobs, log)
+            build(build_dir, args.jobs, log, list(PROGRAMS))
 
     killed = [m for m, o in results if o == "killed"]
     survived = [m for m, o in results if o == "SURVIVED"]

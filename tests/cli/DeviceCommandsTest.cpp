@@ -205,6 +205,7 @@ TEST_F(DeviceCommands, UsageErrorsExitWithTwo) {
   EXPECT_EQ(Run("info extra").status, 2);
   EXPECT_EQ(Run("read --simulate out.bin").status, 2);
   EXPECT_EQ(Run("read --memory-class 1 --length 129 out.bin").status, 2);
+  EXPECT_EQ(Run("read --memory-class 1 --length 0 out.bin").status, 2);
   for (const char* command : {"list", "info", "flash", "read", "erase-chip", "reset"}) {
     const ProcessResult help = Run(std::string("help ") + command);
     EXPECT_EQ(help.status, 0) << command;
@@ -225,7 +226,7 @@ std::string Contents(const std::filesystem::path& path) {
 TEST_F(DeviceCommands, ATailTheDownloadLeavesUnwrittenIsTold) {
   const std::string image = Sample("");
   EXPECT_EQ(Run("flash --simulate --fast " + ShellQuote(image)).err.find("warning"), std::string::npos);
-  std::fstream(image, std::ios::in | std::ios::out | std::ios::binary).seekp(0xFFFF).put('\x5A');
+  std::fstream(image, std::ios::in | std::ios::out | std::ios::binary).seekp(0xFFFE).put('\x5A');
   const ProcessResult r = Run("flash --simulate --fast " + ShellQuote(image));
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.err.find("warning: a download writes only the first 65534 bytes of "), std::string::npos) << r.err;
@@ -260,6 +261,29 @@ TEST_F(DeviceCommands, ABackupFlashedBackRestoresEveryClass) {
   EXPECT_EQ(Run("flash --simulate --fast --small-page-flash --backup " + ShellQuote(backup) + " " + image).status, 0);
 }
 
+// A backup that can't be saved refuses the flash and leaves no partial file:
+// renamed over a folder, or cut short by the file-size limit.
+TEST_F(DeviceCommands, ABackupThatCannotBeSavedLeavesNothingBehind) {
+  const auto folder = dir.Path() / "backup";
+  std::filesystem::create_directory(folder);
+  const ProcessResult r =
+      Run("flash --simulate --fast --backup " + ShellQuote(folder.string()) + " " + ShellQuote(Sample("")));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("cannot write " + folder.string() + ": "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("; nothing was written"), std::string::npos) << r.err;
+  const auto out = dir.Path() / "memory.bin";
+  const ProcessResult cut =
+      RunProcess("(ulimit -f 8; trap '' XFSZ; exec " + ShellQuote(ZARNET_CLI_PATH) +
+                     " read --simulate --fast --memory-class 8 --length 0x8000 " + ShellQuote(out.string()) + ")",
+                 (dir.Path() / "stderr.txt").string());
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_NE(cut.err.find("cannot write " + out.string() + ": File too large"), std::string::npos) << cut.err;
+  EXPECT_EQ(cut.err.find("needs --length"), std::string::npos) << "the length was given";
+  EXPECT_FALSE(std::filesystem::exists(out));
+  for (const auto& file : {folder.string() + ".part", out.string() + ".part"})
+    EXPECT_FALSE(std::filesystem::exists(file)) << file;
+}
+
 TEST_F(DeviceCommands, DeviceChoosesWhichDeviceIsActedOn) {
   const std::string image = ShellQuote(Sample(""));
   EXPECT_EQ(Run("flash --simulate --fast --extra-webcam --device 1 " + image).out, "Pass\n");
@@ -270,6 +294,8 @@ TEST_F(DeviceCommands, DeviceChoosesWhichDeviceIsActedOn) {
   const JsonValue list = JsonReader::Parse(Run("list --json --simulate --fast --extra-webcam").out, &ok);
   const std::string path = list["devices"].items.at(1)["devicePath"].text;
   EXPECT_EQ(Run("info --simulate --fast --extra-webcam --device " + ShellQuote(path)).status, 0);
+  // A path is matched whole: its beginning names no device.
+  EXPECT_EQ(Run("info --simulate --fast --extra-webcam --device " + ShellQuote(path.substr(0, 10))).status, 2);
   const ProcessResult none = Run("info --simulate --fast --device 2");
   EXPECT_EQ(none.status, 2);
   EXPECT_EQ(none.err.substr(0, 30), "zarnet-cli info: no device 2 (");
@@ -301,6 +327,10 @@ TEST_F(DeviceCommands, AnInterruptLetsTheDownloadFinishASecondAbandonsIt) {
   EXPECT_EQ(once.status, 0);
   EXPECT_EQ(once.out, "Pass\n");
   EXPECT_NE(once.err.find("zarnet-cli: the download will finish first"), std::string::npos) << once.err;
+  // A SIGTERM, as a service manager stops the program, is taken the same way.
+  const ProcessResult terminated = Run("flash --simulate --fast --interrupt term " + image);
+  EXPECT_EQ(terminated.status, 0);
+  EXPECT_NE(terminated.err.find("zarnet-cli: the download will finish first"), std::string::npos) << terminated.err;
   const ProcessResult twice = Run("flash --simulate --fast --no-probe --interrupt 2 " + image);
   EXPECT_EQ(twice.status, 1);
   EXPECT_EQ(twice.out, "");

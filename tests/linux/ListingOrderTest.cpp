@@ -48,7 +48,12 @@ INSTANTIATE_TEST_SUITE_P(Names, ListingOrder,
                                         "\xC3\xA9.bin"}},
                              // Names equal but for case keep the order of their bytes; a byte that
                              // is not UTF-8 comes after every letter.
-                             OrderCase{{"\xFF.bin", "a.bin", "A.bin"}, {"A.bin", "a.bin", "\xFF.bin"}}));
+                             OrderCase{{"\xFF.bin", "a.bin", "A.bin"}, {"A.bin", "a.bin", "\xFF.bin"}},
+                             // The final sigma as the sigma it is: \u03C2 before \u03C4.
+                             OrderCase{{"\xCF\x84.bin", "\xCF\x82.bin"}, {"\xCF\x82.bin", "\xCF\x84.bin"}},
+                             // An overlong form is stray bytes (0xDCF0...), not the U+FFFF it spells.
+                             OrderCase{{"\xEE\x80\x80.bin", "\xF0\x8F\xBF\xBF.bin"},
+                                       {"\xF0\x8F\xBF\xBF.bin", "\xEE\x80\x80.bin"}}));
 
 TEST(HostFiles, ListAFoldersImagesInThatOrder) {
   TempDir dir;

@@ -54,6 +54,9 @@ TEST(UvcDescriptors, FindsTheCameraUnitOnlyWhereItIsWhole) {
   Bytes shortBitmap = CameraUnit(5);
   shortBitmap.resize(shortBitmap.size() - 3);  // ends at bControlSize
   shortBitmap[0] = static_cast<uint8_t>(shortBitmap.size());
+  Bytes bitmapLast = CameraUnit(7);
+  bitmapLast.pop_back();  // no iExtension: the bitmap ends the descriptor
+  bitmapLast[0] = static_cast<uint8_t>(bitmapLast.size());
   const Case cases[] = {
       {"after an unrelated unit, at id 6", head + ExtensionUnit(3, kOther, {1}, {0xFF}) + CameraUnit(6),
        Found{6, 0, {1, 10, 11}}},
@@ -62,6 +65,7 @@ TEST(UvcDescriptors, FindsTheCameraUnitOnlyWhereItIsWhole) {
            CameraUnit(4),
        Found{4, 2, {1, 10, 11}}},
       {"a unit too short for its bitmap is skipped", head + shortBitmap + CameraUnit(9), Found{9, 0, {1, 10, 11}}},
+      {"a unit whose bitmap is its last byte", head + bitmapLast, Found{7, 0, {1, 10, 11}}},
       {"in a streaming interface (a format descriptor there)", head + Interface(1, 0x0E, 0x02) + CameraUnit(6),
        std::nullopt},
       {"in an audio control interface", Device() + Configuration() + Interface(0, 0x01, 0x01) + CameraUnit(6),
@@ -81,6 +85,21 @@ TEST(UvcDescriptors, FindsTheCameraUnitOnlyWhereItIsWhole) {
     EXPECT_EQ(info->interfaceNumber, c.expected->interfaceNumber) << c.what;
     EXPECT_EQ(info->selectors, c.expected->selectors) << c.what;
   }
+}
+
+TEST(UvcDescriptors, TheUsbIdComesFromAWholeDeviceDescriptor) {
+  Bytes device = Device();
+  const uint8_t idAndVersion[] = {0xE3, 0x2F, 0x21, 0x0C, 0x99};  // vendor, product, bcdDevice's low byte
+  std::copy(std::begin(idAndVersion), std::end(idAndVersion), device.begin() + 8);
+  const auto id = platform::ReadUsbDeviceId(device + Configuration());
+  ASSERT_TRUE(id);
+  EXPECT_EQ(id->vendor, 0x2FE3);
+  EXPECT_EQ(id->product, 0x0C21);
+  Bytes shortLength = device, otherType = device;
+  shortLength[0] = 17;
+  otherType[1] = 0x02;
+  for (const Bytes& bad : {shortLength, otherType, Bytes(device.begin(), device.end() - 1)})
+    EXPECT_FALSE(platform::ReadUsbDeviceId(bad));
 }
 
 TEST(UvcDescriptors, EveryTruncationStaysInsideTheBytes) {

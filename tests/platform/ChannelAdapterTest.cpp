@@ -86,6 +86,9 @@ TEST_F(KsControlAdapterTest, RequestsOutsideTheUnitAreRefusedBeforeTheChannel) {
         << c.what;
     EXPECT_EQ(returned, 0u) << c.what;
   }
+  // Only a get asks for the size with no buffer; an empty set has no data to send.
+  EXPECT_EQ(ks.KsProperty(Property(10, platform::kKsPropertySetTopology), 32, nullptr, 0, nullptr),
+            platform::kInvalidArgument);
   EXPECT_TRUE(channel->calls.empty());
 }
 

@@ -152,6 +152,9 @@ TEST_F(DecoratorTest, TransfersPauseOnTheClock) {
   EXPECT_EQ(clock->now, 4u);
   EXPECT_EQ(clock->sleeps, 3);
   EXPECT_EQ(log->Entries()[1].timeMs, 1u);  // stamped when the request was served
+  Bytes more(3976, 0);
+  vendor->Send({false, 4, 0, 0, 3976}, more.data(), &moved);  // 1500 us + 3984 bytes: 2496 us, 3000 with the 504 left
+  EXPECT_EQ(clock->now, 7u);
 }
 
 }  // namespace

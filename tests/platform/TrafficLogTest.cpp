@@ -78,16 +78,22 @@ TEST_F(TrafficLogTest, AccessesToAGoneDeviceAndInjectedFaultsAreLoggedToo) {
   substitute::FaultRule rule;
   rule.accessNumber = 1;
   world.AddFault(id, rule);
+  rule.accessNumber = 2;  // a read's fault is marked on the read
+  world.AddFault(id, rule);
   camera.Command(Block(0x00, 0xD0, 0, 8));
+  Bytes data;
+  camera.GetData(8, &data);
   world.Unplug(id);
   camera.Command(Block(0x00, 0xD0, 0, 8));
   const std::vector<TrafficEntry> log = world.Traffic();
-  ASSERT_EQ(log.size(), 2u);
+  ASSERT_EQ(log.size(), 3u);
   EXPECT_TRUE(log[0].faultFired);
   EXPECT_EQ(log[0].status, substitute::kStalled);
-  EXPECT_FALSE(log[1].faultFired);
-  EXPECT_EQ(log[1].status, platform::kDeviceGone);
-  EXPECT_EQ(world.AccessCount(id), 1u);  // a gone camera counts nothing
+  EXPECT_TRUE(log[1].faultFired);
+  EXPECT_EQ(log[1].kind, TrafficKind::kGet);
+  EXPECT_FALSE(log[2].faultFired);
+  EXPECT_EQ(log[2].status, platform::kDeviceGone);
+  EXPECT_EQ(world.AccessCount(id), 2u);  // a gone camera counts nothing
 }
 
 TEST(TrafficLogOff, NothingIsKeptWhenLoggingIsOff) {

@@ -20,6 +20,7 @@ constexpr uint32_t kUnion = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_META_CAPTURE | V4L
 const std::map<std::string, uint32_t> kDeviceCaps = {
     {"/dev/video0", V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING},
     {"/dev/video1", V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING},
+    {"/dev/video3", V4L2_CAP_VIDEO_CAPTURE_MPLANE | V4L2_CAP_STREAMING},
 };
 
 gboolean AnswerQueryCap(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer) {
@@ -46,22 +47,24 @@ TEST(CapabilityQuery, WithoutUdevsRecordOnlyTheNodesOwnCapabilitiesCount) {
            3,
            "Corvex Camera",
            emulated::Descriptors({}),
-           {{"video0", "0", nullptr}, {"video1", "1", nullptr}, {"video2", "2", nullptr}}});
+           {{"video0", "0", nullptr}, {"video1", "1", nullptr}, {"video2", "2", nullptr}, {"video3", "3", nullptr}}});
   UMockdevIoctlBase* handler = umockdev_ioctl_base_new();
   g_signal_connect(handler, "handle-ioctl", G_CALLBACK(AnswerQueryCap), nullptr);
-  for (const char* node : {"/dev/video0", "/dev/video1", "/dev/video2"})
+  for (const char* node : {"/dev/video0", "/dev/video1", "/dev/video2", "/dev/video3"})
     ASSERT_TRUE(umockdev_testbed_attach_ioctl(bed.Get(), node, handler, nullptr)) << node;
 
   platform::LinuxCameraBackend backend;
   std::vector<platform::CaptureNode> nodes;
+  const size_t open = bed.OpenFiles();
   ASSERT_EQ(backend.ListCaptureNodes(&nodes), platform::kOk);
+  EXPECT_EQ(bed.OpenFiles(), open) << "each node asked is closed again";
   std::vector<std::string> listed;
   for (const auto& node : nodes) listed.push_back(node.node);
   // The node that refuses the query stays listed, so that opening it later
-  // says why it failed.
-  EXPECT_EQ(listed, (std::vector<std::string>{"/dev/video0", "/dev/video2"}));
+  // says why it failed. A multi-planar capture node is one too.
+  EXPECT_EQ(listed, (std::vector<std::string>{"/dev/video0", "/dev/video2", "/dev/video3"}));
 
-  for (const char* node : {"/dev/video0", "/dev/video1", "/dev/video2"})
+  for (const char* node : {"/dev/video0", "/dev/video1", "/dev/video2", "/dev/video3"})
     umockdev_testbed_detach_ioctl(bed.Get(), node, nullptr);
   g_object_unref(handler);
 }

@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "platform/CameraExtensionUnit.h"
+#include "platform/Capture.h"
 #include "platform/linux/LinuxCameraBackend.h"
+#include "platform/linux/UsbfsVendorRequests.h"
 #include "udev/EmulatedUsbCameras.h"
 
 namespace {
@@ -67,35 +69,47 @@ TEST(DeviceFacts, TellUnitPathAndWhatToDoWhenANodeIsRefused) {
     const char* what;
     emulated::UsbCamera device;
     std::map<std::string, int> refuse;
-    std::optional<uint16_t> vendor;
+    std::optional<uint32_t> usbId;  // vendor, product
     std::optional<bool> hasUnit;
     std::optional<uint8_t> unitId;
     bool downloadPath;
-    std::vector<std::string> hintNames;  // empty: no hint
+    std::vector<std::string> hintNames;  // empty: no hint; the hint starts with the first
+    platform::Status unitOpens = platform::kOk;
   };
   const Case cases[] = {
-      {"a camera whose unit is not at 3", Camera(), {}, 0x2FE3, true, 6, true, {}},
+      {"a camera whose unit is not at 3", Camera(), {}, 0x2FE30C21, true, 6, true, {}},
       {"usbfs node refused",
        Camera(),
        {{kUsbNode, EACCES}},
-       0x2FE3,
+       0x2FE30C21,
        true,
        6,
        false,
        {kUsbNode, "70-zarnet-uvc-camera.rules", "cmake --install"}},
+      {"both nodes refused",
+       Camera(),
+       {{kCaptureNode, EACCES}, {kUsbNode, EPERM}},
+       0x2FE30C21,
+       true,
+       6,
+       false,
+       {kCaptureNode, std::string("; ") + kUsbNode},
+       platform::kAccessDenied},
       {"capture node refused",
        Camera(),
        {{kCaptureNode, EPERM}},
-       0x2FE3,
+       0x2FE30C21,
        true,
        6,
        true,
-       {kCaptureNode, "video group", "seat"}},
-      {"a usbfs node that fails otherwise", Camera(), {{kUsbNode, ENXIO}}, 0x2FE3, true, 6, false, {}},
+       {kCaptureNode, "video group", "seat"},
+       platform::kAccessDenied},
+      {"a usbfs node that fails otherwise", Camera(), {{kUsbNode, ENXIO}}, 0x2FE30C21, true, 6, false, {}},
+      {"capture node gone", Camera(), {{kCaptureNode, ENOENT}}, 0x2FE30C21, true, 6, true, {}, platform::kDeviceGone},
       {"a webcam without the unit needs no download path",
        Webcam(),
        {{kUsbNode, EACCES}},
-       0x1AB2,
+       0x1AB20007,
        false,
        std::nullopt,
        false,
@@ -108,15 +122,36 @@ TEST(DeviceFacts, TellUnitPathAndWhatToDoWhenANodeIsRefused) {
     RefusingKernel kernel;
     kernel.refuse = c.refuse;
     platform::LinuxCameraBackend backend(kernel);
+    const size_t open = bed.OpenFiles();
     const platform::DeviceFacts facts = backend.Describe(kDevicePath);
-    EXPECT_EQ(facts.usbVendorId, c.vendor) << c.what;
+    EXPECT_EQ(bed.OpenFiles(), open) << c.what << ": what was opened to tell is closed again";
+    const auto usbId = facts.usbVendorId && facts.usbProductId
+                           ? std::optional<uint32_t>(*facts.usbVendorId << 16 | *facts.usbProductId)
+                           : std::nullopt;
+    EXPECT_EQ(usbId, c.usbId) << c.what;
     EXPECT_EQ(facts.hasExtensionUnit, c.hasUnit) << c.what;
     EXPECT_EQ(facts.extensionUnitId, c.unitId) << c.what;
     EXPECT_EQ(facts.downloadPathOpens, c.downloadPath) << c.what;
     EXPECT_EQ(facts.permissionHint.empty(), c.hintNames.empty()) << c.what << ": " << facts.permissionHint;
     for (const std::string& name : c.hintNames)
       EXPECT_NE(facts.permissionHint.find(name), std::string::npos) << c.what << ": " << facts.permissionHint;
+    if (!c.hintNames.empty()) {
+      EXPECT_EQ(facts.permissionHint.rfind(c.hintNames[0], 0), 0u) << c.what;
+    }
     EXPECT_EQ(facts.permissionHint.find('\n'), std::string::npos) << c.what;
+    // The same refusal where the extension unit is opened.
+    std::vector<std::shared_ptr<platform::IVideoInput>> inputs;
+    ASSERT_EQ(backend.ListVideoInputs(&inputs), platform::kOk);
+    std::shared_ptr<platform::IExtensionUnitChannel> unit;
+    EXPECT_EQ(inputs.at(0)->OpenExtensionUnit(&unit), c.unitOpens) << c.what;
+    // And the download-mode path fails with its refusal's own code, not as a stall.
+    if (const auto refused = c.refuse.find(kUsbNode); refused != c.refuse.end()) {
+      uint8_t probe = 0;
+      uint32_t moved = 0;
+      EXPECT_EQ(backend.OpenVendorRequests(kDevicePath)->Send({true, 5, 0, 0, 1}, &probe, &moved),
+                platform::UsbfsErrorForErrno(refused->second))
+          << c.what;
+    }
   }
 }
 

@@ -8,7 +8,9 @@
 #include <umockdev.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "platform/Types.h"
@@ -50,6 +52,7 @@ struct UsbCamera {
   const char* product;
   Bytes descriptors;
   std::vector<Node> nodes;
+  bool usbNode = true;  // false: udev names no /dev node for the USB device
 };
 
 // The usbfs node of a device on bus 1.
@@ -76,15 +79,17 @@ class Testbed {
     const std::string devnum = std::to_string(camera.devnum);
     const std::string usbNode = UsbNode(camera.devnum);
     const std::string usbDev = "189:" + std::to_string(camera.devnum - 1);
-    const gchar* usbAttributes[] = {"busnum",       "1",   "devnum",       devnum.c_str(), "product",
-                                    camera.product, "dev", usbDev.c_str(), nullptr};
-    const gchar* usbProperties[] = {"DEVTYPE", "usb_device", "DEVNAME", usbNode.c_str(), nullptr};
+    const char* devKey = camera.usbNode ? "dev" : nullptr;
+    const gchar* usbAttributes[] = {"busnum",       "1",    "devnum",       devnum.c_str(), "product",
+                                    camera.product, devKey, usbDev.c_str(), nullptr};
+    const gchar* usbProperties[] = {"DEVTYPE", "usb_device", camera.usbNode ? "DEVNAME" : nullptr, usbNode.c_str(),
+                                    nullptr};
     gchar* usb = umockdev_testbed_add_devicev(bed_, "usb", camera.port, nullptr, const_cast<gchar**>(usbAttributes),
                                               const_cast<gchar**>(usbProperties));
     std::vector<std::string> added{usb};
     g_free(usb);
     const std::string& syspath = added.front();
-    MakeNode(usbNode);
+    if (camera.usbNode) MakeNode(usbNode);
     Bytes descriptors = camera.descriptors;
     umockdev_testbed_set_attribute_binary(bed_, syspath.c_str(), "descriptors", descriptors.data(),
                                           static_cast<gssize>(descriptors.size()));
@@ -134,6 +139,19 @@ class Testbed {
   }
 
   UMockdevTestbed* Get() const { return bed_; }
+
+  // The testbed's files and nodes this process holds open (the preload's
+  // own sockets and event descriptors left aside): a probe that opens a node
+  // or a sysfs file must leave the count as it was.
+  size_t OpenFiles() const {
+    const std::string root = Root();
+    size_t open = 0;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+      std::error_code error;
+      if (std::filesystem::read_symlink(fd.path(), error).string().starts_with(root)) ++open;
+    }
+    return open;
+  }
 
   std::string Root() const {
     gchar* root = umockdev_testbed_get_root_dir(bed_);

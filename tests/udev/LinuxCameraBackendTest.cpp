@@ -78,7 +78,13 @@ std::string Property(platform::IVideoInput& input, const char* name) {
 
 TEST_F(LinuxCameraBackendTest, ListsCaptureNodesOnlyWithTheirUsbDevices) {
   Add(Webcam());
-  Add(Camera(3));
+  // A second capture node of the camera comes after every device's first.
+  UsbCamera camera = Camera(3);
+  camera.nodes[1].capabilities = ":capture:";
+  Add(camera);
+  // A name padded with blanks, and a USB device udev gives no node: its
+  // usbfs node by bus and device number.
+  Add({"1-3", 7, "Bare Camera  ", Descriptors({}), {{"video4", "0", ":capture:"}}, false});
   platform::LinuxCameraBackend backend(kernel_);
   std::vector<platform::CaptureNode> nodes;
   ASSERT_EQ(backend.ListCaptureNodes(&nodes), platform::kOk);
@@ -89,7 +95,9 @@ TEST_F(LinuxCameraBackendTest, ListsCaptureNodesOnlyWithTheirUsbDevices) {
     const char* usbDevice;
   };
   const Expected expected[] = {{"/dev/video0", "Corvex Camera", "/dev/bus/usb/001/003", "/1-2"},
-                               {"/dev/video2", "Plain Webcam", "/dev/bus/usb/001/004", "/1-1"}};
+                               {"/dev/video2", "Plain Webcam", "/dev/bus/usb/001/004", "/1-1"},
+                               {"/dev/video4", "Bare Camera", "/dev/bus/usb/001/007", "/1-3"},
+                               {"/dev/video1", "Corvex Camera", "/dev/bus/usb/001/003", "/1-2"}};
   ASSERT_EQ(nodes.size(), std::size(expected));
   for (size_t i = 0; i < nodes.size(); ++i) {
     EXPECT_EQ(nodes[i].node, expected[i].node);

@@ -324,6 +324,14 @@ TEST_F(LinuxDownload, ZarnetCliInAChildProcessIdentifiesTheCamera) {
   EXPECT_NE(output.find(R"("status":"Corvex Camera Connected")"), std::string::npos) << output;
   EXPECT_NE(output.find(R"("connected":true)"), std::string::npos) << output;
   EXPECT_FALSE(DataQueries(UVC_GET_CUR).empty()) << "the camera answered through the drivers played here";
+  // The listing's table names the video node, not the whole device path.
+  FILE* list = ::popen(ZARNET_CLI " list 2>&1", "r");
+  ASSERT_NE(list, nullptr);
+  std::string table;
+  while (const size_t n = std::fread(chunk, 1, sizeof chunk, list)) table.append(chunk, n);
+  EXPECT_EQ(::pclose(list), 0) << table;
+  EXPECT_NE(table.find("\n0    /dev/video0  "), std::string::npos) << table;
+  EXPECT_EQ(table.find('@'), std::string::npos) << table;
 }
 
 }  // namespace

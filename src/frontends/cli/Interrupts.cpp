@@ -115,7 +115,7 @@ InterruptGuard::~InterruptGuard() {
   w.askedToFinish = false;
 }
 
-void InterruptGuard::SendToSelf() { OnConsoleControl(CTRL_C_EVENT); }
+void InterruptGuard::SendToSelf(bool terminate) { OnConsoleControl(terminate ? CTRL_CLOSE_EVENT : CTRL_C_EVENT); }
 #else
 sigset_t WatchedSignals() {
   sigset_t set;
@@ -144,7 +144,7 @@ InterruptGuard::InterruptGuard() {
   w.thread = std::thread(WatchSignals);
 }
 
-void InterruptGuard::SendToSelf() { ::kill(::getpid(), SIGINT); }
+void InterruptGuard::SendToSelf(bool terminate) { ::kill(::getpid(), terminate ? SIGTERM : SIGINT); }
 
 InterruptGuard::~InterruptGuard() {
   Watch& w = TheWatch();

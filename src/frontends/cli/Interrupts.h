@@ -21,8 +21,9 @@ class InterruptGuard {
   void Disarm();
 
   // An interrupt to this process, as the system delivers one (for the
-  // simulation's interrupt moments).
-  static void SendToSelf();
+  // simulation's interrupt moments): SIGINT, or SIGTERM when `terminate`
+  // (on Windows Ctrl-C, or the console closing).
+  static void SendToSelf(bool terminate = false);
   // Interrupts taken so far (for the simulation's interrupt moments).
   static int Taken();
   // Blocks until `count` interrupts have been taken.

@@ -22,7 +22,8 @@ const char kSimulationHelp[] =
     "  --fault NAME          write, verify, reset, unplug (mid-write) or no-return\n"
     "  --extra-webcam        a webcam that does not answer identify, first in the list\n"
     "  --memory-file FILE    the camera's memory is kept in FILE from run to run\n"
-    "  --interrupt N         N interrupts (SIGINT, 1 or 2) arrive while the image is written\n";
+    "  --interrupt N         N interrupts (SIGINT, 1 or 2) arrive while the image is written;\n"
+    "                        'term': one SIGTERM\n";
 
 namespace {
 
@@ -97,8 +98,9 @@ bool ParseSimulationOption(const Arguments& args, size_t* i, SimulationOptions* 
     if (value(&v)) o->memoryFile = v;
   } else if (a == "--interrupt") {
     if (!value(&v)) return true;
-    if (v != "1" && v != "2") *error = "--interrupt takes 1 or 2";
-    o->interrupts = std::atoi(v.c_str());
+    if (v != "1" && v != "2" && v != "term") *error = "--interrupt takes 1, 2 or term";
+    o->terminate = v == "term";
+    o->interrupts = o->terminate ? 1 : std::atoi(v.c_str());
   } else if (a == "--fault") {
     if (!value(&v)) return true;
     if (!substitute::FaultNamed(v)) *error = std::string("--fault takes ") + substitute::kFaultNames;
@@ -150,8 +152,8 @@ void Simulation::InterruptMidWrite(const SimulationOptions& options, int memoryC
   rule.action = substitute::FaultAction::kNotify;
   rule.maxFires = static_cast<uint32_t>(options.interrupts);
   auto sent = std::make_shared<int>(0);
-  rule.notify = [sent] {
-    InterruptGuard::SendToSelf();
+  rule.notify = [sent, terminate = options.terminate] {
+    InterruptGuard::SendToSelf(terminate);
     InterruptGuard::AwaitTaken(++*sent);
   };
   world_->AddFault(camera_, rule);

@@ -23,6 +23,7 @@ struct SimulationOptions {
   bool extraWebcam = false;  // a webcam that does not answer identify, at position 0
   std::string memoryFile;    // the camera's memory kept here between runs
   int interrupts = 0;        // interrupts that arrive while the image is written
+  bool terminate = false;    // the interrupt is a SIGTERM, not a SIGINT
 };
 
 // Takes the simulation option at args[*i] (and its value); false when the
