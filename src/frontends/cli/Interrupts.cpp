@@ -115,7 +115,9 @@ InterruptGuard::~InterruptGuard() {
   w.askedToFinish = false;
 }
 
-void InterruptGuard::SendToSelf(bool terminate) { OnConsoleControl(terminate ? CTRL_CLOSE_EVENT : CTRL_C_EVENT); }
+// Ctrl-Break stands for SIGTERM: a closing console would hold the calling
+// thread until the job ends, which is the thread the simulation calls from.
+void InterruptGuard::SendToSelf(bool terminate) { OnConsoleControl(terminate ? CTRL_BREAK_EVENT : CTRL_C_EVENT); }
 #else
 sigset_t WatchedSignals() {
   sigset_t set;

@@ -22,7 +22,7 @@ class InterruptGuard {
 
   // An interrupt to this process, as the system delivers one (for the
   // simulation's interrupt moments): SIGINT, or SIGTERM when `terminate`
-  // (on Windows Ctrl-C, or the console closing).
+  // (on Windows Ctrl-C, or Ctrl-Break).
   static void SendToSelf(bool terminate = false);
   // Interrupts taken so far (for the simulation's interrupt moments).
   static int Taken();
