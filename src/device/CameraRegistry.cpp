@@ -183,6 +183,7 @@ int ReleaseDeviceHandle(platform::Handle* handle, uint32_t key) {
 
 int RegisterCamera(CCameraDevice& camera) {
   bool keptCopy = false;
+  ThreadObjects replaced;
   {
     Registry& registry = TheRegistry();
     std::lock_guard<std::mutex> lock(registry.mutex);
@@ -195,7 +196,12 @@ int RegisterCamera(CCameraDevice& camera) {
       keptCopy = true;
     } else {
       entry->camera.m_openCount += 1;
-      if (!OwnObjects(*entry)) entry->objects.push_back(TakeObjects(camera));
+      // The objects just identified the camera: they replace any this
+      // thread had, which may belong to an appearance that has left.
+      if (ThreadObjects* own = OwnObjects(*entry))
+        replaced = std::exchange(*own, TakeObjects(camera));
+      else
+        entry->objects.push_back(TakeObjects(camera));
     }
   }
   // The entry keeps the handle of the first open.
@@ -220,7 +226,8 @@ int LookupCamera(uint32_t key, CCameraDevice* camera) {
   {
     std::lock_guard<std::mutex> lock(registry.mutex);
     auto entry = FindEntry(registry.entries, key);
-    if (entry != registry.entries.end() && !OwnObjects(*entry)) entry->objects.push_back(bound);
+    // A device that is gone binds nothing: the next lookup tries again.
+    if (bound.ksControl && entry != registry.entries.end() && !OwnObjects(*entry)) entry->objects.push_back(bound);
   }
   GiveObjects(bound, camera);
   return 1;

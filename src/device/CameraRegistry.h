@@ -36,8 +36,7 @@ int GetDeviceHandle(uint32_t key, platform::Handle* handle);
 // 1 when *handle is the camera's handle, which is then closed and forgotten.
 int ReleaseDeviceHandle(platform::Handle* handle, uint32_t key);
 // Adds the camera, or one open to its existing entry (then its handle is
-// released, and its objects too unless the entry has none of this thread's
-// yet). Always 1.
+// released, and its objects replace this thread's). Always 1.
 int RegisterCamera(CCameraDevice& camera);
 // A copy of the entry with this thread's objects, bound now if this thread
 // has none yet (none when the device is gone).

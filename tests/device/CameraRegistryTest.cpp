@@ -1,4 +1,5 @@
 #include <functional>
+#include <thread>
 
 #include "FakeCapture.h"
 
@@ -128,6 +129,21 @@ TEST_F(CameraRegistryTest, SameCameraTwiceSharesOneEntryUntilTheLastClose) {
   EXPECT_EQ(ReadMemory(0x11u, 0xFE21, 2, buffer), 0);
   EXPECT_EQ(CloseCamera(0x11), 1);
   EXPECT_TRUE(capture.wire.calls.empty());
+}
+
+// Windows' capture objects belong to the thread that made them: another
+// thread binds its own by the device path, and each thread releases its own,
+// even when another closed the camera.
+TEST_F(CameraRegistryTest, AnotherThreadWorksThroughObjectsOfItsOwnAndReleasesThem) {
+  const uint32_t key = OpenOneCamera();
+  std::thread([key] {
+    EXPECT_EQ(IsIdentifiedCamera(key), 1);
+    EXPECT_EQ(fake::LiveFilters(), 2);
+    EXPECT_EQ(CloseCamera(key), 1);
+    EXPECT_EQ(fake::LiveFilters(), 1) << "the first thread's objects wait for it";
+  }).join();
+  ReleaseThisThreadsCameraObjects();
+  EXPECT_EQ(fake::LiveFilters(), 0);
 }
 
 TEST_F(CameraRegistryTest, IsIdentifiedCameraAsksTheCameraNow) {
