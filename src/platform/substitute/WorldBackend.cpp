@@ -57,6 +57,13 @@ class DeviceObject {
     *status = !apartment_.OnOwnThread() ? platform::kWrongThread : platform::kDeviceGone;
     return core;
   }
+  // Runs `serve` on the world when this object may reach it; why not otherwise.
+  template <typename Serve>
+  platform::Status OnWorld(Serve&& serve) const {
+    platform::Status refused = platform::kOk;
+    const std::shared_ptr<WorldCore> core = Reach(&refused);
+    return core ? serve(*core) : refused;
+  }
 
   std::weak_ptr<WorldCore> core_;
   DeviceRef ref_;
@@ -73,20 +80,14 @@ class ExtensionUnit final : public platform::IExtensionUnitChannel, private Devi
 
   platform::Status GetLength(uint32_t selector, uint16_t* length) override {
     *length = 0;
-    platform::Status refused = platform::kOk;
-    const std::shared_ptr<WorldCore> core = Reach(&refused);
-    return core ? core->ControlLength(ref_, selector, length) : refused;
+    return OnWorld([&](WorldCore& core) { return core.ControlLength(ref_, selector, length); });
   }
   platform::Status Get(uint32_t selector, uint8_t* data, uint32_t length, uint32_t* returned) override {
     *returned = 0;
-    platform::Status refused = platform::kOk;
-    const std::shared_ptr<WorldCore> core = Reach(&refused);
-    return core ? core->ControlGet(ref_, selector, data, length, returned) : refused;
+    return OnWorld([&](WorldCore& core) { return core.ControlGet(ref_, selector, data, length, returned); });
   }
   platform::Status Set(uint32_t selector, const uint8_t* data, uint32_t length) override {
-    platform::Status refused = platform::kOk;
-    const std::shared_ptr<WorldCore> core = Reach(&refused);
-    return core ? core->ControlSet(ref_, selector, data, length) : refused;
+    return OnWorld([&](WorldCore& core) { return core.ControlSet(ref_, selector, data, length); });
   }
 };
 
@@ -141,14 +142,10 @@ class VideoInput final : public platform::IVideoInput, private DeviceObject {
       : DeviceObject(core, ref, core->LiveObjects()), layers_(layers) {}
 
   platform::Status Bind() override {
-    platform::Status refused = platform::kOk;
-    const std::shared_ptr<WorldCore> core = Reach(&refused);
-    return core ? core->Bind(ref_) : refused;
+    return OnWorld([&](WorldCore& core) { return core.Bind(ref_); });
   }
   platform::Status ReadProperty(const std::string& name, std::string* value) override {
-    platform::Status refused = platform::kOk;
-    const std::shared_ptr<WorldCore> core = Reach(&refused);
-    return core ? core->ReadProperty(ref_, name, value) : refused;
+    return OnWorld([&](WorldCore& core) { return core.ReadProperty(ref_, name, value); });
   }
   platform::Status OpenExtensionUnit(std::shared_ptr<platform::IExtensionUnitChannel>* out) override {
     out->reset();
