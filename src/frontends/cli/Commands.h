@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-using Arguments = std::vector<std::string>;
+#include "Arguments.h"
 
 constexpr int kExitOk = 0;
 constexpr int kExitRefused = 1;

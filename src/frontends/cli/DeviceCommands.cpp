@@ -90,7 +90,8 @@ std::string Synopsis(const std::string& name) {
     return "usage: zarnet-cli read --memory-class N [--length L] [--device DEV] [--json] [simulation options] OUT\n\n"
            "Saves what the camera's memory holds into OUT, read from address 0 with the\n"
            "procedures the verify pass reads with.\n"
-           "  --memory-class N      the memory: 1-8 (8: the 64 KiB serial flash)\n"
+           "  --memory-class N      the memory: 1-8 (8: the 64 KiB serial flash); with\n"
+           "                        --simulate also the substitute camera's\n"
            "  --length L            bytes to read (decimal or 0x hex); default: the\n"
            "                        largest memory of the class\n\n";
   }
@@ -99,6 +100,8 @@ std::string Synopsis(const std::string& name) {
            "Erases the camera's serial flash (the download thread's erase-chip job):\n"
            "over the download-mode path for class 8 when the driver serves it, else\n"
            "with the flash's chip-erase command. Other memories refuse it.\n"
+           "  --memory-class N      the memory: 1-8 (default 8); with --simulate also\n"
+           "                        the substitute camera's\n"
            "  -y, --yes             do not ask first (asked only on a terminal)\n\n";
   }
   return "usage: zarnet-cli reset [--device DEV] [--json] [simulation options]\n\n"
@@ -108,6 +111,8 @@ std::string Synopsis(const std::string& name) {
 std::string UsageOf(const std::string& name) {
   std::ostringstream u;
   u << Synopsis(name) << "Options:\n" << kUsageCommon << "\n" << kExitStatus << kSimulationHelp;
+  // read and erase-chip take the memory class as their own option.
+  if (name != "read" && name != "erase-chip") u << kSimulatedMemoryClassHelp;
   return u.str();
 }
 
@@ -121,24 +126,29 @@ bool ParseLength(const std::string& text, uint32_t* length) {
 }
 
 // Takes the command's own option at args[*i]; false when it is not one.
-bool ParseOwnOption(const Arguments& args, size_t* i, CommandLine& c, std::string* error) {
+bool ParseOwnOption(const CommandArguments& args, size_t* i, CommandLine& c, std::string* error) {
   const std::string& a = args[*i];
-  const bool hasValue = *i + 1 < args.size();
+  const bool hasValue = !args.LacksValue(*i);
+  if ((a == "--device" && c.name != "list") || (a == "--backup" && c.name == "flash") ||
+      (a == "--length" && c.name == "read")) {
+    if (!hasValue) {
+      *error = CommandArguments::MissingValue(a);
+      return true;
+    }
+  }
   if (a == "--json") {
     c.json = true;
   } else if ((a == "-y" || a == "--yes") && Writes(c.name)) {
     c.yes = true;
   } else if (a == "--device" && c.name != "list") {
-    if (hasValue) c.device = args[++*i];
-    if (!hasValue || c.device.empty()) *error = "--device needs a device";
+    c.device = args[++*i];
   } else if (a == "--backup" && c.name == "flash") {
-    if (hasValue) c.backup = args[++*i];
-    if (!hasValue || c.backup.empty()) *error = "--backup needs a file";
+    c.backup = args[++*i];
   } else if (a == "--8-byte-transfers" && c.name == "flash") {
     c.eightByteTransfers = true;
   } else if (a == "--length" && c.name == "read") {
     uint32_t length = 0;
-    if (!hasValue || !ParseLength(args[++*i], &length)) *error = "--length takes a byte count, e.g. 8192 or 0x2000";
+    if (!ParseLength(args[++*i], &length)) *error = "--length takes a byte count, e.g. 8192 or 0x2000";
     c.length = length;
   } else {
     return false;
@@ -160,17 +170,19 @@ std::string CheckOptions(const CommandLine& c) {
 }
 
 // Fills `c`; -1 when the command should run, else the exit status.
-int Parse(const Arguments& args, CommandLine& c, std::ostream& out, std::ostream& err) {
+int Parse(const CommandArguments& args, CommandLine& c, std::ostream& out, std::ostream& err) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     std::string error;
-    if (a == "--help" || a == "-h") {
+    if (const std::string stray = args.StrayValue(i); !stray.empty()) return UsageError(c.name, stray, err);
+    if (args.IsOption(i) && (a == "--help" || a == "-h")) {
       out << UsageOf(c.name);
       return kExitOk;
     }
-    if (ParseOwnOption(args, &i, c, &error) || ParseSimulationOption(args, &i, &c.simulation, &error)) {
+    if (args.IsOption(i) &&
+        (ParseOwnOption(args, &i, c, &error) || ParseSimulationOption(args, &i, &c.simulation, &error))) {
       if (!error.empty()) return UsageError(c.name, error, err);
-    } else if (!a.empty() && a[0] == '-') {
+    } else if (args.IsOption(i)) {
       return UsageError(c.name, "unknown option " + a, err);
     } else if ((c.name == "flash" || c.name == "read") && c.file.empty()) {
       c.file = a;
@@ -360,7 +372,7 @@ std::string DeviceCommandUsage(const std::string& name) { return UsageOf(name); 
 int RunDeviceCommand(const std::string& name, const Arguments& args, std::ostream& out, std::ostream& err) {
   CommandLine c;
   c.name = name;
-  if (const int status = Parse(args, c, out, err); status >= 0) return status;
+  if (const int status = Parse(CommandArguments(args), c, out, err); status >= 0) return status;
   if (name == "list") return RunList(c.json, c.simulation, out, err);
   if (name == "info") return RunInfo(c, out, err);
   InterruptGuard interrupts;

@@ -46,24 +46,24 @@ struct Options {
 };
 
 // Fills `options`; returns -1 when the arguments are good, else the exit status.
-int ParseOptions(const Arguments& args, std::ostream& out, std::ostream& err, Options& options) {
+int ParseOptions(const CommandArguments& args, std::ostream& out, std::ostream& err, Options& options) {
   bool summary = false;
   bool json = false;
-  for (const auto& a : args) {
-    if (a == "--help" || a == "-h") {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (const std::string stray = args.StrayValue(i); !stray.empty()) return UsageError(kCommand, stray, err);
+    if (!args.IsOption(i)) {
+      if (!options.path.empty()) return UsageError(kCommand, "only one FILE may be given", err);
+      options.path = a;
+    } else if (a == "--help" || a == "-h") {
       out << kUsage;
       return kExitOk;
-    }
-    if (a == "--summary") {
+    } else if (a == "--summary") {
       summary = true;
     } else if (a == "--json") {
       json = true;
-    } else if (!a.empty() && a[0] == '-') {
-      return UsageError(kCommand, "unknown option " + a, err);
-    } else if (options.path.empty()) {
-      options.path = a;
     } else {
-      return UsageError(kCommand, "only one FILE may be given", err);
+      return UsageError(kCommand, "unknown option " + a, err);
     }
   }
   if (summary && json) {
@@ -87,11 +87,6 @@ std::optional<uintmax_t> RealSize(const std::string& path) {
 
 // Why the file could not be judged, in the operating system's words.
 std::string WhyUnreadable(const std::string& path) {
-  std::error_code ec;
-  const auto status = std::filesystem::status(path, ec);
-  if (!ec && std::filesystem::exists(status) && !std::filesystem::is_directory(status) &&
-      !std::filesystem::is_regular_file(status))
-    return "not a regular file";
   return UnreadableCause(path).value_or("it could not be opened when it was judged");
 }
 
@@ -251,7 +246,7 @@ void PrintJson(std::ostream& out, const Judged& judged) {
 
 int RunInspect(const Arguments& args, std::ostream& out, std::ostream& err) {
   Options options;
-  if (const int status = ParseOptions(args, out, err, options); status >= 0) return status;
+  if (const int status = ParseOptions(CommandArguments(args), out, err, options); status >= 0) return status;
 
   Judged judged;
   judged.path = options.path;

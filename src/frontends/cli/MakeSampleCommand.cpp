@@ -52,14 +52,26 @@ struct Parsed {
 
 int Usage(std::ostream& err, const std::string& why) { return UsageError("make-sample", why, err); }
 
+bool TakesValue(const std::string& option) {
+  for (const char* name : {"--memory-class", "--eeprom-id", "--mem-type", "--fw-type", "--size", "--table-offset", "--seed"})
+    if (option == name) return true;
+  return false;
+}
+
 // Fills `parsed`; returns -1 when parsing went well, else the exit status.
-int ParseArguments(const Arguments& args, std::ostream& out, std::ostream& err, Parsed& parsed) {
+int ParseArguments(const CommandArguments& args, std::ostream& out, std::ostream& err, Parsed& parsed) {
   SampleOptions& o = parsed.options;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    auto value = [&](long long max, long long* v) { return i + 1 < args.size() && ParseNumber(args[++i], max, v); };
+    auto value = [&](long long max, long long* v) { return ParseNumber(args[++i], max, v); };
     long long v = 0;
-    if (a == "--help" || a == "-h") {
+    if (const std::string stray = args.StrayValue(i); !stray.empty()) return Usage(err, stray);
+    if (!args.IsOption(i)) {
+      if (!parsed.path.empty()) return Usage(err, "only one FILE may be given");
+      parsed.path = a;
+    } else if (TakesValue(a) && args.LacksValue(i)) {
+      return Usage(err, CommandArguments::MissingValue(a));
+    } else if (a == "--help" || a == "-h") {
       out << kUsage;
       return kExitOk;
     } else if (a == "--memory-class") {
@@ -90,12 +102,8 @@ int ParseArguments(const Arguments& args, std::ostream& out, std::ostream& err, 
     } else if (a == "--seed") {
       if (!value(0xFFFFFFFFll, &v)) return Usage(err, "--seed takes a 32-bit number");
       o.seed = static_cast<uint32_t>(v);
-    } else if (!a.empty() && a[0] == '-') {
-      return Usage(err, "unknown option " + a);
-    } else if (parsed.path.empty()) {
-      parsed.path = a;
     } else {
-      return Usage(err, "only one FILE may be given");
+      return Usage(err, "unknown option " + a);
     }
   }
   if (parsed.path.empty()) return Usage(err, "FILE is missing");
@@ -132,7 +140,7 @@ std::string WriteFile(const std::string& path, const std::vector<uint8_t>& bytes
 
 int RunMakeSample(const Arguments& args, std::ostream& out, std::ostream& err) {
   Parsed parsed;
-  if (const int status = ParseArguments(args, out, err, parsed); status >= 0) return status;
+  if (const int status = ParseArguments(CommandArguments(args), out, err, parsed); status >= 0) return status;
   ApplyMemoryClass(parsed);
   std::string error;
   const auto image = BuildSampleImage(parsed.options, &error);

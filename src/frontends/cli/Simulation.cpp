@@ -13,7 +13,6 @@ const char kSimulationHelp[] =
     "  --simulate            run on the substitute camera, in real time with its USB\n"
     "                        timing model\n"
     "  --fast                with --simulate: virtual time, no waiting (for scripts)\n"
-    "  --memory-class N      the camera's memory, 1-8 (default: what the image needs)\n"
     "  --no-probe            the driver does not serve the download-mode path\n"
     "  --download-mode       the camera asks to be switched to download mode first\n"
     "  --generation N        controller generation 0-3 (default 3)\n"
@@ -24,6 +23,10 @@ const char kSimulationHelp[] =
     "  --memory-file FILE    the camera's memory is kept in FILE from run to run\n"
     "  --interrupt N         N interrupts (SIGINT, 1 or 2) arrive while the image is written;\n"
     "                        'term': one SIGTERM\n";
+
+const char kSimulatedMemoryClassHelp[] =
+    "  --memory-class N      with --simulate: the camera's memory, 1-8 (default: what\n"
+    "                        the image needs, else 8)\n";
 
 namespace {
 
@@ -56,11 +59,11 @@ std::pair<uint8_t, uint8_t> GenerationBytes(int generation) {
 
 }  // namespace
 
-bool ParseSimulationOption(const Arguments& args, size_t* i, SimulationOptions* o, std::string* error) {
+bool ParseSimulationOption(const CommandArguments& args, size_t* i, SimulationOptions* o, std::string* error) {
   const std::string& a = args[*i];
   auto value = [&](std::string* v) {
-    if (*i + 1 >= args.size()) {
-      *error = a + " needs a value";
+    if (args.LacksValue(*i)) {
+      *error = CommandArguments::MissingValue(a);
       return false;
     }
     *v = args[++*i];

@@ -28,8 +28,10 @@ struct SimulationOptions {
 
 // Takes the simulation option at args[*i] (and its value); false when the
 // argument is not one. A bad value sets `error`.
-bool ParseSimulationOption(const Arguments& args, size_t* i, SimulationOptions* options, std::string* error);
+bool ParseSimulationOption(const CommandArguments& args, size_t* i, SimulationOptions* options, std::string* error);
 extern const char kSimulationHelp[];
+// For the commands where the memory class only describes the substitute camera.
+extern const char kSimulatedMemoryClassHelp[];
 
 // The substitute world the options describe, installed as the platform for
 // as long as the object lives.

@@ -1,5 +1,6 @@
 // zarnet-cli: the command-line companion of the Zarnet window.
 
+#include <exception>
 #include <iostream>
 #include <string>
 
@@ -37,9 +38,7 @@ int Run(const std::string& command, const Arguments& args) {
   return kExitUsage;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
   if (argc < 2) {
     std::cerr << kUsage;
     return kExitUsage;
@@ -56,4 +55,19 @@ int main(int argc, char** argv) {
   }
   if (command == "help") return Run(args[0], {"--help"});
   return Run(command, args);
+}
+
+}  // namespace
+
+// Whatever a library throws ends the program with a line, never with an
+// abort that leaves the user a core dump and no reason.
+int main(int argc, char** argv) {
+  try {
+    return Main(argc, argv);
+  } catch (const std::exception& e) {
+    std::cerr << "zarnet-cli: internal error: " << e.what() << "\n";
+  } catch (...) {
+    std::cerr << "zarnet-cli: internal error\n";
+  }
+  return kExitRefused;
 }

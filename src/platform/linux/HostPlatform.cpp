@@ -70,10 +70,13 @@ class PosixFileSystem final : public IFileSystem {
   }
 
   std::unique_ptr<IReadFile> OpenRead(const std::string& path, bool exclusive) override {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: a FIFO chosen as an image would otherwise hold the
+    // open until a writer comes, and the window would never show.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return nullptr;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (exclusive && ::flock(fd, LOCK_EX | LOCK_NB) != 0)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (exclusive && ::flock(fd, LOCK_EX | LOCK_NB) != 0) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
       ::close(fd);
       return nullptr;
     }

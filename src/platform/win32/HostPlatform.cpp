@@ -54,6 +54,12 @@ class Win32FileSystem final : public IFileSystem {
     const HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, exclusive ? 0 : FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
+    // Only a file on a disk: a pipe or a device (CON, NUL) would block the
+    // read or feed it endless bytes.
+    if (::GetFileType(file) != FILE_TYPE_DISK) {
+      ::CloseHandle(file);
+      return nullptr;
+    }
     return std::make_unique<Win32ReadFile>(file);
   }
 
