@@ -62,6 +62,41 @@ bool ReadOverDriverPath(uint32_t key, platform::Handle handle, MemoryRead& read,
   return true;
 }
 
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", value);
+  return text;
+}
+
+// The sizes of the memories a class is used for, largest first.
+std::vector<uint32_t> MemorySizesOfClass(int memoryClass) {
+  std::vector<uint32_t> sizes;
+  for (int kind = 1; kind <= kLastMemoryKind; ++kind) {
+    uint32_t size = 0;
+    int kindClass = 0;
+    std::string error;
+    if (GetMemorySize(kind, &size, &kindClass, &error) && kindClass == memoryClass &&
+        std::find(sizes.begin(), sizes.end(), size) == sizes.end())
+      sizes.push_back(size);
+  }
+  std::sort(sizes.rbegin(), sizes.rend());
+  return sizes;
+}
+
+// A small serial EEPROM answers addresses past its end from the start again;
+// a read that repeats itself at a part's size holds only that part.
+void CutAtWrap(MemoryRead& read, const std::vector<uint32_t>& sizes) {
+  const auto length = static_cast<uint32_t>(read.bytes.size());
+  for (auto size = sizes.rbegin(); size != sizes.rend(); ++size) {
+    if (*size >= length) return;
+    if (!std::equal(read.bytes.begin() + *size, read.bytes.end(), read.bytes.begin())) continue;
+    read.bytes.resize(*size);
+    read.note += std::string(read.note.empty() ? "" : "; ") + "its bytes from " + Hex(*size) +
+                 " on repeat those from 0, so the part ends there";
+    return;
+  }
+}
+
 }  // namespace
 
 MemoryRead ReadCameraMemory(uint32_t key, int memoryClass, uint32_t length, const MemoryReadProgress& progress) {
@@ -85,12 +120,22 @@ MemoryRead ReadCameraMemory(uint32_t key, int memoryClass, uint32_t length, cons
 }
 
 uint32_t LargestMemoryOfClass(int memoryClass) {
-  uint32_t largest = 0;
-  for (int kind = 1; kind <= kLastMemoryKind; ++kind) {
-    uint32_t size = 0;
-    int kindClass = 0;
-    std::string error;
-    if (GetMemorySize(kind, &size, &kindClass, &error) && kindClass == memoryClass) largest = std::max(largest, size);
+  const std::vector<uint32_t> sizes = MemorySizesOfClass(memoryClass);
+  return sizes.empty() ? 0 : sizes.front();
+}
+
+MemoryRead ReadWholeCameraMemory(uint32_t key, int memoryClass, const MemoryReadProgress& progress) {
+  const std::vector<uint32_t> sizes = MemorySizesOfClass(memoryClass);
+  if (sizes.empty()) return ReadCameraMemory(key, memoryClass, 0, progress);
+  MemoryRead read;
+  for (const uint32_t size : sizes) {
+    read = ReadCameraMemory(key, memoryClass, size, progress);
+    if (read.Ok()) break;
   }
-  return largest;
+  if (!read.Ok()) return read;
+  const auto length = static_cast<uint32_t>(read.bytes.size());
+  if (length < sizes.front())
+    read.note = "the camera refused a read of " + Hex(sizes.front()) + " bytes, so its part holds " + Hex(length);
+  CutAtWrap(read, sizes);
+  return read;
 }

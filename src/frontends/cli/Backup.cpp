@@ -42,20 +42,23 @@ std::string SaveFile(const std::string& path, const std::vector<uint8_t>& bytes)
 
 }  // namespace
 
-std::string BackUpMemory(Session& session, int memoryClass, uint32_t length, const std::string& path) {
+std::string BackUpMemory(Session& session, int memoryClass, std::optional<uint32_t> length, const std::string& path) {
   const uint32_t key = session.Dlg().m_cameraKey;
   if (key == 0) return session.Dlg().m_strStatus;
   session.ShowStatus("Reading memory ...");
   uint32_t shownAt = 0;
-  const MemoryRead read = ReadCameraMemory(key, memoryClass, length, [&](uint32_t done, uint32_t total) {
-    if (done - shownAt >= 0x1000 || done == total) {
+  const MemoryReadProgress progress = [&](uint32_t done, uint32_t total) {
+    if (done < shownAt || done - shownAt >= 0x1000 || done == total) {
       shownAt = done;
       session.ShowStatus("Reading memory ... " + Hex(done));
     }
     session.ShowProgress(done, total);
-  });
+  };
+  const MemoryRead read = length ? ReadCameraMemory(key, memoryClass, *length, progress)
+                                 : ReadWholeCameraMemory(key, memoryClass, progress);
   if (!read.Ok()) return "cannot read the camera's memory: " + read.failure;
   if (std::string failure = SaveFile(path, read.bytes); !failure.empty()) return failure;
-  session.ShowStatus("Saved " + std::to_string(length) + " bytes to " + path);
+  if (!read.note.empty()) session.ShowStatus("Read " + std::to_string(read.bytes.size()) + " bytes: " + read.note);
+  session.ShowStatus("Saved " + std::to_string(read.bytes.size()) + " bytes to " + path);
   return {};
 }

@@ -92,8 +92,9 @@ std::string Synopsis(const std::string& name) {
            "procedures the verify pass reads with.\n"
            "  --memory-class N      the memory: 1-8 (8: the 64 KiB serial flash); with\n"
            "                        --simulate also the substitute camera's\n"
-           "  --length L            bytes to read (decimal or 0x hex); default: the\n"
-           "                        largest memory of the class\n\n";
+           "  --length L            bytes to read (decimal or 0x hex); default: the whole\n"
+           "                        part, found from what the camera answers (the largest\n"
+           "                        memory of the class first, then each smaller one)\n\n";
   }
   if (name == "erase-chip") {
     return "usage: zarnet-cli erase-chip [--device DEV] [--memory-class N] [-y] [--json] [simulation options]\n\n"
@@ -169,28 +170,42 @@ std::string CheckOptions(const CommandLine& c) {
   return {};
 }
 
+// A usage error; with --json also the result object a script waits for.
+int UsageFailure(const CommandLine& c, const std::string& why, std::ostream& out, std::ostream& err) {
+  if (c.json) out << ResultEvent(std::nullopt, kExitUsage, why) << "\n" << std::flush;
+  return UsageError(c.name, why, err);
+}
+
+// --json is known before anything is parsed, so that a usage error is told
+// in JSON too.
+bool WantsJson(const CommandArguments& args) {
+  for (size_t i = 0; i < args.size(); ++i)
+    if (args.IsOption(i) && args[i] == "--json") return true;
+  return false;
+}
+
 // Fills `c`; -1 when the command should run, else the exit status.
 int Parse(const CommandArguments& args, CommandLine& c, std::ostream& out, std::ostream& err) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     std::string error;
-    if (const std::string stray = args.StrayValue(i); !stray.empty()) return UsageError(c.name, stray, err);
+    if (const std::string stray = args.StrayValue(i); !stray.empty()) return UsageFailure(c, stray, out, err);
     if (args.IsOption(i) && (a == "--help" || a == "-h")) {
       out << UsageOf(c.name);
       return kExitOk;
     }
     if (args.IsOption(i) &&
         (ParseOwnOption(args, &i, c, &error) || ParseSimulationOption(args, &i, &c.simulation, &error))) {
-      if (!error.empty()) return UsageError(c.name, error, err);
+      if (!error.empty()) return UsageFailure(c, error, out, err);
     } else if (args.IsOption(i)) {
-      return UsageError(c.name, "unknown option " + a, err);
+      return UsageFailure(c, "unknown option " + a, out, err);
     } else if ((c.name == "flash" || c.name == "read") && c.file.empty()) {
       c.file = a;
     } else {
-      return UsageError(c.name, "unexpected argument " + a, err);
+      return UsageFailure(c, "unexpected argument " + a, out, err);
     }
   }
-  if (const std::string error = CheckOptions(c); !error.empty()) return UsageError(c.name, error, err);
+  if (const std::string error = CheckOptions(c); !error.empty()) return UsageFailure(c, error, out, err);
   return -1;
 }
 
@@ -200,10 +215,13 @@ std::unique_ptr<Simulation> MaybeSimulate(const CommandLine& c, int imageClass) 
 }
 
 // An input the command can't read ends it before anything else.
-bool Unreadable(const std::string& command, const std::string& path, std::ostream& err) {
+bool Unreadable(const CommandLine& c, const std::string& path, std::ostream& out, std::ostream& err) {
   const std::optional<std::string> cause = UnreadableCause(path);
-  if (cause) err << "zarnet-cli " << command << ": cannot read " << path << ": " << *cause << "\n";
-  return cause.has_value();
+  if (!cause) return false;
+  const std::string why = "cannot read " + path + ": " + *cause;
+  if (c.json) out << ResultEvent(std::nullopt, kExitUsage, why) << "\n" << std::flush;
+  err << "zarnet-cli " << c.name << ": " << why << "\n";
+  return true;
 }
 
 // A download writes at most the image's first 0xFFFE bytes, as the window
@@ -244,12 +262,12 @@ int Outcome(Session& session) {
 }
 
 int RunFlash(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out, std::ostream& err) {
-  if (Unreadable(c.name, c.file, err)) return kExitUsage;
+  if (Unreadable(c, c.file, out, err)) return kExitUsage;
   const ImageVerdict verdict = JudgeFirmwareImage(c.file);
   if (verdict.accepted) WarnOfUnwrittenTail(c.file, err);
   auto simulation = MaybeSimulate(c, verdict.memoryClass.value_or(8));
   DeviceChoice choice;
-  if (std::string error; !choice.Make(c.device, &error)) return UsageError(c.name, error, err);
+  if (std::string error; !choice.Make(c.device, &error)) return UsageFailure(c, error, out, err);
   Session session(out, err, c.json);
   session.Init(true);
   CZarnetDlg& dlg = session.Dlg();
@@ -280,14 +298,11 @@ int RunRead(const CommandLine& c, std::ostream& out, std::ostream& err) {
   const int memoryClass = *c.simulation.memoryClass;
   auto simulation = MaybeSimulate(c, memoryClass);
   DeviceChoice choice;
-  if (std::string error; !choice.Make(c.device, &error)) return UsageError(c.name, error, err);
+  if (std::string error; !choice.Make(c.device, &error)) return UsageFailure(c, error, out, err);
   Session session(out, err, c.json);
   session.Init(true);
   if (!session.Dlg().m_cameraKey) return Refused(session, session.Dlg().m_strStatus);
-  std::string failure =
-      BackUpMemory(session, memoryClass, c.length.value_or(LargestMemoryOfClass(memoryClass)), c.file);
-  if (!failure.empty() && !c.length)
-    failure += " (a smaller memory of class " + std::to_string(memoryClass) + " needs --length)";
+  const std::string failure = BackUpMemory(session, memoryClass, c.length, c.file);
   if (!failure.empty()) {
     session.Report().Result(std::string("FAIL"), kExitRefused, failure);
     return kExitRefused;
@@ -300,7 +315,7 @@ int RunJob(const CommandLine& c, uint32_t job, InterruptGuard& interrupts, std::
   const int memoryClass = c.simulation.memoryClass.value_or(8);
   auto simulation = MaybeSimulate(c, memoryClass);
   DeviceChoice choice;
-  if (std::string error; !choice.Make(c.device, &error)) return UsageError(c.name, error, err);
+  if (std::string error; !choice.Make(c.device, &error)) return UsageFailure(c, error, out, err);
   Session session(out, err, c.json);
   session.Init(true);
   session.Dlg().m_memClass = memoryClass;
@@ -319,7 +334,7 @@ std::string HexOf(const uint8_t* bytes, size_t n) { return HexBytes(bytes, n, " 
 int RunInfo(const CommandLine& c, std::ostream& out, std::ostream& err) {
   auto simulation = MaybeSimulate(c, 8);
   DeviceChoice choice;
-  if (std::string error; !choice.Make(c.device, &error)) return UsageError(c.name, error, err);
+  if (std::string error; !choice.Make(c.device, &error)) return UsageFailure(c, error, out, err);
   Session session(out, err, c.json);
   session.Init(false);
   CZarnetDlg& dlg = session.Dlg();
@@ -372,7 +387,9 @@ std::string DeviceCommandUsage(const std::string& name) { return UsageOf(name); 
 int RunDeviceCommand(const std::string& name, const Arguments& args, std::ostream& out, std::ostream& err) {
   CommandLine c;
   c.name = name;
-  if (const int status = Parse(CommandArguments(args), c, out, err); status >= 0) return status;
+  const CommandArguments arguments(args);
+  c.json = WantsJson(arguments);
+  if (const int status = Parse(arguments, c, out, err); status >= 0) return status;
   if (name == "list") return RunList(c.json, c.simulation, out, err);
   if (name == "info") return RunInfo(c, out, err);
   InterruptGuard interrupts;

@@ -2,6 +2,7 @@
 // A small JSON writer for the command-line tool's machine-readable output.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,5 +28,10 @@ class JsonWriter {
   std::vector<bool> first_;  // per open container: no element written yet
   bool afterKey_ = false;
 };
+
+// The last line a device command prints with --json:
+// {"event":"result","result":...,"exitStatus":...,"reason":...}, where
+// `result` is null when the command was refused before it started.
+std::string ResultEvent(const std::optional<std::string>& result, int exitStatus, const std::string& reason);
 
 std::string HexBytes(const uint8_t* data, size_t count, const char* separator = "");

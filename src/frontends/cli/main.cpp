@@ -1,10 +1,12 @@
 // zarnet-cli: the command-line companion of the Zarnet window.
 
+#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <string>
 
 #include "Commands.h"
+#include "Json.h"
 
 namespace {
 
@@ -62,12 +64,16 @@ int Main(int argc, char** argv) {
 // Whatever a library throws ends the program with a line, never with an
 // abort that leaves the user a core dump and no reason.
 int main(int argc, char** argv) {
+  std::string why = "internal error";
   try {
     return Main(argc, argv);
   } catch (const std::exception& e) {
-    std::cerr << "zarnet-cli: internal error: " << e.what() << "\n";
+    why += std::string(": ") + e.what();
   } catch (...) {
-    std::cerr << "zarnet-cli: internal error\n";
   }
+  std::cerr << "zarnet-cli: " << why << "\n";
+  // A script reading JSON still gets its result.
+  if (std::find(argv, argv + argc, std::string("--json")) != argv + argc)
+    std::cout << ResultEvent(std::nullopt, kExitRefused, why) << "\n";
   return kExitRefused;
 }
