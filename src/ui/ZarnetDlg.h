@@ -34,6 +34,9 @@ class CZarnetDlg final : public platform::IWindowHandler {
   void OnCancel();  // Escape and the close box
   void OnDestroy();
   bool Ended() const { return m_bEnded; }
+  // Loads the chosen image as a download would (at most its first 0xFFFE
+  // bytes); the command line's verify compares the memory with them.
+  bool ReadImageForDownload();
   // The window closed on a download stuck in its driver: the front end ends
   // the program at once, as the download thread cannot be waited for.
   bool Abandoned() const { return m_bAbandoned; }
@@ -99,7 +102,6 @@ class CZarnetDlg final : public platform::IWindowHandler {
   void EndDialog();
   void OnDownloadEnded(bool passed);
   bool IsCompatible() const;
-  bool ReadImageForDownload();
   void RegisterForDeviceNotifications();
   void NoteWorkerReport();
   bool WorkerSilentTooLong() const;

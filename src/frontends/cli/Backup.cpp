@@ -42,9 +42,8 @@ std::string SaveFile(const std::string& path, const std::vector<uint8_t>& bytes)
 
 }  // namespace
 
-std::string BackUpMemory(Session& session, int memoryClass, std::optional<uint32_t> length, const std::string& path) {
+MemoryRead ReadMemoryShown(Session& session, int memoryClass, std::optional<uint32_t> length) {
   const uint32_t key = session.Dlg().m_cameraKey;
-  if (key == 0) return session.Dlg().m_strStatus;
   session.ShowStatus("Reading memory ...");
   uint32_t shownAt = 0;
   const MemoryReadProgress progress = [&](uint32_t done, uint32_t total) {
@@ -54,11 +53,19 @@ std::string BackUpMemory(Session& session, int memoryClass, std::optional<uint32
     }
     session.ShowProgress(done, total);
   };
-  const MemoryRead read = length ? ReadCameraMemory(key, memoryClass, *length, progress)
-                                 : ReadWholeCameraMemory(key, memoryClass, progress);
-  if (!read.Ok()) return "cannot read the camera's memory: " + read.failure;
+  MemoryRead read = length ? ReadCameraMemory(key, memoryClass, *length, progress)
+                           : ReadWholeCameraMemory(key, memoryClass, progress);
+  if (!read.Ok()) read.failure = "cannot read the camera's memory: " + read.failure;
+  if (read.Ok() && !read.note.empty())
+    session.ShowStatus("Read " + std::to_string(read.bytes.size()) + " bytes: " + read.note);
+  return read;
+}
+
+std::string BackUpMemory(Session& session, int memoryClass, std::optional<uint32_t> length, const std::string& path) {
+  if (session.Dlg().m_cameraKey == 0) return session.Dlg().m_strStatus;
+  const MemoryRead read = ReadMemoryShown(session, memoryClass, length);
+  if (!read.Ok()) return read.failure;
   if (std::string failure = SaveFile(path, read.bytes); !failure.empty()) return failure;
-  if (!read.note.empty()) session.ShowStatus("Read " + std::to_string(read.bytes.size()) + " bytes: " + read.note);
   session.ShowStatus("Saved " + std::to_string(read.bytes.size()) + " bytes to " + path);
   return {};
 }

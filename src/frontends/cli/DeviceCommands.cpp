@@ -33,7 +33,7 @@ namespace {
 struct CommandLine {
   std::string name;
   bool json = false;
-  std::string file;  // flash: the image; read: where the memory goes
+  std::string file;  // flash and verify: the image; read: where the memory goes
   std::string device;
   bool yes = false;
   std::string backup;
@@ -85,6 +85,12 @@ std::string Synopsis(const std::string& name) {
            "step (whole percents), message, and the result.\n"
            "A first Ctrl-C (or SIGTERM) during the download lets it finish; a second\n"
            "within 5 s abandons the camera half written.\n\n";
+  }
+  if (name == "verify") {
+    return "usage: zarnet-cli verify [--device DEV] [--json] [simulation options] IMAGE\n\n"
+           "Compares the camera's memory with IMAGE, reading it as the verify pass of a\n"
+           "download does, and changes nothing. Exit status 0 when they are equal;\n"
+           "otherwise 1, with the first address where they differ.\n\n";
   }
   if (name == "read") {
     return "usage: zarnet-cli read --memory-class N [--length L] [--device DEV] [--json] [simulation options] OUT\n\n"
@@ -158,7 +164,7 @@ bool ParseOwnOption(const CommandArguments& args, size_t* i, CommandLine& c, std
 }
 
 std::string CheckOptions(const CommandLine& c) {
-  const bool takesFile = c.name == "flash" || c.name == "read";
+  const bool takesFile = c.name == "flash" || c.name == "verify" || c.name == "read";
   if (takesFile && c.file.empty()) return c.name == "flash" ? "IMAGE is missing" : "OUT is missing";
   const bool picksClass = c.name == "erase-chip" || c.name == "read";
   if (c.simulation.memoryClass && !c.simulation.simulate && !picksClass)
@@ -199,7 +205,7 @@ int Parse(const CommandArguments& args, CommandLine& c, std::ostream& out, std::
       if (!error.empty()) return UsageFailure(c, error, out, err);
     } else if (args.IsOption(i)) {
       return UsageFailure(c, "unknown option " + a, out, err);
-    } else if ((c.name == "flash" || c.name == "read") && c.file.empty()) {
+    } else if ((c.name == "flash" || c.name == "verify" || c.name == "read") && c.file.empty()) {
       c.file = a;
     } else {
       return UsageFailure(c, "unexpected argument " + a, out, err);
@@ -294,6 +300,44 @@ int RunFlash(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out
   return Outcome(session);
 }
 
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", value);
+  return text;
+}
+
+// Where the camera's memory first differs from the image, in words; empty
+// when they are equal.
+std::string FirstDifference(const std::vector<uint8_t>& memory, const uint8_t* image, uint32_t length) {
+  for (uint32_t at = 0; at < length; ++at)
+    if (memory[at] != image[at])
+      return "the memory differs from the image first at " + Hex(at) + ": the camera holds " + Hex(memory[at]) +
+             ", the image " + Hex(image[at]);
+  return {};
+}
+
+int RunVerify(const CommandLine& c, std::ostream& out, std::ostream& err) {
+  if (Unreadable(c, c.file, out, err)) return kExitUsage;
+  const ImageVerdict verdict = JudgeFirmwareImage(c.file);
+  auto simulation = MaybeSimulate(c, verdict.memoryClass.value_or(8));
+  DeviceChoice choice;
+  if (std::string error; !choice.Make(c.device, &error)) return UsageFailure(c, error, out, err);
+  Session session(out, err, c.json);
+  session.Init(true);
+  CZarnetDlg& dlg = session.Dlg();
+  dlg.ChooseFirmware(c.file);
+  if (!dlg.m_bImageOk) return Refused(session, dlg.m_strError);
+  if (!dlg.m_cameraKey) return Refused(session, dlg.m_strStatus);
+  if (!dlg.ReadImageForDownload()) return Refused(session, "cannot read " + c.file);
+  // The bytes and the length a download's verify pass compares.
+  const MemoryRead read = ReadMemoryShown(session, dlg.m_memClass, dlg.m_firmwareLength);
+  std::string difference =
+      read.Ok() ? FirstDifference(read.bytes, dlg.m_pFirmware.get(), dlg.m_firmwareLength) : read.failure;
+  const int status = difference.empty() ? kExitOk : kExitRefused;
+  session.Report().Result(std::string(status == kExitOk ? "Pass" : "FAIL"), status, difference);
+  return status;
+}
+
 int RunRead(const CommandLine& c, std::ostream& out, std::ostream& err) {
   const int memoryClass = *c.simulation.memoryClass;
   auto simulation = MaybeSimulate(c, memoryClass);
@@ -378,8 +422,8 @@ int RunInfo(const CommandLine& c, std::ostream& out, std::ostream& err) {
 }  // namespace
 
 bool IsDeviceCommand(const std::string& name) {
-  return name == "list" || name == "info" || name == "flash" || name == "read" || name == "erase-chip" ||
-         name == "reset";
+  return name == "list" || name == "info" || name == "flash" || name == "verify" || name == "read" ||
+         name == "erase-chip" || name == "reset";
 }
 
 std::string DeviceCommandUsage(const std::string& name) { return UsageOf(name); }
@@ -395,5 +439,6 @@ int RunDeviceCommand(const std::string& name, const Arguments& args, std::ostrea
   InterruptGuard interrupts;
   if (name == "read") return RunRead(c, out, err);
   if (name == "flash") return RunFlash(c, interrupts, out, err);
+  if (name == "verify") return RunVerify(c, out, err);
   return RunJob(c, name == "erase-chip" ? WM_DL_ERASE_CHIP : WM_DL_RESET_CAMERA, interrupts, out, err);
 }

@@ -18,6 +18,7 @@ const char kUsage[] =
     "  info                    the camera as the window identifies it\n"
     "  flash IMAGE             write IMAGE into the camera: erase, write, verify, reset\n"
     "  read OUT                save what the camera's memory holds into OUT\n"
+    "  verify IMAGE            compare the camera's memory with IMAGE, changing nothing\n"
     "  erase-chip              erase the camera's memory\n"
     "  reset                   reset the camera\n"
     "  inspect FILE            judge a firmware image: its descriptor table, or --summary\n"
