@@ -15,6 +15,7 @@ namespace platform {
 struct DeviceFacts {
   std::optional<uint16_t> usbVendorId;
   std::optional<uint16_t> usbProductId;
+  std::optional<std::string> serialNumber;  // the USB serial, when the device has one
   std::optional<bool> hasExtensionUnit;  // the camera's unit, found by its GUID
   std::optional<uint8_t> extensionUnitId;
   std::optional<bool> downloadPathOpens;

@@ -2,6 +2,7 @@
 // would run them.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -335,6 +336,106 @@ TEST_F(DeviceCommands, AnInterruptLetsTheDownloadFinishASecondAbandonsIt) {
   EXPECT_EQ(twice.status, 1);
   EXPECT_EQ(twice.out, "");
   EXPECT_NE(twice.err.find("zarnet-cli: abandoned: the download was stopped midway"), std::string::npos) << twice.err;
+}
+
+// Nothing that is not a regular file is opened: a FIFO would block, a device
+// would never end. The refusal comes before any camera traffic, in JSON too.
+TEST_F(DeviceCommands, OddInputsAreRefusedWithoutBlocking) {
+  const std::string fifo = (dir.Path() / "fifo.bin").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const struct {
+    std::string command, path, cause;
+  } cases[] = {
+      {"inspect", fifo, "it is a FIFO, not a regular file"},
+      {"flash", fifo, "it is a FIFO, not a regular file"},
+      {"flash", "/dev/zero", "it is a device, not a regular file"},
+      {"verify", dir.Path().string(), "Is a directory"},
+  };
+  for (const auto& c : cases) {
+    const std::string args = c.command + (c.command == "inspect" ? " " : " --simulate --fast ") + ShellQuote(c.path);
+    const ProcessResult r = Run(args);
+    EXPECT_EQ(r.status, 2) << args;
+    EXPECT_EQ(r.err, "zarnet-cli " + c.command + ": cannot read " + c.path + ": " + c.cause + "\n") << args;
+    if (c.command == "inspect") continue;
+    const auto events = Lines(Run(args + " --json").out);
+    ASSERT_EQ(events.size(), 1u) << args;
+    EXPECT_TRUE(events[0]["result"].IsNull());
+    EXPECT_EQ(events[0]["exitStatus"].number, 2);
+  }
+}
+
+TEST_F(DeviceCommands, OptionsAsScriptsWriteThem) {
+  const std::string image = ShellQuote(Sample(""));
+  const struct {
+    std::string args;
+    int status;
+    std::string err;  // the first line on standard error, when it matters
+  } cases[] = {
+      {"flash --simulate --fast --fault=write " + image, 1, ""},
+      {"flash --simulate --fast --json=yes " + image, 2, "zarnet-cli flash: --json takes no value"},
+      {"flash --simulate --fast " + image + " --device", 2, "zarnet-cli flash: --device needs a value"},
+      {"flash --simulate --fast --device= " + image, 2, "zarnet-cli flash: --device needs a value"},
+      {"make-sample --seed", 2, "zarnet-cli make-sample: --seed needs a value"},
+      {"make-sample -- -dash.bin", 0, ""},
+      {"inspect --summary -- -dash.bin", 0, ""},
+  };
+  for (const auto& c : cases) {
+    const ProcessResult r = RunProcess("cd " + ShellQuote(dir.Path().string()) + " && " +
+                                           ShellQuote(ZARNET_CLI_PATH) + " " + c.args,
+                                       (dir.Path() / "stderr.txt").string());
+    EXPECT_EQ(r.status, c.status) << c.args << r.err;
+    if (!c.err.empty()) {
+      EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.err) << c.args;
+    }
+  }
+  // read takes the memory class as its own option, told once.
+  const std::string help = Run("read --help").out;
+  EXPECT_EQ(help.find("\n  --memory-class"), help.rfind("\n  --memory-class")) << help;
+}
+
+TEST_F(DeviceCommands, JsonAlwaysEndsInOneResult) {
+  for (const std::string args : {"flash --json --simulate --fast missing.bin", "flash --simulate --bogus --json x.bin",
+                                 "read --json --simulate --fast out.bin"}) {
+    const auto events = Lines(Run(args).out);
+    ASSERT_EQ(events.size(), 1u) << args;
+    EXPECT_EQ(events[0]["event"].text, "result") << args;
+    EXPECT_EQ(events[0]["exitStatus"].number, 2) << args;
+    EXPECT_FALSE(events[0]["reason"].text.empty()) << args;
+  }
+  // A file name that is not UTF-8 stays JSON, and its bytes come back.
+  const std::string odd = Sample("", "caf\xE9\xFF.bin");
+  bool ok = false;
+  const std::string json = Run("inspect --json " + ShellQuote(odd)).out;
+  EXPECT_NE(json.find("caf\\udce9\\udcff.bin"), std::string::npos) << json;
+  const JsonValue v = JsonReader::Parse(json, &ok);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(v["path"].text, odd);
+}
+
+// read needs no length: the camera's answers tell its part's size. verify
+// compares without writing.
+TEST_F(DeviceCommands, ReadFindsThePartsSizeAndVerifyNamesTheFirstDifference) {
+  const std::string out = (dir.Path() / "out.bin").string();
+  const ProcessResult read = Run("read --simulate --fast --memory-class 6 " + ShellQuote(out));
+  EXPECT_EQ(read.status, 0) << read.err;
+  EXPECT_EQ(std::filesystem::file_size(out), 8192u);
+  EXPECT_NE(read.err.find("refused a read of 0x4000 bytes, so its part holds 0x2000"), std::string::npos);
+
+  const std::string memory = " --simulate --fast --memory-file " + ShellQuote((dir.Path() / "memory").string()) + " ";
+  const std::string a = ShellQuote(Sample("--memory-class 6", "a.bin"));
+  const std::string b = ShellQuote(Sample("--memory-class 6 --seed 2", "b.bin"));
+  ASSERT_EQ(Run("flash" + memory + a).status, 0);
+  const ProcessResult same = Run("verify" + memory + a);
+  EXPECT_EQ(same.status, 0);
+  EXPECT_EQ(same.out, "Pass\n");
+  const ProcessResult differs = Run("verify" + memory + b);
+  EXPECT_EQ(differs.status, 1);
+  EXPECT_NE(differs.err.find("zarnet-cli: the memory differs from the image first at 0x"), std::string::npos);
+  EXPECT_EQ(Run("verify" + memory + a).status, 0) << "verify wrote nothing";
+  // The device by its USB id or serial number, past a webcam listed first.
+  for (const char* device : {"1b3f:2202", "SIM0001"})
+    EXPECT_EQ(Run(std::string("verify --extra-webcam --device ") + device + memory + a).status, 0) << device;
+  EXPECT_EQ(Run("verify --device dead:beef" + memory + a).status, 2);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #pragma once
 // --device: the device commands act on one chosen device instead of the
 // first camera that answers identify. The choice is a video node
-// (/dev/video0), a device path or a position, as `list` shows them.
+// (/dev/video0), a device path or a position, as `list` shows them, or the
+// device's USB id (vvvv:pppp) or serial number when only one device has it.
 
 #include <optional>
 #include <string>

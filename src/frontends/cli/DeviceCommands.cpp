@@ -47,7 +47,9 @@ bool Writes(const std::string& name) { return name == "flash" || name == "erase-
 const char kUsageCommon[] =
     "  --device DEV          the device to act on: a video node (/dev/video0), a\n"
     "                        device path or a position, as 'zarnet-cli list' shows\n"
-    "                        them; without it, the first camera that answers identify\n"
+    "                        them, or its USB id (1b3f:2202) or serial number when\n"
+    "                        no other device has it; without it, the first camera\n"
+    "                        that answers identify\n"
     "  --json                for scripts: JSON on standard output\n"
     "  --help                this text\n";
 

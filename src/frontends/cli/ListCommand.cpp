@@ -144,6 +144,7 @@ void WriteJson(const std::vector<Listed>& devices, std::ostream& out) {
     OptionalString(json, "version", d.identified ? std::optional<std::string>(d.version) : std::nullopt);
     OptionalNumber(json, "generation", d.generation);
     OptionalString(json, "usbId", UsbId(d.facts));
+    OptionalString(json, "serialNumber", d.facts.serialNumber);
     OptionalBool(json, "extensionUnit", d.facts.hasExtensionUnit);
     OptionalNumber(json, "extensionUnitId", d.facts.extensionUnitId);
     OptionalBool(json, "downloadPath", d.facts.downloadPathOpens);

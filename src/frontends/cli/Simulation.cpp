@@ -134,7 +134,10 @@ Simulation::Simulation(const SimulationOptions& options, int memoryClass) {
   camera.generationLow = low;
   memoryFile_ = options.memoryFile;
   if (!memoryFile_.empty()) camera.initialMemory = ReadWholeFile(memoryFile_);
-  camera_ = world_->AddCamera(camera);
+  // A serial number of its own, so that --device can name it as a real one.
+  substitute::SubstituteDeviceConfig device = substitute::CameraDevice(camera);
+  device.serialNumber = kSimulatedSerialNumber;
+  camera_ = world_->AddDevice(device);
   InjectFault(options, memoryClass);
   InterruptMidWrite(options, memoryClass);
   inForce_.emplace(world_->Platform());

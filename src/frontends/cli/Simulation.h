@@ -30,6 +30,7 @@ struct SimulationOptions {
 // argument is not one. A bad value sets `error`.
 bool ParseSimulationOption(const CommandArguments& args, size_t* i, SimulationOptions* options, std::string* error);
 extern const char kSimulationHelp[];
+constexpr char kSimulatedSerialNumber[] = "SIM0001";
 // For the commands where the memory class only describes the substitute camera.
 extern const char kSimulatedMemoryClassHelp[];
 

@@ -166,6 +166,21 @@ std::optional<CaptureNode> FindNode(ILinuxKernel& kernel, const std::string& dev
 }
 
 // The USB device's raw descriptors; none when they can't be read.
+// A sysfs attribute's one line of text; none when the device has no such
+// attribute (a USB device without a serial string has no "serial").
+std::optional<std::string> ReadAttribute(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  char text[256];
+  ssize_t n = -1;
+  do n = ::read(fd, text, sizeof text); while (n < 0 && errno == EINTR);
+  ::close(fd);
+  if (n <= 0) return std::nullopt;
+  std::string value(text, static_cast<size_t>(n));
+  value.erase(value.find_last_not_of("\r\n") + 1);
+  return value;
+}
+
 std::optional<std::vector<uint8_t>> ReadDescriptors(const std::string& usbSyspath) {
   const int fd = ::open((usbSyspath + "/descriptors").c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
@@ -290,6 +305,7 @@ DeviceFacts LinuxCameraBackend::Describe(const std::string& devicePath) {
       facts.usbVendorId = id->vendor;
       facts.usbProductId = id->product;
     }
+    facts.serialNumber = ReadAttribute(node->usbSyspath + "/serial");
     const auto unit = FindUvcExtensionUnit(*descriptors, kCameraExtensionUnitGuid);
     facts.hasExtensionUnit = unit.has_value();
     if (unit) facts.extensionUnitId = unit->unitId;

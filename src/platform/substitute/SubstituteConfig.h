@@ -85,6 +85,7 @@ struct SubstituteDeviceConfig {
   // The USB id the device shows (also in the made-up device path).
   uint16_t usbVendorId = 0x1B3F;
   uint16_t usbProductId = 0x2202;
+  std::optional<std::string> serialNumber;
   SubstituteCameraConfig camera;
 };
 

@@ -104,6 +104,7 @@ platform::DeviceFacts WorldCore::Facts(const std::string& path) {
     if (!slot.config.hasDevicePath || slot.devicePath != path) continue;
     facts.usbVendorId = slot.config.usbVendorId;
     facts.usbProductId = slot.config.usbProductId;
+    facts.serialNumber = slot.config.serialNumber;
     facts.hasExtensionUnit = slot.config.hasKsControl && slot.config.hasExtensionUnit;
     if (*facts.hasExtensionUnit) facts.extensionUnitId = static_cast<uint8_t>(kExtensionUnitNode);
     facts.downloadPathOpens = slot.config.opens && DriverServes(slot);
