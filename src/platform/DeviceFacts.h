@@ -16,7 +16,7 @@ struct DeviceFacts {
   std::optional<uint16_t> usbVendorId;
   std::optional<uint16_t> usbProductId;
   std::optional<std::string> serialNumber;  // the USB serial, when the device has one
-  std::optional<bool> hasExtensionUnit;  // the camera's unit, found by its GUID
+  std::optional<bool> hasExtensionUnit;     // the camera's unit, found by its GUID
   std::optional<uint8_t> extensionUnitId;
   std::optional<bool> downloadPathOpens;
   // One line naming the node the host refused and what to do about it;

@@ -380,9 +380,9 @@ TEST_F(DeviceCommands, OptionsAsScriptsWriteThem) {
       {"inspect --summary -- -dash.bin", 0, ""},
   };
   for (const auto& c : cases) {
-    const ProcessResult r = RunProcess("cd " + ShellQuote(dir.Path().string()) + " && " +
-                                           ShellQuote(ZARNET_CLI_PATH) + " " + c.args,
-                                       (dir.Path() / "stderr.txt").string());
+    const ProcessResult r =
+        RunProcess("cd " + ShellQuote(dir.Path().string()) + " && " + ShellQuote(ZARNET_CLI_PATH) + " " + c.args,
+                   (dir.Path() / "stderr.txt").string());
     EXPECT_EQ(r.status, c.status) << c.args << r.err;
     if (!c.err.empty()) {
       EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.err) << c.args;

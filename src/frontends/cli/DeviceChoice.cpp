@@ -18,8 +18,7 @@ bool IsPosition(const std::string& text) {
 std::optional<std::pair<uint16_t, uint16_t>> UsbIdIn(const std::string& text) {
   if (text.size() != 9 || text[4] != ':') return std::nullopt;
   const std::string digits = text.substr(0, 4) + text.substr(5);
-  if (!std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isxdigit(c); }))
-    return std::nullopt;
+  if (!std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isxdigit(c); })) return std::nullopt;
   return std::make_pair(static_cast<uint16_t>(std::stoul(text.substr(0, 4), nullptr, 16)),
                         static_cast<uint16_t>(std::stoul(text.substr(5), nullptr, 16)));
 }
@@ -35,8 +34,7 @@ bool Identifies(const std::string& choice, const std::string& path) {
   platform::IDeviceFacts* described = platform::Current().deviceFacts;
   if (!described || path.empty()) return false;
   const platform::DeviceFacts facts = described->Describe(path);
-  if (const auto id = UsbIdIn(choice))
-    return facts.usbVendorId == id->first && facts.usbProductId == id->second;
+  if (const auto id = UsbIdIn(choice)) return facts.usbVendorId == id->first && facts.usbProductId == id->second;
   return facts.serialNumber == choice;
 }
 

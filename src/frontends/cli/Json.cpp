@@ -77,7 +77,7 @@ namespace {
 // there does not start one (a stray continuation, an overlong form, a
 // surrogate, or beyond U+10FFFF).
 struct Utf8Lead {
-  size_t length;           // of the whole sequence; 0: not a lead byte
+  size_t length;            // of the whole sequence; 0: not a lead byte
   unsigned char low, high;  // bounds of the second byte
 };
 

@@ -53,7 +53,8 @@ struct Parsed {
 int Usage(std::ostream& err, const std::string& why) { return UsageError("make-sample", why, err); }
 
 bool TakesValue(const std::string& option) {
-  for (const char* name : {"--memory-class", "--eeprom-id", "--mem-type", "--fw-type", "--size", "--table-offset", "--seed"})
+  for (const char* name :
+       {"--memory-class", "--eeprom-id", "--mem-type", "--fw-type", "--size", "--table-offset", "--seed"})
     if (option == name) return true;
   return false;
 }

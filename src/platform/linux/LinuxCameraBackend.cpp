@@ -173,7 +173,8 @@ std::optional<std::string> ReadAttribute(const std::string& path) {
   if (fd < 0) return std::nullopt;
   char text[256];
   ssize_t n = -1;
-  do n = ::read(fd, text, sizeof text); while (n < 0 && errno == EINTR);
+  do n = ::read(fd, text, sizeof text);
+  while (n < 0 && errno == EINTR);
   ::close(fd);
   if (n <= 0) return std::nullopt;
   std::string value(text, static_cast<size_t>(n));
