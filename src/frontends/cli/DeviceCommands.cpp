@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -19,6 +20,7 @@
 #include "InputFiles.h"
 #include "Interrupts.h"
 #include "Json.h"
+#include "OutputFiles.h"
 #include "Session.h"
 #include "Simulation.h"
 #include "device/Device.h"
@@ -37,12 +39,14 @@ struct CommandLine {
   std::string device;
   bool yes = false;
   std::string backup;
+  bool force = false;  // an existing output file may be replaced
   bool eightByteTransfers = false;
   std::optional<uint32_t> length;
   SimulationOptions simulation;
 };
 
 bool Writes(const std::string& name) { return name == "flash" || name == "erase-chip"; }
+bool ChangesMemory(const std::string& name) { return Writes(name) || name == "reset"; }
 
 const char kUsageCommon[] =
     "  --device DEV          the device to act on: a video node (/dev/video0), a\n"
@@ -51,7 +55,9 @@ const char kUsageCommon[] =
     "  --json                for scripts: JSON on standard output\n"
     "  --help                this text\n";
 
-const char kExitStatus[] = "Exit status: 0 success, 1 refused or FAIL, 2 usage error or unreadable input.\n\n";
+const char kExitStatus[] =
+    "Exit status: 0 success, 1 refused or FAIL, 2 usage error, unreadable input or\n"
+    "an output file that may not be written (told before the camera is touched).\n\n";
 
 std::string Synopsis(const std::string& name) {
   if (name == "list") {
@@ -69,14 +75,15 @@ std::string Synopsis(const std::string& name) {
            "generation, and the firmware- and flash-information bytes.\n\n";
   }
   if (name == "flash") {
-    return "usage: zarnet-cli flash [--device DEV] [--backup FILE] [--8-byte-transfers] [-y] [--json]\n"
+    return "usage: zarnet-cli flash [--device DEV] [--backup FILE [--force]] [--8-byte-transfers] [-y] [--json]\n"
            "                        [simulation options] IMAGE\n\n"
            "Writes IMAGE into the camera: identification, the image's acceptance, the\n"
            "generation check, then erase, write, verify and reset with a live status\n"
            "line and progress bar, ending in Pass or FAIL.\n"
            "  --backup FILE         first save what the memory holds (as much as the\n"
            "                        image's memory holds) into FILE; flashing FILE\n"
-           "                        later puts it back\n"
+           "                        later puts it back; an existing FILE is refused\n"
+           "  --force               let the backup replace an existing FILE\n"
            "  --8-byte-transfers    keep the extension unit's transfers at 8 bytes; by\n"
            "                        default they are 64 (32 for one flash), and on Linux\n"
            "                        a full serial flash restarts the camera for them\n"
@@ -87,12 +94,15 @@ std::string Synopsis(const std::string& name) {
            "within 5 s abandons the camera half written.\n\n";
   }
   if (name == "read") {
-    return "usage: zarnet-cli read --memory-class N [--length L] [--device DEV] [--json] [simulation options] OUT\n\n"
+    return "usage: zarnet-cli read --memory-class N [--length L] [--force] [--device DEV] [--json]\n"
+           "                       [simulation options] OUT\n\n"
            "Saves what the camera's memory holds into OUT, read from address 0 with the\n"
            "procedures the verify pass reads with.\n"
            "  --memory-class N      the memory: 1-8 (8: the 64 KiB serial flash)\n"
            "  --length L            bytes to read (decimal or 0x hex); default: the\n"
-           "                        largest memory of the class\n\n";
+           "                        largest memory of the class\n"
+           "  --force               replace OUT if it exists (else an existing OUT is\n"
+           "                        refused before the camera is read)\n\n";
   }
   if (name == "erase-chip") {
     return "usage: zarnet-cli erase-chip [--device DEV] [--memory-class N] [-y] [--json] [simulation options]\n\n"
@@ -134,6 +144,8 @@ bool ParseOwnOption(const Arguments& args, size_t* i, CommandLine& c, std::strin
   } else if (a == "--backup" && c.name == "flash") {
     if (hasValue) c.backup = args[++*i];
     if (!hasValue || c.backup.empty()) *error = "--backup needs a file";
+  } else if (a == "--force" && (c.name == "flash" || c.name == "read")) {
+    c.force = true;
   } else if (a == "--8-byte-transfers" && c.name == "flash") {
     c.eightByteTransfers = true;
   } else if (a == "--length" && c.name == "read") {
@@ -150,6 +162,8 @@ std::string CheckOptions(const CommandLine& c) {
   const bool takesFile = c.name == "flash" || c.name == "read";
   if (takesFile && c.file.empty()) return c.name == "flash" ? "IMAGE is missing" : "OUT is missing";
   const bool picksClass = c.name == "erase-chip" || c.name == "read";
+  if (const std::string option = SimulationOnlyOption(c.simulation); !option.empty() && !c.simulation.simulate)
+    return option + " describes the substitute camera: add --simulate";
   if (c.simulation.memoryClass && !c.simulation.simulate && !picksClass)
     return "--memory-class describes the substitute camera: add --simulate";
   if (c.name == "read" && !c.simulation.memoryClass) return "--memory-class is missing: which memory to read (1-8)";
@@ -184,7 +198,22 @@ int Parse(const Arguments& args, CommandLine& c, std::ostream& out, std::ostream
 
 std::unique_ptr<Simulation> MaybeSimulate(const CommandLine& c, int imageClass) {
   if (!c.simulation.simulate) return nullptr;
-  return std::make_unique<Simulation>(c.simulation, c.simulation.memoryClass.value_or(imageClass));
+  return std::make_unique<Simulation>(c.simulation, c.simulation.memoryClass.value_or(imageClass),
+                                      ChangesMemory(c.name));
+}
+
+// An output file, and the simulation's memory file, that can't be written or
+// would be lost end the command before the camera is touched.
+bool Unwritable(const std::string& command, const std::string& path, bool overwrite, std::ostream& err) {
+  const std::optional<std::string> refusal = OutputRefusal(path, overwrite);
+  if (refusal) err << "zarnet-cli " << command << ": " << *refusal << "\n";
+  return refusal.has_value();
+}
+bool MemoryFileRefused(const CommandLine& c, int memoryClass, std::ostream& err) {
+  if (!c.simulation.simulate) return false;
+  const std::optional<std::string> refusal = MemoryFileRefusal(c.simulation, memoryClass, ChangesMemory(c.name));
+  if (refusal) err << "zarnet-cli " << c.name << ": " << *refusal << "\n";
+  return refusal.has_value();
 }
 
 // An input the command can't read ends it before anything else.
@@ -222,18 +251,26 @@ int Refused(Session& session, const std::string& reason) {
   return kExitRefused;
 }
 
-int Outcome(Session& session) {
+// The simulation's memory file is saved before the result is told: a memory
+// that could not be kept is no success.
+int Outcome(Session& session, Simulation* simulation) {
   const std::string result = session.View().GetText(IDC_RESULT);
-  const int status = result == "Pass" ? kExitOk : kExitRefused;
+  int status = result == "Pass" ? kExitOk : kExitRefused;
   std::string reason = session.Dlg().m_pThread->m_strReason;
   if (status != kExitOk && reason.empty()) reason = session.Dlg().m_strStatus;
+  if (const std::string failure = simulation ? simulation->SaveMemory() : ""; !failure.empty()) {
+    reason = reason.empty() ? failure : reason + "; " + failure;
+    if (status == kExitOk) status = kExitUsage;
+  }
   session.Report().Result(result, status, reason);
   return status;
 }
 
 int RunFlash(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out, std::ostream& err) {
   if (Unreadable(c.name, c.file, err)) return kExitUsage;
+  if (!c.backup.empty() && Unwritable(c.name, c.backup, c.force, err)) return kExitUsage;
   const ImageVerdict verdict = JudgeFirmwareImage(c.file);
+  if (MemoryFileRefused(c, c.simulation.memoryClass.value_or(verdict.memoryClass.value_or(8)), err)) return kExitUsage;
   if (verdict.accepted) WarnOfUnwrittenTail(c.file, err);
   auto simulation = MaybeSimulate(c, verdict.memoryClass.value_or(8));
   DeviceChoice choice;
@@ -245,9 +282,12 @@ int RunFlash(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out
   // What the window would leave disabled is refused here.
   if (!dlg.m_bImageOk) return Refused(session, dlg.m_strError);
   if (!dlg.m_cameraKey) return Refused(session, dlg.m_strStatus);
-  const std::string question = "Write " + c.file + " into " + CameraName(session) +
-                               "? What its memory holds now is erased" +
-                               (c.backup.empty() ? "" : " (after a backup into " + c.backup + ")") + ".";
+  const std::string question =
+      "Write " + c.file + " into " + CameraName(session) + "? What its memory holds now is erased" +
+      (c.backup.empty() ? ""
+                        : " (after a backup into " + c.backup +
+                              (std::filesystem::exists(c.backup) ? ", which replaces that file" : "") + ")") +
+      ".";
   session.Report().EndBarLine();
   if (!Confirmed(question, c.yes, std::cin, err)) return Refused(session, "not confirmed; nothing was written");
   if (!c.backup.empty()) {
@@ -261,11 +301,12 @@ int RunFlash(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out
   if (!dlg.m_bBusy) return Refused(session, dlg.m_strError);
   session.WaitForJob();
   interrupts.Disarm();
-  return Outcome(session);
+  return Outcome(session, simulation.get());
 }
 
 int RunRead(const CommandLine& c, std::ostream& out, std::ostream& err) {
   const int memoryClass = *c.simulation.memoryClass;
+  if (Unwritable(c.name, c.file, c.force, err) || MemoryFileRefused(c, memoryClass, err)) return kExitUsage;
   auto simulation = MaybeSimulate(c, memoryClass);
   DeviceChoice choice;
   if (std::string error; !choice.Make(c.device, &error)) return UsageError(c.name, error, err);
@@ -286,6 +327,7 @@ int RunRead(const CommandLine& c, std::ostream& out, std::ostream& err) {
 
 int RunJob(const CommandLine& c, uint32_t job, InterruptGuard& interrupts, std::ostream& out, std::ostream& err) {
   const int memoryClass = c.simulation.memoryClass.value_or(8);
+  if (MemoryFileRefused(c, memoryClass, err)) return kExitUsage;
   auto simulation = MaybeSimulate(c, memoryClass);
   DeviceChoice choice;
   if (std::string error; !choice.Make(c.device, &error)) return UsageError(c.name, error, err);
@@ -299,12 +341,13 @@ int RunJob(const CommandLine& c, uint32_t job, InterruptGuard& interrupts, std::
   interrupts.Arm(job == WM_DL_ERASE_CHIP ? "erase" : "reset");
   session.Job(job);
   interrupts.Disarm();
-  return Outcome(session);
+  return Outcome(session, simulation.get());
 }
 
 std::string HexOf(const uint8_t* bytes, size_t n) { return HexBytes(bytes, n, " "); }
 
 int RunInfo(const CommandLine& c, std::ostream& out, std::ostream& err) {
+  if (MemoryFileRefused(c, 8, err)) return kExitUsage;
   auto simulation = MaybeSimulate(c, 8);
   DeviceChoice choice;
   if (std::string error; !choice.Make(c.device, &error)) return UsageError(c.name, error, err);
@@ -361,7 +404,7 @@ int RunDeviceCommand(const std::string& name, const Arguments& args, std::ostrea
   CommandLine c;
   c.name = name;
   if (const int status = Parse(args, c, out, err); status >= 0) return status;
-  if (name == "list") return RunList(c.json, c.simulation, out, err);
+  if (name == "list") return MemoryFileRefused(c, 8, err) ? kExitUsage : RunList(c.json, c.simulation, out, err);
   if (name == "info") return RunInfo(c, out, err);
   InterruptGuard interrupts;
   if (name == "read") return RunRead(c, out, err);
