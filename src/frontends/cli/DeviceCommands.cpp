@@ -12,6 +12,7 @@
 #include <optional>
 #include <ostream>
 #include <sstream>
+#include <system_error>
 
 #include "Backup.h"
 #include "Commands.h"
@@ -282,11 +283,12 @@ int RunFlash(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out
   // What the window would leave disabled is refused here.
   if (!dlg.m_bImageOk) return Refused(session, dlg.m_strError);
   if (!dlg.m_cameraKey) return Refused(session, dlg.m_strStatus);
+  std::error_code ignored;
   const std::string question =
       "Write " + c.file + " into " + CameraName(session) + "? What its memory holds now is erased" +
       (c.backup.empty() ? ""
                         : " (after a backup into " + c.backup +
-                              (std::filesystem::exists(c.backup) ? ", which replaces that file" : "") + ")") +
+                              (std::filesystem::exists(c.backup, ignored) ? ", which replaces that file" : "") + ")") +
       ".";
   session.Report().EndBarLine();
   if (!Confirmed(question, c.yes, std::cin, err)) return Refused(session, "not confirmed; nothing was written");
