@@ -10,5 +10,5 @@ cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc 2>/dev/null || echo 2)" --target zarnet-cli
 cli=build/default/src/frontends/zarnet-cli
 sample=build/default/sample.bin
-"$cli" make-sample "$sample"
+"$cli" make-sample --force "$sample"
 "$cli" flash --simulate "$sample"

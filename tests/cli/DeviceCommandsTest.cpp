@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <sstream>
 
 #include "support/MiniJson.h"
@@ -24,7 +26,7 @@ class DeviceCommands : public ::testing::Test {
   }
   std::string Sample(const std::string& options, const std::string& name = "fw.bin") {
     const std::string path = (dir.Path() / name).string();
-    EXPECT_EQ(Run("make-sample " + options + " " + ShellQuote(path)).status, 0);
+    EXPECT_EQ(Run("make-sample --force " + options + " " + ShellQuote(path)).status, 0);
     return path;
   }
   static std::vector<JsonValue> Lines(const std::string& out) {
@@ -207,6 +209,16 @@ TEST_F(DeviceCommands, UsageErrorsExitWithTwo) {
   EXPECT_EQ(Run("read --simulate out.bin").status, 2);
   EXPECT_EQ(Run("read --memory-class 1 --length 129 out.bin").status, 2);
   EXPECT_EQ(Run("read --memory-class 1 --length 0 out.bin").status, 2);
+  // The substitute camera's options without it are no silent no-ops.
+  for (const char* option : {"--fast", "--fault write", "--memory-file m.bin", "--interrupt 1", "--extra-webcam"}) {
+    const std::string name = std::string(option).substr(0, std::string(option).find(' '));
+    for (const char* command : {"info", "flash x.bin"}) {
+      const ProcessResult r = Run(std::string(command) + " " + option);
+      EXPECT_EQ(r.status, 2) << command << option;
+      EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "zarnet-cli " + std::string(command).substr(0, 5) + ": " + name +
+                                                       " describes the substitute camera: add --simulate");
+    }
+  }
   for (const char* command : {"list", "info", "flash", "read", "erase-chip", "reset"}) {
     const ProcessResult help = Run(std::string("help ") + command);
     EXPECT_EQ(help.status, 0) << command;
@@ -245,13 +257,13 @@ TEST_F(DeviceCommands, ABackupFlashedBackRestoresEveryClass) {
     const std::string a = Sample(c + "--seed 1", "a.bin"), b = Sample(c + "--seed 2", "b.bin");
     ASSERT_EQ(Run("flash " + camera + ShellQuote(a)).status, 0) << memClass;
     const std::string holding = Contents(memory);
-    const ProcessResult flash = Run("flash --backup " + ShellQuote(backup) + " " + camera + ShellQuote(b));
+    const ProcessResult flash = Run("flash --force --backup " + ShellQuote(backup) + " " + camera + ShellQuote(b));
     ASSERT_EQ(flash.status, 0) << memClass << flash.err;
     const std::string saved = Contents(backup);
     EXPECT_TRUE(saved == holding.substr(0, saved.size()) && saved.size() == Contents(a).size()) << memClass;
     const std::string read = (dir.Path() / "read.bin").string();
     const std::string length = " --length " + std::to_string(saved.size()) + " ";
-    EXPECT_EQ(Run("read " + camera + length + ShellQuote(read)).status, 0) << memClass;
+    EXPECT_EQ(Run("read --force " + camera + length + ShellQuote(read)).status, 0) << memClass;
     EXPECT_TRUE(Contents(read) == Contents(memory).substr(0, saved.size())) << memClass;
     EXPECT_EQ(Contents(read).substr(0, 0x100), Contents(b).substr(0, 0x100)) << memClass;
     ASSERT_EQ(Run("flash " + camera + ShellQuote(backup)).status, 0) << memClass;
@@ -259,30 +271,149 @@ TEST_F(DeviceCommands, ABackupFlashedBackRestoresEveryClass) {
   }
   // The flash that takes 32-byte transfers is read in them.
   const std::string image = ShellQuote(Sample(""));
-  EXPECT_EQ(Run("flash --simulate --fast --small-page-flash --backup " + ShellQuote(backup) + " " + image).status, 0);
+  EXPECT_EQ(
+      Run("flash --simulate --fast --small-page-flash --force --backup " + ShellQuote(backup) + " " + image).status, 0);
 }
 
-// A backup that can't be saved refuses the flash and leaves no partial file:
-// renamed over a folder, or cut short by the file-size limit.
-TEST_F(DeviceCommands, ABackupThatCannotBeSavedLeavesNothingBehind) {
-  const auto folder = dir.Path() / "backup";
+std::set<std::string> FilesIn(const std::filesystem::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (entry.path().filename() != "stderr.txt") names.insert(entry.path().filename().string());
+  return names;
+}
+
+// The commands that write a file the user names: each takes OUT last.
+std::vector<std::pair<std::string, std::string>> Writers(const std::string& image) {
+  const std::string sim = "--simulate --fast --memory-class 8 ";
+  return {{"make-sample", "make-sample "},
+          {"read", "read " + sim},
+          {"flash", "flash " + sim + ShellQuote(image) + " --backup "},
+          {"flash", "flash --simulate --fast " + ShellQuote(image) + " --memory-file "}};
+}
+
+// An existing file is replaced only with --force: a second backup keeps the
+// first, and the camera is not even read. (Not the memory file: it is the
+// camera's memory, kept to be changed.)
+TEST_F(DeviceCommands, AnExistingOutputIsReplacedOnlyWithForce) {
+  const std::string image = Sample("");
+  const auto out = dir.Path() / "precious.bin";
+  for (const auto& [command, line] : Writers(image)) {
+    if (line.find("--memory-file") != std::string::npos) continue;
+    std::ofstream(out, std::ios::binary) << "the only copy";
+    const ProcessResult kept = Run(line + ShellQuote(out.string()));
+    EXPECT_EQ(kept.status, 2) << line;
+    EXPECT_EQ(kept.err, "zarnet-cli " + command + ": " + out.string() + " exists; add --force to replace it\n");
+    EXPECT_EQ(Contents(out), "the only copy") << line;
+    const ProcessResult replaced = Run(line + ShellQuote(out.string()) + " --force");
+    EXPECT_EQ(replaced.status, 0) << line << replaced.err;
+    EXPECT_EQ(Contents(out).size(), 65536u) << line;
+  }
+}
+
+// A missing folder, a folder, a FIFO or a read-only folder is refused before
+// the camera is touched, with status 2 in every command.
+TEST_F(DeviceCommands, AnOutputThatCannotBeWrittenIsRefusedBeforeTheCamera) {
+  const std::string image = Sample("");
+  const auto folder = dir.Path() / "folder", locked = dir.Path() / "locked", fifo = dir.Path() / "fifo";
   std::filesystem::create_directory(folder);
-  const ProcessResult r =
-      Run("flash --simulate --fast --backup " + ShellQuote(folder.string()) + " " + ShellQuote(Sample("")));
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("cannot write " + folder.string() + ": "), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("; nothing was written"), std::string::npos) << r.err;
-  const auto out = dir.Path() / "memory.bin";
-  const ProcessResult cut =
-      RunProcess("(ulimit -f 8; trap '' XFSZ; exec " + ShellQuote(ZARNET_CLI_PATH) +
-                     " read --simulate --fast --memory-class 8 --length 0x8000 " + ShellQuote(out.string()) + ")",
-                 (dir.Path() / "stderr.txt").string());
-  EXPECT_EQ(cut.status, 1);
-  EXPECT_NE(cut.err.find("cannot write " + out.string() + ": File too large"), std::string::npos) << cut.err;
-  EXPECT_EQ(cut.err.find("needs --length"), std::string::npos) << "the length was given";
-  EXPECT_FALSE(std::filesystem::exists(out));
-  for (const auto& file : {folder.string() + ".part", out.string() + ".part"})
-    EXPECT_FALSE(std::filesystem::exists(file)) << file;
+  std::filesystem::create_directory(locked);
+  std::filesystem::permissions(locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::pair<std::string, std::string> outputs[] = {{(dir.Path() / "none" / "out.bin").string(), "No such file"},
+                                                         {folder.string(), ""},
+                                                         {fifo.string(), "not a regular file"},
+                                                         {(locked / "out.bin").string(), "Permission denied"}};
+  for (const auto& [command, line] : Writers(image)) {
+    for (const auto& [path, cause] : outputs) {
+      if (cause == "Permission denied" && ::geteuid() == 0) continue;  // root writes anywhere
+      const ProcessResult r =
+          RunProcess("timeout 60 " + ShellQuote(ZARNET_CLI_PATH) + " " + line + ShellQuote(path) + " --force",
+                     (dir.Path() / "stderr.txt").string());
+      EXPECT_EQ(r.status, 2) << line << path;
+      EXPECT_EQ(r.err.rfind("zarnet-cli " + command + ": ", 0), 0u) << r.err;
+      EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
+      EXPECT_NE(r.err.find(path), std::string::npos) << r.err;
+      EXPECT_NE(r.err.find(cause), std::string::npos) << r.err;
+      EXPECT_EQ(r.err.find("Connected"), std::string::npos) << "the camera was touched: " << r.err;
+    }
+  }
+  EXPECT_EQ(FilesIn(locked).size(), 0u);
+  EXPECT_EQ(FilesIn(folder).size(), 0u);
+}
+
+// A write cut short (here by the file-size limit, as by a full disk) leaves
+// the old file whole and no temporary beside it, and fails the command.
+TEST_F(DeviceCommands, AWriteCutShortLeavesTheOldFileWhole) {
+  const std::string image = Sample("");
+  const auto out = dir.Path() / "old.bin";
+  for (const auto& [command, line] : Writers(image)) {
+    std::filesystem::copy_file(image, out, std::filesystem::copy_options::overwrite_existing);
+    std::fstream(out, std::ios::in | std::ios::out | std::ios::binary).put('\x42');
+    const std::string before = Contents(out);
+    const std::set<std::string> files = FilesIn(dir.Path());
+    const ProcessResult r = RunProcess("(ulimit -f 8; trap '' XFSZ; exec " + ShellQuote(ZARNET_CLI_PATH) + " " + line +
+                                           ShellQuote(out.string()) + " --force)",
+                                       (dir.Path() / "stderr.txt").string());
+    EXPECT_NE(r.status, 0) << line;
+    EXPECT_NE(r.err.find(out.string() + ": File too large"), std::string::npos) << line << r.err;
+    EXPECT_TRUE(Contents(out) == before) << line;
+    EXPECT_EQ(FilesIn(dir.Path()), files) << line;
+  }
+}
+
+// Only flash, erase-chip and reset keep the substitute camera's memory.
+TEST_F(DeviceCommands, TheMemoryFileIsSavedOnlyByCommandsThatChangeTheMemory) {
+  const auto memory = dir.Path() / "memory";
+  const std::pair<std::string, bool> commands[] = {
+      {"list", false},
+      {"info", false},
+      {"read --memory-class 8 " + ShellQuote((dir.Path() / "r").string()), false},
+      {"reset", true},
+      {"erase-chip", true},
+      {"flash " + ShellQuote(Sample("")), true}};
+  for (const auto& [command, saves] : commands) {
+    std::filesystem::remove(memory);
+    const ProcessResult r = Run(command + " --simulate --fast --memory-file " + ShellQuote(memory.string()));
+    EXPECT_EQ(r.status, 0) << command << r.err;
+    EXPECT_EQ(std::filesystem::exists(memory), saves) << command;
+  }
+}
+
+// What is not a memory of the camera's size is refused, and left as it was.
+TEST_F(DeviceCommands, AMemoryFileThatIsNoMemoryIsRefused) {
+  const auto memory = dir.Path() / "memory";
+  const std::string image = ShellQuote(Sample(""));
+  const std::string small = Sample("--memory-class 6", "small.bin");
+  struct Case {
+    std::string make, command, line;
+  } cases[] = {
+      {"touch", "info", "it holds 0 bytes, not the 65536 of a class-8 memory"},
+      {"small", "info", "it holds 8192 bytes, not the 65536 of a class-8 memory"},
+      {"small", "flash " + image, "it holds 8192 bytes, not the 65536 of a class-8 memory"},
+      {"small", "read --memory-class 1 " + ShellQuote((dir.Path() / "r").string()),
+       "it holds 8192 bytes, not the 128 of a class-1 memory"},
+      {"folder", "info", "it is a folder"},
+      {"fifo", "info", "not a regular file"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(memory);
+    if (c.make == "touch") std::ofstream{memory};
+    if (c.make == "small") std::filesystem::copy_file(small, memory);
+    if (c.make == "folder") std::filesystem::create_directory(memory);
+    if (c.make == "fifo") {
+      ASSERT_EQ(::mkfifo(memory.c_str(), 0600), 0);
+    }
+    const ProcessResult r = RunProcess("timeout 60 " + ShellQuote(ZARNET_CLI_PATH) + " " + c.command +
+                                           " --simulate --fast --memory-file " + ShellQuote(memory.string()),
+                                       (dir.Path() / "stderr.txt").string());
+    EXPECT_EQ(r.status, 2) << c.command << c.make;
+    const std::string name = c.command.substr(0, c.command.find(' '));
+    EXPECT_EQ(r.err,
+              "zarnet-cli " + name + ": cannot use " + memory.string() + " as the camera's memory: " + c.line + "\n");
+    if (c.make == "small") {
+      EXPECT_EQ(Contents(memory), Contents(small));
+    }
+  }
 }
 
 TEST_F(DeviceCommands, DeviceChoosesWhichDeviceIsActedOn) {
@@ -319,6 +450,12 @@ TEST_F(DeviceCommands, FlashAsksOnATerminal) {
   EXPECT_EQ(yes.status, 0);
   EXPECT_EQ(yes.out.find("[y/N]"), std::string::npos);
   EXPECT_EQ(RunInTerminal(ShellQuote(ZARNET_CLI_PATH) + " erase-chip --simulate --fast", "\n").status, 1);
+  // A backup that replaces a file says so.
+  const std::string backup = Sample("", "old.bin");
+  const ProcessResult replacing = RunInTerminal(flash + " --force --backup " + ShellQuote(backup), "n\n");
+  EXPECT_NE(replacing.out.find("(after a backup into " + backup + ", which replaces that file). [y/N] "),
+            std::string::npos)
+      << replacing.out;
 }
 
 // Interrupts are real signals, sent while the image is written.

@@ -6,11 +6,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <sstream>
+#include <system_error>
 
 #include "Backup.h"
 #include "Commands.h"
@@ -19,6 +21,7 @@
 #include "InputFiles.h"
 #include "Interrupts.h"
 #include "Json.h"
+#include "OutputFiles.h"
 #include "Session.h"
 #include "Simulation.h"
 #include "device/Device.h"
@@ -37,12 +40,14 @@ struct CommandLine {
   std::string device;
   bool yes = false;
   std::string backup;
+  bool force = false;  // an existing output file may be replaced
   bool eightByteTransfers = false;
   std::optional<uint32_t> length;
   SimulationOptions simulation;
 };
 
 bool Writes(const std::string& name) { return name == "flash" || name == "erase-chip"; }
+bool ChangesMemory(const std::string& name) { return Writes(name) || name == "reset"; }
 
 const char kUsageCommon[] =
     "  --device DEV          the device to act on: a video node (/dev/video0), a\n"
@@ -53,7 +58,9 @@ const char kUsageCommon[] =
     "  --json                for scripts: JSON on standard output\n"
     "  --help                this text\n";
 
-const char kExitStatus[] = "Exit status: 0 success, 1 refused or FAIL, 2 usage error or unreadable input.\n\n";
+const char kExitStatus[] =
+    "Exit status: 0 success, 1 refused or FAIL, 2 usage error, unreadable input or\n"
+    "an output file that may not be written (told before the camera is touched).\n\n";
 
 std::string Synopsis(const std::string& name) {
   if (name == "list") {
@@ -71,14 +78,15 @@ std::string Synopsis(const std::string& name) {
            "generation, and the firmware- and flash-information bytes.\n\n";
   }
   if (name == "flash") {
-    return "usage: zarnet-cli flash [--device DEV] [--backup FILE] [--8-byte-transfers] [-y] [--json]\n"
+    return "usage: zarnet-cli flash [--device DEV] [--backup FILE [--force]] [--8-byte-transfers] [-y] [--json]\n"
            "                        [simulation options] IMAGE\n\n"
            "Writes IMAGE into the camera: identification, the image's acceptance, the\n"
            "generation check, then erase, write, verify and reset with a live status\n"
            "line and progress bar, ending in Pass or FAIL.\n"
            "  --backup FILE         first save what the memory holds (as much as the\n"
            "                        image's memory holds) into FILE; flashing FILE\n"
-           "                        later puts it back\n"
+           "                        later puts it back; an existing FILE is refused\n"
+           "  --force               let the backup replace an existing FILE\n"
            "  --8-byte-transfers    keep the extension unit's transfers at 8 bytes; by\n"
            "                        default they are 64 (32 for one flash), and on Linux\n"
            "                        a full serial flash restarts the camera for them\n"
@@ -95,14 +103,17 @@ std::string Synopsis(const std::string& name) {
            "otherwise 1, with the first address where they differ.\n\n";
   }
   if (name == "read") {
-    return "usage: zarnet-cli read --memory-class N [--length L] [--device DEV] [--json] [simulation options] OUT\n\n"
+    return "usage: zarnet-cli read --memory-class N [--length L] [--force] [--device DEV] [--json]\n"
+           "                       [simulation options] OUT\n\n"
            "Saves what the camera's memory holds into OUT, read from address 0 with the\n"
            "procedures the verify pass reads with.\n"
            "  --memory-class N      the memory: 1-8 (8: the 64 KiB serial flash); with\n"
            "                        --simulate also the substitute camera's\n"
            "  --length L            bytes to read (decimal or 0x hex); default: the whole\n"
            "                        part, found from what the camera answers (the largest\n"
-           "                        memory of the class first, then each smaller one)\n\n";
+           "                        memory of the class first, then each smaller one)\n"
+           "  --force               replace OUT if it exists (else an existing OUT is\n"
+           "                        refused before the camera is read)\n\n";
   }
   if (name == "erase-chip") {
     return "usage: zarnet-cli erase-chip [--device DEV] [--memory-class N] [-y] [--json] [simulation options]\n\n"
@@ -153,6 +164,8 @@ bool ParseOwnOption(const CommandArguments& args, size_t* i, CommandLine& c, std
     c.device = args[++*i];
   } else if (a == "--backup" && c.name == "flash") {
     c.backup = args[++*i];
+  } else if (a == "--force" && (c.name == "flash" || c.name == "read")) {
+    c.force = true;
   } else if (a == "--8-byte-transfers" && c.name == "flash") {
     c.eightByteTransfers = true;
   } else if (a == "--length" && c.name == "read") {
@@ -169,6 +182,8 @@ std::string CheckOptions(const CommandLine& c) {
   const bool takesFile = c.name == "flash" || c.name == "verify" || c.name == "read";
   if (takesFile && c.file.empty()) return c.name == "flash" ? "IMAGE is missing" : "OUT is missing";
   const bool picksClass = c.name == "erase-chip" || c.name == "read";
+  if (const std::string option = SimulationOnlyOption(c.simulation); !option.empty() && !c.simulation.simulate)
+    return option + " describes the substitute camera: add --simulate";
   if (c.simulation.memoryClass && !c.simulation.simulate && !picksClass)
     return "--memory-class describes the substitute camera: add --simulate";
   if (c.name == "read" && !c.simulation.memoryClass) return "--memory-class is missing: which memory to read (1-8)";
@@ -219,17 +234,33 @@ int Parse(const CommandArguments& args, CommandLine& c, std::ostream& out, std::
 
 std::unique_ptr<Simulation> MaybeSimulate(const CommandLine& c, int imageClass) {
   if (!c.simulation.simulate) return nullptr;
-  return std::make_unique<Simulation>(c.simulation, c.simulation.memoryClass.value_or(imageClass));
+  return std::make_unique<Simulation>(c.simulation, c.simulation.memoryClass.value_or(imageClass),
+                                      ChangesMemory(c.name));
 }
 
-// An input the command can't read ends it before anything else.
+// A file the command can't use ends it before the camera is touched: one
+// line, and with --json the result object.
+bool Refuses(const CommandLine& c, const std::optional<std::string>& why, std::ostream& out, std::ostream& err) {
+  if (!why) return false;
+  if (c.json) out << ResultEvent(std::nullopt, kExitUsage, *why) << "\n" << std::flush;
+  err << "zarnet-cli " << c.name << ": " << *why << "\n";
+  return true;
+}
+
+// An output file that can't be written, or would be lost, is refused.
+bool Unwritable(const CommandLine& c, const std::string& path, std::ostream& out, std::ostream& err) {
+  return Refuses(c, OutputRefusal(path, c.force), out, err);
+}
+
+bool MemoryFileRefused(const CommandLine& c, int memoryClass, std::ostream& out, std::ostream& err) {
+  if (!c.simulation.simulate) return false;
+  return Refuses(c, MemoryFileRefusal(c.simulation, memoryClass, ChangesMemory(c.name)), out, err);
+}
+
 bool Unreadable(const CommandLine& c, const std::string& path, std::ostream& out, std::ostream& err) {
   const std::optional<std::string> cause = UnreadableCause(path);
-  if (!cause) return false;
-  const std::string why = "cannot read " + path + ": " + *cause;
-  if (c.json) out << ResultEvent(std::nullopt, kExitUsage, why) << "\n" << std::flush;
-  err << "zarnet-cli " << c.name << ": " << why << "\n";
-  return true;
+  return Refuses(c, cause ? std::optional<std::string>("cannot read " + path + ": " + *cause) : std::nullopt, out,
+                 err);
 }
 
 // A download writes at most the image's first 0xFFFE bytes, as the window
@@ -260,18 +291,26 @@ int Refused(Session& session, const std::string& reason) {
   return kExitRefused;
 }
 
-int Outcome(Session& session) {
+// The simulation's memory file is saved before the result is told: a memory
+// that could not be kept is no success.
+int Outcome(Session& session, Simulation* simulation) {
   const std::string result = session.View().GetText(IDC_RESULT);
-  const int status = result == "Pass" ? kExitOk : kExitRefused;
+  int status = result == "Pass" ? kExitOk : kExitRefused;
   std::string reason = session.Dlg().m_pThread->m_strReason;
   if (status != kExitOk && reason.empty()) reason = session.Dlg().m_strStatus;
+  if (const std::string failure = simulation ? simulation->SaveMemory() : ""; !failure.empty()) {
+    reason = reason.empty() ? failure : reason + "; " + failure;
+    if (status == kExitOk) status = kExitUsage;
+  }
   session.Report().Result(result, status, reason);
   return status;
 }
 
 int RunFlash(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out, std::ostream& err) {
   if (Unreadable(c, c.file, out, err)) return kExitUsage;
+  if (!c.backup.empty() && Unwritable(c, c.backup, out, err)) return kExitUsage;
   const ImageVerdict verdict = JudgeFirmwareImage(c.file);
+  if (MemoryFileRefused(c, c.simulation.memoryClass.value_or(verdict.memoryClass.value_or(8)), out, err)) return kExitUsage;
   if (verdict.accepted) WarnOfUnwrittenTail(c.file, err);
   auto simulation = MaybeSimulate(c, verdict.memoryClass.value_or(8));
   DeviceChoice choice;
@@ -283,9 +322,13 @@ int RunFlash(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out
   // What the window would leave disabled is refused here.
   if (!dlg.m_bImageOk) return Refused(session, dlg.m_strError);
   if (!dlg.m_cameraKey) return Refused(session, dlg.m_strStatus);
-  const std::string question = "Write " + c.file + " into " + CameraName(session) +
-                               "? What its memory holds now is erased" +
-                               (c.backup.empty() ? "" : " (after a backup into " + c.backup + ")") + ".";
+  std::error_code ignored;
+  const std::string question =
+      "Write " + c.file + " into " + CameraName(session) + "? What its memory holds now is erased" +
+      (c.backup.empty() ? ""
+                        : " (after a backup into " + c.backup +
+                              (std::filesystem::exists(c.backup, ignored) ? ", which replaces that file" : "") + ")") +
+      ".";
   session.Report().EndBarLine();
   if (!Confirmed(question, c.yes, std::cin, err)) return Refused(session, "not confirmed; nothing was written");
   if (!c.backup.empty()) {
@@ -299,7 +342,7 @@ int RunFlash(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out
   if (!dlg.m_bBusy) return Refused(session, dlg.m_strError);
   session.WaitForJob();
   interrupts.Disarm();
-  return Outcome(session);
+  return Outcome(session, simulation.get());
 }
 
 std::string Hex(uint32_t value) {
@@ -321,6 +364,8 @@ std::string FirstDifference(const std::vector<uint8_t>& memory, const uint8_t* i
 int RunVerify(const CommandLine& c, std::ostream& out, std::ostream& err) {
   if (Unreadable(c, c.file, out, err)) return kExitUsage;
   const ImageVerdict verdict = JudgeFirmwareImage(c.file);
+  if (MemoryFileRefused(c, c.simulation.memoryClass.value_or(verdict.memoryClass.value_or(8)), out, err))
+    return kExitUsage;
   auto simulation = MaybeSimulate(c, verdict.memoryClass.value_or(8));
   DeviceChoice choice;
   if (std::string error; !choice.Make(c.device, &error)) return UsageFailure(c, error, out, err);
@@ -342,6 +387,7 @@ int RunVerify(const CommandLine& c, std::ostream& out, std::ostream& err) {
 
 int RunRead(const CommandLine& c, std::ostream& out, std::ostream& err) {
   const int memoryClass = *c.simulation.memoryClass;
+  if (Unwritable(c, c.file, out, err) || MemoryFileRefused(c, memoryClass, out, err)) return kExitUsage;
   auto simulation = MaybeSimulate(c, memoryClass);
   DeviceChoice choice;
   if (std::string error; !choice.Make(c.device, &error)) return UsageFailure(c, error, out, err);
@@ -359,6 +405,7 @@ int RunRead(const CommandLine& c, std::ostream& out, std::ostream& err) {
 
 int RunJob(const CommandLine& c, uint32_t job, InterruptGuard& interrupts, std::ostream& out, std::ostream& err) {
   const int memoryClass = c.simulation.memoryClass.value_or(8);
+  if (MemoryFileRefused(c, memoryClass, out, err)) return kExitUsage;
   auto simulation = MaybeSimulate(c, memoryClass);
   DeviceChoice choice;
   if (std::string error; !choice.Make(c.device, &error)) return UsageFailure(c, error, out, err);
@@ -372,12 +419,13 @@ int RunJob(const CommandLine& c, uint32_t job, InterruptGuard& interrupts, std::
   interrupts.Arm(job == WM_DL_ERASE_CHIP ? "erase" : "reset");
   session.Job(job);
   interrupts.Disarm();
-  return Outcome(session);
+  return Outcome(session, simulation.get());
 }
 
 std::string HexOf(const uint8_t* bytes, size_t n) { return HexBytes(bytes, n, " "); }
 
 int RunInfo(const CommandLine& c, std::ostream& out, std::ostream& err) {
+  if (MemoryFileRefused(c, 8, out, err)) return kExitUsage;
   auto simulation = MaybeSimulate(c, 8);
   DeviceChoice choice;
   if (std::string error; !choice.Make(c.device, &error)) return UsageFailure(c, error, out, err);
@@ -436,7 +484,7 @@ int RunDeviceCommand(const std::string& name, const Arguments& args, std::ostrea
   const CommandArguments arguments(args);
   c.json = WantsJson(arguments);
   if (const int status = Parse(arguments, c, out, err); status >= 0) return status;
-  if (name == "list") return RunList(c.json, c.simulation, out, err);
+  if (name == "list") return MemoryFileRefused(c, 8, out, err) ? kExitUsage : RunList(c.json, c.simulation, out, err);
   if (name == "info") return RunInfo(c, out, err);
   InterruptGuard interrupts;
   if (name == "read") return RunRead(c, out, err);

@@ -1,15 +1,13 @@
 // zarnet-cli make-sample: writes a firmware image made from code, so that the
 // tool can be tried without an image from a camera maker.
 
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "Commands.h"
+#include "OutputFiles.h"
 #include "firmware/SampleImage.h"
 
 using namespace _QTL_UVC_Descriptor;
@@ -19,7 +17,8 @@ namespace {
 const char kUsage[] =
     "usage: zarnet-cli make-sample [options] FILE\n"
     "\n"
-    "Writes a sample firmware image to FILE.\n"
+    "Writes a sample firmware image to FILE; an existing FILE is refused unless\n"
+    "--force is given, and FILE is replaced only by a complete image.\n"
     "\n"
     "  --memory-class N   memory the image is for, 1-8 (default 8, the 64 KiB\n"
     "                     serial flash); picks a typical EEPROM id and memory type\n"
@@ -32,6 +31,7 @@ const char kUsage[] =
     "  --few-records      only a few common records (default: one record of every\n"
     "                     class the family knows, when it fits)\n"
     "  --seed N           seed of the code bytes (default 1)\n"
+    "  --force            replace FILE if it exists\n"
     "\n"
     "Numbers may be decimal or 0x-prefixed hexadecimal.\n";
 
@@ -48,6 +48,7 @@ struct Parsed {
   std::string path;
   int memClass = 8;
   bool sizeGiven = false, idGiven = false, typeGiven = false;
+  bool force = false;
 };
 
 int Usage(std::ostream& err, const std::string& why) { return UsageError("make-sample", why, err); }
@@ -98,6 +99,8 @@ int ParseArguments(const CommandArguments& args, std::ostream& out, std::ostream
     } else if (a == "--table-offset") {
       if (!value(65530, &v)) return Usage(err, "--table-offset takes 0 to 65530");
       o.tableOffset = static_cast<int32_t>(v);
+    } else if (a == "--force") {
+      parsed.force = true;
     } else if (a == "--few-records") {
       o.everyRecordClass = false;
     } else if (a == "--seed") {
@@ -121,32 +124,20 @@ void ApplyMemoryClass(Parsed& parsed) {
   if (o.imageSize < 4096) o.everyRecordClass = false;
 }
 
-std::string Cause(int error) { return error != 0 ? std::strerror(error) : "the write did not complete"; }
-
-// Writes the whole file; empty, or the operating system's cause of the failure.
-std::string WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  errno = 0;
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return Cause(errno);
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  const int writeErrno = errno;
-  // Buffered bytes may only fail to reach the file when it is closed.
-  const bool closed = std::fclose(file) == 0;
-  if (!written) return Cause(writeErrno);
-  if (!closed) return Cause(errno);
-  return {};
-}
-
 }  // namespace
 
 int RunMakeSample(const Arguments& args, std::ostream& out, std::ostream& err) {
   Parsed parsed;
   if (const int status = ParseArguments(CommandArguments(args), out, err, parsed); status >= 0) return status;
+  if (const auto refusal = OutputRefusal(parsed.path, parsed.force)) {
+    err << "zarnet-cli make-sample: " << *refusal << "\n";
+    return kExitUsage;
+  }
   ApplyMemoryClass(parsed);
   std::string error;
   const auto image = BuildSampleImage(parsed.options, &error);
   if (image.empty()) return Usage(err, error);
-  if (const std::string cause = WriteFile(parsed.path, image); !cause.empty()) {
+  if (const std::string cause = WriteFileAtomically(parsed.path, image); !cause.empty()) {
     err << "zarnet-cli make-sample: cannot write " << parsed.path << ": " << cause << "\n";
     return kExitUsage;
   }

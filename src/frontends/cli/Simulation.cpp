@@ -1,11 +1,15 @@
 #include "Simulation.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <system_error>
 #include <vector>
 
+#include "InputFiles.h"
 #include "Interrupts.h"
+#include "OutputFiles.h"
 #include "platform/substitute/NamedFaults.h"
 
 const char kSimulationHelp[] =
@@ -20,7 +24,8 @@ const char kSimulationHelp[] =
     "  --small-page-flash    the flash that takes 32-byte transfers (30 C2 22 00)\n"
     "  --fault NAME          write, verify, reset, unplug (mid-write) or no-return\n"
     "  --extra-webcam        a webcam that does not answer identify, first in the list\n"
-    "  --memory-file FILE    the camera's memory is kept in FILE from run to run\n"
+    "  --memory-file FILE    the camera's memory is kept in FILE from run to run (flash,\n"
+    "                        erase-chip and reset save it; a file must be a whole memory)\n"
     "  --interrupt N         N interrupts (SIGINT, 1 or 2) arrive while the image is written;\n"
     "                        'term': one SIGTERM\n";
 
@@ -58,6 +63,44 @@ std::pair<uint8_t, uint8_t> GenerationBytes(int generation) {
 }
 
 }  // namespace
+
+std::string SimulationOnlyOption(const SimulationOptions& o) {
+  const std::pair<bool, const char*> given[] = {
+      {o.fast, "--fast"},
+      {!o.probe, "--no-probe"},
+      {o.downloadMode, "--download-mode"},
+      {o.generation.has_value(), "--generation"},
+      {o.flashInfo.has_value(), "--flash-info"},
+      {!o.fault.empty(), "--fault"},
+      {o.extraWebcam, "--extra-webcam"},
+      {!o.memoryFile.empty(), "--memory-file"},
+      {o.interrupts != 0, "--interrupt"},
+  };
+  for (const auto& [isGiven, name] : given)
+    if (isGiven) return name;
+  return {};
+}
+
+std::optional<std::string> MemoryFileRefusal(const SimulationOptions& o, int memoryClass, bool changesMemory) {
+  const std::string& path = o.memoryFile;
+  if (path.empty()) return std::nullopt;
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (std::filesystem::exists(status)) {
+    // Anything but a regular file (a FIFO would not even end) is no memory.
+    if (!std::filesystem::is_regular_file(status))
+      return "cannot use " + path + " as the camera's memory: " +
+             (std::filesystem::is_directory(status) ? "it is a folder" : "not a regular file");
+    if (const auto cause = UnreadableCause(path)) return "cannot read " + path + ": " + *cause;
+    const uintmax_t size = std::filesystem::file_size(path, error);
+    const uint32_t expected = substitute::DefaultMemorySize(static_cast<uint8_t>(memoryClass));
+    if (error || size != expected)
+      return "cannot use " + path + " as the camera's memory: it holds " + std::to_string(size) + " bytes, not the " +
+             std::to_string(expected) + " of a class-" + std::to_string(memoryClass) + " memory";
+  }
+  if (changesMemory) return OutputRefusal(path, true);
+  return std::nullopt;
+}
 
 bool ParseSimulationOption(const CommandArguments& args, size_t* i, SimulationOptions* o, std::string* error) {
   const std::string& a = args[*i];
@@ -114,7 +157,8 @@ bool ParseSimulationOption(const CommandArguments& args, size_t* i, SimulationOp
   return true;
 }
 
-Simulation::Simulation(const SimulationOptions& options, int memoryClass) {
+Simulation::Simulation(const SimulationOptions& options, int memoryClass, bool changesMemory)
+    : changesMemory_(changesMemory) {
   substitute::SubstituteWorldConfig config;
   config.realTime = !options.fast;
   config.logTraffic = false;
@@ -133,7 +177,10 @@ Simulation::Simulation(const SimulationOptions& options, int memoryClass) {
   camera.generationHigh = high;
   camera.generationLow = low;
   memoryFile_ = options.memoryFile;
-  if (!memoryFile_.empty()) camera.initialMemory = ReadWholeFile(memoryFile_);
+  // MemoryFileRefusal has found it a regular file (or none).
+  std::error_code ignored;
+  if (!memoryFile_.empty() && std::filesystem::is_regular_file(memoryFile_, ignored))
+    camera.initialMemory = ReadWholeFile(memoryFile_);
   // A serial number of its own, so that --device can name it as a real one.
   substitute::SubstituteDeviceConfig device = substitute::CameraDevice(camera);
   device.serialNumber = kSimulatedSerialNumber;
@@ -165,9 +212,9 @@ void Simulation::InterruptMidWrite(const SimulationOptions& options, int memoryC
   world_->AddFault(camera_, rule);
 }
 
-Simulation::~Simulation() {
-  if (memoryFile_.empty()) return;
-  const std::vector<uint8_t> memory = world_->Memory(camera_);
-  std::ofstream file(memoryFile_, std::ios::binary | std::ios::trunc);
-  file.write(reinterpret_cast<const char*>(memory.data()), static_cast<std::streamsize>(memory.size()));
+std::string Simulation::SaveMemory() {
+  if (memoryFile_.empty() || !changesMemory_) return {};
+  if (const std::string cause = WriteFileAtomically(memoryFile_, world_->Memory(camera_)); !cause.empty())
+    return "cannot save the camera's memory into " + memoryFile_ + ": " + cause;
+  return {};
 }

@@ -34,17 +34,31 @@ constexpr char kSimulatedSerialNumber[] = "SIM0001";
 // For the commands where the memory class only describes the substitute camera.
 extern const char kSimulatedMemoryClassHelp[];
 
+// The first option given that only describes the substitute camera (all but
+// --simulate and --memory-class), or empty.
+std::string SimulationOnlyOption(const SimulationOptions& options);
+
+// Why the options' memory file can't be the memory of a camera of
+// `memoryClass`, on one line, or nothing: it must be a regular file of the
+// memory's size, or missing (a fresh camera). A command that `changesMemory`
+// must also be able to write it.
+std::optional<std::string> MemoryFileRefusal(const SimulationOptions& options, int memoryClass, bool changesMemory);
+
 // The substitute world the options describe, installed as the platform for
-// as long as the object lives.
+// as long as the object lives. Its memory file is written only for a command
+// that `changesMemory`, and only by SaveMemory.
 class Simulation {
  public:
-  Simulation(const SimulationOptions& options, int memoryClass);
-  ~Simulation();
+  Simulation(const SimulationOptions& options, int memoryClass, bool changesMemory = false);
+  ~Simulation() = default;
   Simulation(const Simulation&) = delete;
   Simulation& operator=(const Simulation&) = delete;
 
   substitute::SubstituteWorld& World() { return *world_; }
   substitute::DeviceId Camera() const { return camera_; }
+  // Keeps the camera's memory in the memory file, when there is one and the
+  // command may change the memory. Empty, or why it could not be saved.
+  std::string SaveMemory();
 
  private:
   void InjectFault(const SimulationOptions& options, int memoryClass);
@@ -53,5 +67,6 @@ class Simulation {
   std::unique_ptr<substitute::SubstituteWorld> world_;
   substitute::DeviceId camera_ = 0;
   std::string memoryFile_;
+  bool changesMemory_ = false;
   std::optional<platform::ScopedPlatform> inForce_;
 };
