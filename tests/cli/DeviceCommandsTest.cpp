@@ -308,6 +308,10 @@ TEST_F(DeviceCommands, AnExistingOutputIsReplacedOnlyWithForce) {
     EXPECT_EQ(replaced.status, 0) << line << replaced.err;
     EXPECT_EQ(Contents(out).size(), 65536u) << line;
   }
+  // Not even --force saves the backup over the image it is to make way for.
+  const std::string before = Contents(image);
+  EXPECT_EQ(Run("flash --simulate --fast --force --backup " + ShellQuote(image) + " " + ShellQuote(image)).status, 2);
+  EXPECT_EQ(Contents(image), before);
 }
 
 // A missing folder, a folder, a FIFO or a read-only folder is refused before

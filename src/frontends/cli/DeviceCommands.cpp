@@ -247,6 +247,14 @@ bool Refuses(const CommandLine& c, const std::optional<std::string>& why, std::o
   return true;
 }
 
+// A backup saved over the image would be what the download then writes: the
+// old memory back, and Pass.
+std::optional<std::string> SameFile(const std::string& backup, const std::string& image) {
+  std::error_code ec;
+  if (!std::filesystem::equivalent(backup, image, ec)) return std::nullopt;
+  return "the backup " + backup + " is the image itself; save it elsewhere";
+}
+
 // An output file that can't be written, or would be lost, is refused.
 bool Unwritable(const CommandLine& c, const std::string& path, std::ostream& out, std::ostream& err) {
   return Refuses(c, OutputRefusal(path, c.force), out, err);
@@ -308,7 +316,8 @@ int Outcome(Session& session, Simulation* simulation) {
 
 int RunFlash(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out, std::ostream& err) {
   if (Unreadable(c, c.file, out, err)) return kExitUsage;
-  if (!c.backup.empty() && Unwritable(c, c.backup, out, err)) return kExitUsage;
+  if (!c.backup.empty() && (Refuses(c, SameFile(c.backup, c.file), out, err) || Unwritable(c, c.backup, out, err)))
+    return kExitUsage;
   const ImageVerdict verdict = JudgeFirmwareImage(c.file);
   if (MemoryFileRefused(c, c.simulation.memoryClass.value_or(verdict.memoryClass.value_or(8)), out, err)) return kExitUsage;
   if (verdict.accepted) WarnOfUnwrittenTail(c.file, err);
