@@ -358,8 +358,8 @@ TEST(DialogState, ARefusedImageLeavesTheFieldAtTheLastAcceptedImage) {
     h.world.AddCamera();
     const std::string earlier = c.earlierImage ? h.WriteImage("fw.bin", SampleFor(8)) : "";
     h.Open();
-    const std::string refused = c.refused.empty() ? (h.dir.Path() / "gone.img").string()
-                                                  : h.WriteImage("bad.img", c.refused);
+    const std::string refused =
+        c.refused.empty() ? (h.dir.Path() / "gone.img").string() : h.WriteImage("bad.img", c.refused);
     h.view.AnswerOpenFile(platform::OpenFileResult{refused, static_cast<uint16_t>(refused.size() - 3), 1});
     h.dlg->OnBrowse();
     EXPECT_EQ(h.view.MessageBoxes().back(), c.refused.empty() ? refused + c.message : c.message);
