@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Debian package from the default build tree: it installs, its programs
 # tell their version (the window's without a display), its manual pages,
-# desktop entry, icon, bash completion and udev rule land where they belong,
-# and removing it takes every file away again. Installs into this machine's
-# /usr: meant for CI and throw-away machines (root, or sudo).
+# desktop entry, icon, bash completion, udev rule and copyright notice land
+# where they belong, and removing it takes every file away again. Installs
+# into this machine's /usr: meant for CI and throw-away machines (root, or
+# sudo).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -33,7 +34,9 @@ expected=(
   /usr/share/icons/hicolor/scalable/apps/zarnet.svg
   /usr/share/man/man1/zarnet.1
   /usr/share/man/man1/zarnet-cli.1
+  /usr/share/man/man1/zarnet-demo-window.1
   /usr/share/bash-completion/completions/zarnet-cli
+  /usr/share/doc/zarnet/copyright
 )
 
 failures=0
@@ -70,7 +73,7 @@ out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM /usr/bin/zarnet --ver
 if command -v desktop-file-validate > /dev/null; then
   desktop-file-validate /usr/share/applications/zarnet.desktop || fail "the desktop entry does not validate"
 fi
-for page in zarnet zarnet-cli; do
+for page in zarnet zarnet-cli zarnet-demo-window; do
   warnings=$(groff -man -ww -z -Tutf8 "/usr/share/man/man1/$page.1" 2>&1) || true
   [ -z "$warnings" ] || fail "the manual page $page.1 does not format cleanly: $warnings"
 done

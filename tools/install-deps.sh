@@ -1,11 +1,27 @@
 #!/usr/bin/env bash
-# Installs what building and testing Zarnet needs on Debian 12, when missing.
+# Installs what Zarnet needs on Debian 12, when missing:
+#   tools/install-deps.sh run    what building the programs and running them needs
+#   tools/install-deps.sh [test] that and everything testing needs (the default)
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev python3 qt6-base-dev libudev-dev umockdev libumockdev-dev xvfb xauth libgl-dev fonts-dejavu-core
+set_name=${1:-test}
+# GoogleTest belongs to building too: configuring the default build fails
+# without it.
+run_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libudev-dev libgl-dev fonts-dejavu-core
+  libgtest-dev libgmock-dev)
+test_packages=(libbenchmark-dev python3 umockdev libumockdev-dev xvfb xauth
   clang-format clang-tidy gcovr g++-mingw-w64-i686-posix clang-14 libclang-rt-14-dev
   dpkg-dev groff-base desktop-file-utils
   googletest wine wine32:i386)
+
+case "$set_name" in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *)
+    echo "usage: tools/install-deps.sh [run|test]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -19,7 +35,7 @@ sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
 echo "Installing: ${missing[*]}"
 # wine32 runs the 32-bit Windows build; it comes from the i386 architecture.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
 $sudo apt-get update

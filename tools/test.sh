@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-tools/install-deps.sh
+tools/install-deps.sh test
 presets=("$@")
 if [ ${#presets[@]} -eq 0 ]; then presets=(default kernel-rig sanitize thread win32); fi
 jobs=$(nproc 2>/dev/null || echo 2)

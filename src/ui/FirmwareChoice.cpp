@@ -36,7 +36,15 @@ void CZarnetDlg::FindDefaultFirmware() {
 void CZarnetDlg::ChooseFirmware(const std::string& path) {
   m_strPath = path;
   ShowTexts();
-  if (!AcceptImage(m_strPath)) m_view.ShowMessageBox(m_strError);
+  if (AcceptImage(m_strPath)) {
+    m_acceptedPath = m_strPath;
+  } else {
+    // The field names the refused file while its message is up; afterwards it
+    // must not look chosen, so it goes back to the last image accepted.
+    m_view.ShowMessageBox(m_strError);
+    m_strPath = m_acceptedPath;
+    m_view.SetText(IDC_EDIT_PATH, m_strPath);
+  }
   UpdateControlStates();
 }
 

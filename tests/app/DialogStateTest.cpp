@@ -292,7 +292,7 @@ TEST(DialogState, FirstBinOfTheCurrentDirectoryAndFoldersNamedBin) {
   std::filesystem::create_directory(h.dir.Path() / "folder.bin");
   h.Open();
   // Whatever the directory delivers first is taken; a folder is refused on opening.
-  EXPECT_EQ(h.Text(IDC_EDIT_PATH), (h.dir.Path() / "folder.bin").string());
+  EXPECT_EQ(h.Text(IDC_EDIT_PATH), "");
   EXPECT_EQ(h.view.MessageBoxes(),
             std::vector<std::string>{"Fail to open file " + (h.dir.Path() / "folder.bin").string()});
 }
@@ -333,13 +333,40 @@ TEST(DialogState, BrowseAppendsTheExtensionOnlyForATrailingFullStop) {
 
   h.view.AnswerOpenFile(platform::OpenFileResult{base, static_cast<uint16_t>(base.size()), 1});
   h.dlg->OnBrowse();
-  EXPECT_EQ(h.dlg->m_strPath, base);
   EXPECT_EQ(h.view.MessageBoxes().back(), base + " does not exist");
   EXPECT_FALSE(h.Enabled(IDC_BTN_START));
 
   h.view.AnswerOpenFile(std::nullopt);
   h.dlg->OnBrowse();
-  EXPECT_EQ(h.dlg->m_strPath, base) << "a cancelled dialog changes nothing";
+  EXPECT_EQ(h.dlg->m_strPath, base + ".bin") << "a cancelled dialog changes nothing";
+}
+
+struct RefusalCase {
+  bool earlierImage;
+  std::vector<uint8_t> refused;  // empty: the file is not there
+  std::string message;           // after the refused file's path
+};
+
+TEST(DialogState, ARefusedImageLeavesTheFieldAtTheLastAcceptedImage) {
+  const RefusalCase cases[] = {
+      {false, {}, " does not exist"},
+      {true, {}, " does not exist"},
+      {true, std::vector<uint8_t>(300, 0), "FW Data Error\n"},
+  };
+  for (const RefusalCase& c : cases) {
+    DialogHarness h;
+    h.world.AddCamera();
+    const std::string earlier = c.earlierImage ? h.WriteImage("fw.bin", SampleFor(8)) : "";
+    h.Open();
+    const std::string refused =
+        c.refused.empty() ? (h.dir.Path() / "gone.img").string() : h.WriteImage("bad.img", c.refused);
+    h.view.AnswerOpenFile(platform::OpenFileResult{refused, static_cast<uint16_t>(refused.size() - 3), 1});
+    h.dlg->OnBrowse();
+    EXPECT_EQ(h.view.MessageBoxes().back(), c.refused.empty() ? refused + c.message : c.message);
+    EXPECT_EQ(h.Text(IDC_EDIT_PATH), earlier);
+    EXPECT_EQ(h.dlg->m_strPath, earlier);
+    EXPECT_FALSE(h.Enabled(IDC_BTN_START));
+  }
 }
 
 }  // namespace

@@ -54,6 +54,7 @@ TEST(WindowState, ConnectedCameraWithAcceptedImageIsReady) {
   EXPECT_TRUE(h.boxes.empty());
   auto* edit = qobject_cast<QLineEdit*>(h.view.Control(IDC_EDIT_PATH));
   EXPECT_TRUE(edit->isReadOnly());
+  EXPECT_EQ(edit->cursorPosition(), edit->text().size()) << "a long path shows its file name";
 }
 
 TEST(WindowState, StartStaysDisabledWithoutAnAcceptedImageAndItsClickDoesNothing) {

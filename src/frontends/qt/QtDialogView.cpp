@@ -152,7 +152,8 @@ void QtDialogView::SetText(int controlId, const std::string& text) {
   if (auto* edit = qobject_cast<QLineEdit*>(control)) {
     if (shownChanges) {
       edit->setText(value);
-      edit->setCursorPosition(0);  // a long path shows from its start
+      // A long path shows its end: the file's name, not the folders above it.
+      edit->setCursorPosition(static_cast<int>(value.size()));
     }
   } else if (auto* label = qobject_cast<QLabel*>(control)) {
     if (shownChanges) label->setText(value);

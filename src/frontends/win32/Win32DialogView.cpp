@@ -160,6 +160,13 @@ bool Win32DialogView::PaintMinimised() {
 
 void Win32DialogView::SetText(int controlId, const std::string& text) {
   ::SetDlgItemTextW(dialog_, controlId, Wide(text).c_str());
+  if (controlId == IDC_EDIT_PATH) {
+    // A long path shows its end: the file's name, not the folders above it.
+    const HWND edit = ::GetDlgItem(dialog_, controlId);
+    const int length = ::GetWindowTextLengthW(edit);
+    ::SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
+    ::SendMessageW(edit, EM_SCROLLCARET, 0, 0);
+  }
   Changed(controlId);
 }
 
