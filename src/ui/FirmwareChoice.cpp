@@ -36,13 +36,12 @@ void CZarnetDlg::FindDefaultFirmware() {
 void CZarnetDlg::ChooseFirmware(const std::string& path) {
   m_strPath = path;
   ShowTexts();
-  if (AcceptImage(m_strPath)) {
-    m_acceptedPath = m_strPath;
-  } else {
+  if (!AcceptImage(m_strPath)) {
     // The field names the refused file while its message is up; afterwards it
-    // must not look chosen, so it goes back to the last image accepted.
+    // must not look chosen. Nor may an earlier image: Start stays disabled
+    // until an image is accepted, so the field is left empty.
     m_view.ShowMessageBox(m_strError);
-    m_strPath = m_acceptedPath;
+    m_strPath.clear();
     m_view.SetText(IDC_EDIT_PATH, m_strPath);
   }
   UpdateControlStates();

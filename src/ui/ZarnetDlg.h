@@ -57,8 +57,7 @@ class CZarnetDlg final : public platform::IWindowHandler {
   void IdentifyCamera();
   void FindDefaultFirmware();
   // Takes `path` as the image: shows it, judges it and updates the buttons.
-  // A refused file gets its message and leaves the field at the last image
-  // accepted (empty when none), with Start disabled all the same.
+  // A refused file gets its message and leaves the field empty, as Start is.
   void ChooseFirmware(const std::string& path);
   int AcceptImage(const std::string& path);
   void UpdateControlStates();
@@ -112,7 +111,6 @@ class CZarnetDlg final : public platform::IWindowHandler {
   bool m_bAbandoned = false;
   bool m_comInitialised = false;
   uint64_t m_lastReportMs = 0;  // when the download thread last reported
-  std::string m_acceptedPath;   // what the path field returns to after a refusal
 };
 
 // The controller generation for the key built from the two bytes at 0xFE21;
