@@ -51,7 +51,9 @@ const char kUsageCommon[] =
     "  --json                for scripts: JSON on standard output\n"
     "  --help                this text\n";
 
-const char kExitStatus[] = "Exit status: 0 success, 1 refused or FAIL, 2 usage error or unreadable input.\n\n";
+const char kExitStatus[] =
+    "Exit status: 0 success, 1 refused or FAIL, 2 usage error or unreadable input,\n"
+    "130 ended by an interrupt (143 by SIGTERM).\n\n";
 
 std::string Synopsis(const std::string& name) {
   if (name == "list") {
@@ -225,9 +227,7 @@ int Refused(Session& session, const std::string& reason) {
 int Outcome(Session& session) {
   const std::string result = session.View().GetText(IDC_RESULT);
   const int status = result == "Pass" ? kExitOk : kExitRefused;
-  std::string reason = session.Dlg().m_pThread->m_strReason;
-  if (status != kExitOk && reason.empty()) reason = session.Dlg().m_strStatus;
-  session.Report().Result(result, status, reason);
+  session.Report().Result(result, status, session.Dlg().m_pThread->m_strReason);
   return status;
 }
 
