@@ -45,7 +45,7 @@ Watch& TheWatch() {
 // the line starts below.
 void Say(const std::string& text) {
 #ifdef _WIN32
-  std::fputs(("\nzarnet-cli: " + text + "\n").c_str(), stderr);
+  std::fputs(((IsTerminal(2) ? "\n" : "") + std::string("zarnet-cli: ") + text + "\n").c_str(), stderr);
   std::fflush(stderr);
 #else
   const std::string line = (IsTerminal(STDERR_FILENO) ? "\n" : "") + std::string("zarnet-cli: ") + text + "\n";

@@ -9,6 +9,7 @@
 Session::Session(std::ostream& out, std::ostream& err, bool json)
     : report_(view_, out, err, json, !json && IsTerminal(STDERR_FILENO),
               {nullptr, [] { return TerminalColumns(STDERR_FILENO); }}) {
+  if (!json && IsTerminal(STDERR_FILENO)) AllowTerminalSequences(STDERR_FILENO);
   view_.SetTitleForTest(kDialogCaption);
   dlg_ = std::make_unique<CZarnetDlg>(view_, window_);
 }

@@ -21,6 +21,13 @@ bool IsTerminal(int fd) {
   return handle != INVALID_HANDLE_VALUE && handle != nullptr && ::GetConsoleMode(handle, &mode);
 }
 
+void AllowTerminalSequences(int fd) {
+  constexpr DWORD kVirtualTerminalProcessing = 0x0004;  // ENABLE_VIRTUAL_TERMINAL_PROCESSING
+  const HANDLE handle = HandleOf(fd);
+  DWORD mode = 0;
+  if (::GetConsoleMode(handle, &mode)) ::SetConsoleMode(handle, mode | kVirtualTerminalProcessing);
+}
+
 int TerminalColumns(int fd) {
   CONSOLE_SCREEN_BUFFER_INFO info{};
   if (!::GetConsoleScreenBufferInfo(HandleOf(fd), &info)) return 0;
@@ -28,6 +35,8 @@ int TerminalColumns(int fd) {
 }
 #else
 bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
+
+void AllowTerminalSequences(int) {}
 
 int TerminalColumns(int fd) {
   winsize size{};

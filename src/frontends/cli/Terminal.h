@@ -9,3 +9,7 @@ bool IsTerminal(int fd);
 // The terminal's width in columns, asked anew at each call so that a resized
 // window is followed; 0 when `fd` is no terminal or does not tell.
 int TerminalColumns(int fd);
+
+// Lets the terminal take the bar's control sequences (carriage return and
+// erase-line): on Windows a console processes them only when asked to.
+void AllowTerminalSequences(int fd);

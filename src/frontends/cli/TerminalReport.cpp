@@ -167,8 +167,7 @@ void TerminalReport::Result(const std::optional<std::string>& result, int exitSt
   jobRunning_ = false;
   if (json_) {
     out_ << JsonResultLine(result, exitStatus, why) << std::flush;
-    // An interrupt from now on ends the program all the same: its line comes
-    // last, with the status the program ends with.
+    // The result is given: an interrupt from now on adds no second one.
     if (finalLineRegistered_) InterruptGuard::OnEnd(nullptr);
     finalLineRegistered_ = false;
     if (flashAgain) err_ << "zarnet-cli: " << kFlashAgain << "\n" << std::flush;
