@@ -56,7 +56,8 @@ void Say(const std::string& text) {
 // Ends the program after saying why, with the final line where one is asked
 // for. Written straight to the descriptor: the main thread may hold the
 // stream's lock.
-[[noreturn]] void End(const Watch& w, std::optional<std::string> result, int exitStatus, const std::string& why) {
+[[noreturn]] void End(const Watch& w, const std::optional<std::string>& result, int exitStatus,
+                      const std::string& why) {
   Say(why);
   if (w.finalLine) {
     const std::string line = w.finalLine(result, exitStatus, why);

@@ -66,8 +66,7 @@ std::string ProgressLine(int columns, int percent, const std::optional<ProgressT
     if (withTimes && !times) continue;
     const int widest = withTimes || !times ? kFullBar : kShortestBar;
     for (int bar = widest; bar >= (withTimes ? kShortestBar : 0); --bar) {
-      const std::string head =
-          Bar(bar, percent) + (bar > 0 ? " " : "") + Percent(percent) + (withTimes ? timeText : "");
+      std::string head = Bar(bar, percent) + (bar > 0 ? " " : "") + Percent(percent) + (withTimes ? timeText : "");
       if (head.size() > room) continue;
       if (statusLength == 0) return head;
       const size_t left = room - head.size();
