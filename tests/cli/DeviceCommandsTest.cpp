@@ -444,7 +444,9 @@ TEST_F(DeviceCommands, FlashAsksOnATerminal) {
       ShellQuote(ZARNET_CLI_PATH) + " flash --simulate --fast --memory-file " + memory + " " + ShellQuote(Sample(""));
   const ProcessResult no = RunInTerminal(flash, "n\n");
   EXPECT_EQ(no.status, 1);
-  EXPECT_NE(no.out.find("Connected\r\nWrite "), std::string::npos) << "the question has a line of its own";
+  // The bar's line is cleared, not left above the question.
+  EXPECT_NE(no.out.find("\r\033[KWrite "), std::string::npos) << "the question has a line of its own";
+  EXPECT_EQ(no.out.find("Connected\r\n"), std::string::npos) << no.out;
   EXPECT_NE(no.out.find("? What its memory holds now is erased. [y/N] "), std::string::npos) << no.out;
   EXPECT_NE(no.out.find("zarnet-cli: not confirmed; nothing was written"), std::string::npos) << no.out;
   const std::string untouched = Contents(dir.Path() / "memory");
@@ -473,10 +475,99 @@ TEST_F(DeviceCommands, AnInterruptLetsTheDownloadFinishASecondAbandonsIt) {
   const ProcessResult terminated = Run("flash --simulate --fast --interrupt term " + image);
   EXPECT_EQ(terminated.status, 0);
   EXPECT_NE(terminated.err.find("zarnet-cli: the download will finish first"), std::string::npos) << terminated.err;
+  // A second ends the program as an interrupt does, with the shells' 130.
   const ProcessResult twice = Run("flash --simulate --fast --no-probe --interrupt 2 " + image);
-  EXPECT_EQ(twice.status, 1);
+  EXPECT_EQ(twice.status, 130);
   EXPECT_EQ(twice.out, "");
   EXPECT_NE(twice.err.find("zarnet-cli: abandoned: the download was stopped midway"), std::string::npos) << twice.err;
+  // A script still gets its result, last.
+  const ProcessResult json = Run("flash --json --simulate --fast --interrupt 2 " + image);
+  EXPECT_EQ(json.status, 130);
+  const auto events = Lines(json.out);
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back()["event"].text, "result");
+  EXPECT_EQ(events.back()["result"].text, "FAIL");
+  EXPECT_EQ(events.back()["exitStatus"].Int(), 130);
+  EXPECT_EQ(events.back()["reason"].text.rfind("abandoned: the download was stopped midway", 0), 0u) << json.out;
+}
+
+// Ctrl-C at the question: nothing was written, and the status says interrupted.
+TEST_F(DeviceCommands, AnInterruptAtTheQuestionEndsWithNothingWritten) {
+  const std::string memory = ShellQuote((dir.Path() / "memory").string());
+  const std::string flash =
+      ShellQuote(ZARNET_CLI_PATH) + " flash --simulate --fast --memory-file " + memory + " " + ShellQuote(Sample(""));
+  ASSERT_EQ(RunInTerminal(flash + " -y", "").status, 0);
+  const std::string before = Contents(dir.Path() / "memory");
+  const ProcessResult r = RunInTerminal("exec " + flash, "\x03", 0, "[y/N] ");
+  EXPECT_EQ(r.status, 130) << r.out;
+  EXPECT_NE(r.out.find("zarnet-cli: interrupted; nothing was written to the camera"), std::string::npos) << r.out;
+  EXPECT_EQ(Contents(dir.Path() / "memory"), before);
+}
+
+// The result once on standard output, its reason once on standard error, and
+// after a FAIL that may have left the memory half written, what to do.
+TEST_F(DeviceCommands, TheOutcomeIsToldOnce) {
+  const std::string image = ShellQuote(Sample("")), eeprom = ShellQuote(Sample("--memory-class 3", "eeprom.bin"));
+  struct Row {
+    std::string args, out, reason;
+    bool flashAgain;
+  };
+  const Row rows[] = {
+      {"flash " + image, "Pass\n", "", false},
+      {"flash --fault write " + image, "FAIL\n", "SetData error[0x1000] : 1f", true},
+      {"flash --fault verify " + image, "FAIL\n", "GetData error[0x0] : 1f", true},
+      {"flash --fault reset " + image, "FAIL\n", "Failed to reset", true},
+      {"flash --fault write " + eeprom, "FAIL\n", "verify empty failed", true},
+      {"erase-chip --memory-class 1", "FAIL\n", "Erase Chip Failed", true},
+      {"flash --generation 0 " + image, "", "Firmware file is not for this Camera Device", false},
+      {"erase-chip", "Pass\n", "", false},
+      {"reset", "Pass\n", "", false},
+  };
+  auto count = [](const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  };
+  for (const Row& row : rows) {
+    const ProcessResult r = Run(row.args + " --simulate --fast");
+    EXPECT_EQ(r.out, row.out) << row.args;
+    const std::string all = r.out + r.err;
+    EXPECT_EQ(count(all, "FAIL"), row.out == "FAIL\n" ? 1u : 0u) << row.args << "\n" << r.err;
+    EXPECT_EQ(count(all, "PASS") + count(all, "Pass"), row.out == "Pass\n" ? 1u : 0u) << row.args << "\n" << r.err;
+    if (!row.reason.empty()) {
+      EXPECT_EQ(count(r.err, "zarnet-cli: " + row.reason + "\n"), 1u) << row.args << r.err;
+    }
+    EXPECT_EQ(count(r.err, "flash it again before unplugging the camera"), row.flashAgain ? 1u : 0u) << row.args;
+  }
+}
+
+// The bar never reaches the terminal's last column, so it never wraps and
+// never scrolls; it stays on its line until the result.
+TEST_F(DeviceCommands, TheBarFitsTheTerminal) {
+  const std::string flash = ShellQuote(ZARNET_CLI_PATH) + " flash -y --simulate --fast " + ShellQuote(Sample(""));
+  for (const int columns : {40, 25, 100}) {
+    const ProcessResult r = RunInTerminal(flash, "", columns);
+    EXPECT_EQ(r.status, 0) << columns;
+    size_t bars = 0;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line, '\n');) {
+      // What a line shows last, after its last carriage return, is no bar.
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      const std::string last = line.substr(line.rfind('\r') == std::string::npos ? 0 : line.rfind('\r') + 1);
+      EXPECT_EQ(last.find('%'), std::string::npos) << columns << ": a bar ended in a new line: " << last;
+      for (size_t start = 0; start <= line.size();) {
+        size_t end = line.find('\r', start);
+        if (end == std::string::npos) end = line.size();
+        std::string shown = line.substr(start, end - start);
+        if (shown.rfind("\033[K", 0) == 0) shown.erase(0, 3);
+        EXPECT_LT(shown.size(), static_cast<size_t>(columns)) << shown;
+        bars += shown.find('%') != std::string::npos;
+        start = end + 1;
+      }
+    }
+    EXPECT_GT(bars, 10u) << columns;
+    EXPECT_NE(r.out.find("\r\033[KPass\r\n"), std::string::npos) << columns;
+  }
 }
 
 // Nothing that is not a regular file is opened: a FIFO would block, a device

@@ -7,9 +7,11 @@
 #include <istream>
 #include <ostream>
 
+#include "Terminal.h"
+
 namespace {
 
-bool OnTerminal() { return ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO); }
+bool OnTerminal() { return IsTerminal(STDIN_FILENO) && IsTerminal(STDERR_FILENO); }
 
 std::string Lowered(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });

@@ -60,7 +60,8 @@ const char kUsageCommon[] =
 
 const char kExitStatus[] =
     "Exit status: 0 success, 1 refused or FAIL, 2 usage error, unreadable input or\n"
-    "an output file that may not be written (told before the camera is touched).\n\n";
+    "an output file that may not be written (told before the camera is touched),\n"
+    "130 ended by an interrupt (143 by SIGTERM).\n\n";
 
 std::string Synopsis(const std::string& name) {
   if (name == "list") {
@@ -305,7 +306,6 @@ int Outcome(Session& session, Simulation* simulation) {
   const std::string result = session.View().GetText(IDC_RESULT);
   int status = result == "Pass" ? kExitOk : kExitRefused;
   std::string reason = session.Dlg().m_pThread->m_strReason;
-  if (status != kExitOk && reason.empty()) reason = session.Dlg().m_strStatus;
   if (const std::string failure = simulation ? simulation->SaveMemory() : ""; !failure.empty()) {
     reason = reason.empty() ? failure : reason + "; " + failure;
     if (status == kExitOk) status = kExitUsage;

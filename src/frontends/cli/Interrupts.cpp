@@ -1,6 +1,7 @@
 #include "Interrupts.h"
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 #else
 #include <pthread.h>
@@ -16,6 +17,7 @@
 #include <thread>
 
 #include "Commands.h"
+#include "Terminal.h"
 
 namespace {
 
@@ -28,6 +30,7 @@ struct Watch {
   std::string armedFor;  // empty while nothing must finish
   std::chrono::steady_clock::time_point firstAt;
   bool askedToFinish = false;
+  InterruptGuard::FinalLine finalLine = nullptr;
 #ifndef _WIN32
   std::thread thread;
   sigset_t previousMask;
@@ -42,26 +45,41 @@ Watch& TheWatch() {
 // the line starts below.
 void Say(const std::string& text) {
 #ifdef _WIN32
-  std::fputs(("\nzarnet-cli: " + text + "\n").c_str(), stderr);
+  std::fputs(((IsTerminal(2) ? "\n" : "") + std::string("zarnet-cli: ") + text + "\n").c_str(), stderr);
   std::fflush(stderr);
 #else
-  const std::string line = (::isatty(STDERR_FILENO) ? "\n" : "") + std::string("zarnet-cli: ") + text + "\n";
+  const std::string line = (IsTerminal(STDERR_FILENO) ? "\n" : "") + std::string("zarnet-cli: ") + text + "\n";
   [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, line.data(), line.size());
 #endif
 }
 
-void Take(Watch& w) {
+// Ends the program after saying why, with the final line where one is asked
+// for. Written straight to the descriptor: the main thread may hold the
+// stream's lock.
+[[noreturn]] void End(const Watch& w, const std::optional<std::string>& result, int exitStatus,
+                      const std::string& why) {
+  Say(why);
+  if (w.finalLine) {
+    const std::string line = w.finalLine(result, exitStatus, why);
+#ifdef _WIN32
+    [[maybe_unused]] const int written = ::_write(1, line.data(), static_cast<unsigned>(line.size()));
+#else
+    [[maybe_unused]] const ssize_t written = ::write(STDOUT_FILENO, line.data(), line.size());
+#endif
+  }
+  std::_Exit(exitStatus);
+}
+
+// `exitStatus`: what the interrupt ends the program with.
+void Take(Watch& w, int exitStatus) {
   std::unique_lock<std::mutex> lock(w.mutex);
   const auto now = std::chrono::steady_clock::now();
-  if (w.armedFor.empty()) {
-    Say("interrupted; nothing was written to the camera");
-    std::_Exit(kExitRefused);
-  }
+  if (w.armedFor.empty()) End(w, std::nullopt, exitStatus, "interrupted; nothing was written to the camera");
   if (w.askedToFinish && now - w.firstAt < std::chrono::seconds(InterruptGuard::kInsistSeconds)) {
-    Say("abandoned: the " + w.armedFor +
-        " was stopped midway; the camera's memory is left half written and the camera may not start. "
-        "Flash it again before unplugging it.");
-    std::_Exit(kExitRefused);
+    End(w, std::string("FAIL"), exitStatus,
+        "abandoned: the " + w.armedFor +
+            " was stopped midway; the camera's memory is left half written and the camera may not start. "
+            "Flash it again before unplugging it.");
   }
   w.askedToFinish = true;
   w.firstAt = now;
@@ -98,7 +116,7 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     return TRUE;
   }
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-  Take(TheWatch());
+  Take(TheWatch(), event == CTRL_C_EVENT ? kExitInterrupted : kExitTerminated);
   return TRUE;
 }
 
@@ -133,7 +151,7 @@ void WatchSignals() {
   for (;;) {
     int signal = 0;
     if (sigwait(&set, &signal) != 0 || signal == SIGUSR2) return;
-    Take(TheWatch());
+    Take(TheWatch(), signal == SIGTERM ? kExitTerminated : kExitInterrupted);
   }
 }
 
@@ -169,6 +187,11 @@ void InterruptGuard::Disarm() {
   std::lock_guard<std::mutex> lock(TheWatch().mutex);
   TheWatch().armedFor.clear();
   TheWatch().disarmed.notify_all();
+}
+
+void InterruptGuard::OnEnd(FinalLine line) {
+  std::lock_guard<std::mutex> lock(TheWatch().mutex);
+  TheWatch().finalLine = line;
 }
 
 int InterruptGuard::Taken() {

@@ -2,10 +2,16 @@
 // Ctrl-C and SIGTERM on zarnet-cli. While a job that writes the camera runs,
 // the first interrupt does not abandon the camera half written: it says the
 // job will finish; a second one soon after ends the program at once, with a
-// warning and the FAIL exit status. Outside such a job an interrupt ends the
-// program with the refused status, as nothing was written.
+// warning. Outside such a job an interrupt ends the program at once, as
+// nothing was written. Either way the exit status is the shells' own for a
+// program a signal ended: 128 + 2 (SIGINT, Ctrl-C) or 128 + 15 (SIGTERM; on
+// Windows Ctrl-Break, which stands for it).
 
+#include <optional>
 #include <string>
+
+constexpr int kExitInterrupted = 130;
+constexpr int kExitTerminated = 143;
 
 class InterruptGuard {
  public:
@@ -28,6 +34,15 @@ class InterruptGuard {
   static int Taken();
   // Blocks until `count` interrupts have been taken.
   static void AwaitTaken(int count);
+
+  // The program's last words on standard output when an interrupt ends it
+  // (with --json, the result a script waits for), formatted by `line` on
+  // the thread that takes the interrupt and written straight to the
+  // descriptor; nullptr: none. `line` must take no lock the program's other
+  // threads may hold.
+  using FinalLine = std::string (*)(const std::optional<std::string>& result, int exitStatus,
+                                    const std::string& reason);
+  static void OnEnd(FinalLine line);
 
   // How long a second interrupt counts as insisting.
   static constexpr int kInsistSeconds = 5;

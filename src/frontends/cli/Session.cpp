@@ -2,11 +2,14 @@
 
 #include <unistd.h>
 
+#include "Terminal.h"
 #include "download/DownloadMessages.h"
 #include "ui/Resource.h"
 
 Session::Session(std::ostream& out, std::ostream& err, bool json)
-    : report_(view_, out, err, json, !json && ::isatty(STDERR_FILENO)) {
+    : report_(view_, out, err, json, !json && IsTerminal(STDERR_FILENO),
+              {nullptr, [] { return TerminalColumns(STDERR_FILENO); }}) {
+  if (!json && IsTerminal(STDERR_FILENO)) AllowTerminalSequences(STDERR_FILENO);
   view_.SetTitleForTest(kDialogCaption);
   dlg_ = std::make_unique<CZarnetDlg>(view_, window_);
 }
@@ -24,6 +27,9 @@ void Session::Init(bool report) {
 }
 
 void Session::WaitForJob() {
+  // The range a backup left is not the job's: a range set from now on is.
+  view_.SetProgressRange(0, 0);
+  report_.JobStarts();
   window_.PumpUntil([this] { return dlg_->m_pThread->IsIdle(); });
   window_.PumpPending();
 }

@@ -29,7 +29,8 @@ const char kUsage[] =
     "the one --device names; they take --json, and --simulate to run on the\n"
     "substitute camera instead of a real one.\n"
     "\n"
-    "Exit status: 0 success, 1 refused or FAIL, 2 usage error or unreadable input.\n"
+    "Exit status: 0 success, 1 refused or FAIL, 2 usage error or unreadable input,\n"
+    "130 ended by an interrupt (143 by SIGTERM).\n"
     "'zarnet-cli COMMAND --help' tells more about each command; 'zarnet-cli\n"
     "--version' tells the version.\n";
 
