@@ -144,19 +144,7 @@ void TerminalReport::EndBarLine() {
 
 std::string TerminalReport::JsonResultLine(const std::optional<std::string>& result, int exitStatus,
                                            const std::string& reason) {
-  JsonWriter json;
-  json.BeginObject().Key("event").String("result").Key("result");
-  if (result)
-    json.String(*result);
-  else
-    json.Null();
-  json.Key("exitStatus").Number(exitStatus).Key("reason");
-  if (reason.empty())
-    json.Null();
-  else
-    json.String(reason);
-  json.EndObject();
-  return json.Text() + "\n";
+  return ResultEvent(result, exitStatus, reason) + "\n";
 }
 
 void TerminalReport::Result(const std::optional<std::string>& result, int exitStatus, const std::string& reason) {
