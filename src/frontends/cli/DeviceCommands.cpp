@@ -268,8 +268,7 @@ bool MemoryFileRefused(const CommandLine& c, int memoryClass, std::ostream& out,
 
 bool Unreadable(const CommandLine& c, const std::string& path, std::ostream& out, std::ostream& err) {
   const std::optional<std::string> cause = UnreadableCause(path);
-  return Refuses(c, cause ? std::optional<std::string>("cannot read " + path + ": " + *cause) : std::nullopt, out,
-                 err);
+  return Refuses(c, cause ? std::optional<std::string>("cannot read " + path + ": " + *cause) : std::nullopt, out, err);
 }
 
 // A download writes at most the image's first 0xFFFE bytes, as the window
@@ -319,7 +318,8 @@ int RunFlash(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out
   if (!c.backup.empty() && (Refuses(c, SameFile(c.backup, c.file), out, err) || Unwritable(c, c.backup, out, err)))
     return kExitUsage;
   const ImageVerdict verdict = JudgeFirmwareImage(c.file);
-  if (MemoryFileRefused(c, c.simulation.memoryClass.value_or(verdict.memoryClass.value_or(8)), out, err)) return kExitUsage;
+  if (MemoryFileRefused(c, c.simulation.memoryClass.value_or(verdict.memoryClass.value_or(8)), out, err))
+    return kExitUsage;
   if (verdict.accepted) WarnOfUnwrittenTail(c.file, err);
   auto simulation = MaybeSimulate(c, verdict.memoryClass.value_or(8));
   DeviceChoice choice;
