@@ -313,10 +313,11 @@ int Outcome(Session& session, Simulation* simulation) {
   return status;
 }
 
-int RunFlash(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out, std::ostream& err) {
-  if (Unreadable(c, c.file, out, err)) return kExitUsage;
-  if (!c.backup.empty() && (Refuses(c, SameFile(c.backup, c.file), out, err) || Unwritable(c, c.backup, out, err)))
-    return kExitUsage;
+// What flash and verify share: the image judged, the camera identified and
+// the image chosen in the dialog, as far as the window would enable Start.
+// `then` goes on from there with the session, the verdict and the simulation.
+template <typename Then>
+int WithImageChosen(const CommandLine& c, std::ostream& out, std::ostream& err, Then then) {
   const ImageVerdict verdict = JudgeFirmwareImage(c.file);
   if (MemoryFileRefused(c, c.simulation.memoryClass.value_or(verdict.memoryClass.value_or(8)), out, err))
     return kExitUsage;
@@ -331,6 +332,12 @@ int RunFlash(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out
   // What the window would leave disabled is refused here.
   if (!dlg.m_bImageOk) return Refused(session, dlg.m_strError);
   if (!dlg.m_cameraKey) return Refused(session, dlg.m_strStatus);
+  return then(session, verdict, simulation.get());
+}
+
+int Flash(const CommandLine& c, InterruptGuard& interrupts, Session& session, const ImageVerdict& verdict,
+          Simulation* simulation, std::ostream& err) {
+  CZarnetDlg& dlg = session.Dlg();
   std::error_code ignored;
   const std::string question =
       "Write " + c.file + " into " + CameraName(session) + "? What its memory holds now is erased" +
@@ -351,7 +358,16 @@ int RunFlash(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out
   if (!dlg.m_bBusy) return Refused(session, dlg.m_strError);
   session.WaitForJob();
   interrupts.Disarm();
-  return Outcome(session, simulation.get());
+  return Outcome(session, simulation);
+}
+
+int RunFlash(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out, std::ostream& err) {
+  if (Unreadable(c, c.file, out, err)) return kExitUsage;
+  if (!c.backup.empty() && (Refuses(c, SameFile(c.backup, c.file), out, err) || Unwritable(c, c.backup, out, err)))
+    return kExitUsage;
+  return WithImageChosen(c, out, err, [&](Session& session, const ImageVerdict& verdict, Simulation* simulation) {
+    return Flash(c, interrupts, session, verdict, simulation, err);
+  });
 }
 
 std::string Hex(uint32_t value) {
@@ -370,28 +386,23 @@ std::string FirstDifference(const std::vector<uint8_t>& memory, const uint8_t* i
   return {};
 }
 
-int RunVerify(const CommandLine& c, std::ostream& out, std::ostream& err) {
-  if (Unreadable(c, c.file, out, err)) return kExitUsage;
-  const ImageVerdict verdict = JudgeFirmwareImage(c.file);
-  if (MemoryFileRefused(c, c.simulation.memoryClass.value_or(verdict.memoryClass.value_or(8)), out, err))
-    return kExitUsage;
-  auto simulation = MaybeSimulate(c, verdict.memoryClass.value_or(8));
-  DeviceChoice choice;
-  if (std::string error; !choice.Make(c.device, &error)) return UsageFailure(c, error, out, err);
-  Session session(out, err, c.json);
-  session.Init(true);
+// The bytes and the length a download's verify pass compares, read as it
+// reads them.
+int Verify(const CommandLine& c, Session& session) {
   CZarnetDlg& dlg = session.Dlg();
-  dlg.ChooseFirmware(c.file);
-  if (!dlg.m_bImageOk) return Refused(session, dlg.m_strError);
-  if (!dlg.m_cameraKey) return Refused(session, dlg.m_strStatus);
   if (!dlg.ReadImageForDownload()) return Refused(session, "cannot read " + c.file);
-  // The bytes and the length a download's verify pass compares.
   const MemoryRead read = ReadMemoryShown(session, dlg.m_memClass, dlg.m_firmwareLength);
   std::string difference =
       read.Ok() ? FirstDifference(read.bytes, dlg.m_pFirmware.get(), dlg.m_firmwareLength) : read.failure;
   const int status = difference.empty() ? kExitOk : kExitRefused;
   session.Report().Result(std::string(status == kExitOk ? "Pass" : "FAIL"), status, difference);
   return status;
+}
+
+int RunVerify(const CommandLine& c, std::ostream& out, std::ostream& err) {
+  if (Unreadable(c, c.file, out, err)) return kExitUsage;
+  return WithImageChosen(c, out, err,
+                         [&](Session& session, const ImageVerdict&, Simulation*) { return Verify(c, session); });
 }
 
 int RunRead(const CommandLine& c, std::ostream& out, std::ostream& err) {
