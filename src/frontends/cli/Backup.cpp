@@ -1,20 +1,9 @@
 #include "Backup.h"
 
-#include <cstdio>
-
+#include "Json.h"
 #include "OutputFiles.h"
 #include "Session.h"
 #include "download/MemoryBackup.h"
-
-namespace {
-
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%X", value);
-  return text;
-}
-
-}  // namespace
 
 MemoryRead ReadMemoryShown(Session& session, int memoryClass, std::optional<uint32_t> length) {
   const uint32_t key = session.Dlg().m_cameraKey;
@@ -23,7 +12,7 @@ MemoryRead ReadMemoryShown(Session& session, int memoryClass, std::optional<uint
   const MemoryReadProgress progress = [&](uint32_t done, uint32_t total) {
     if (done < shownAt || done - shownAt >= 0x1000 || done == total) {
       shownAt = done;
-      session.ShowStatus("Reading memory ... " + Hex(done));
+      session.ShowStatus("Reading memory ... " + HexNumber(done));
     }
     session.ShowProgress(done, total);
   };

@@ -370,19 +370,13 @@ int RunFlash(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out
   });
 }
 
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%X", value);
-  return text;
-}
-
 // Where the camera's memory first differs from the image, in words; empty
 // when they are equal.
 std::string FirstDifference(const std::vector<uint8_t>& memory, const uint8_t* image, uint32_t length) {
   for (uint32_t at = 0; at < length; ++at)
     if (memory[at] != image[at])
-      return "the memory differs from the image first at " + Hex(at) + ": the camera holds " + Hex(memory[at]) +
-             ", the image " + Hex(image[at]);
+      return "the memory differs from the image first at " + HexNumber(at) + ": the camera holds " +
+             HexNumber(memory[at]) + ", the image " + HexNumber(image[at]);
   return {};
 }
 

@@ -140,6 +140,12 @@ std::string JsonWriter::Quote(const std::string& value) {
   return out + "\"";
 }
 
+std::string HexNumber(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", value);
+  return text;
+}
+
 std::string HexBytes(const uint8_t* data, size_t count, const char* separator) {
   static const char digits[] = "0123456789abcdef";
   std::string out;

@@ -34,4 +34,7 @@ class JsonWriter {
 // `result` is null when the command was refused before it started.
 std::string ResultEvent(const std::optional<std::string>& result, int exitStatus, const std::string& reason);
 
+// "0x1F": a number as the status lines show addresses and bytes.
+std::string HexNumber(uint32_t value);
+
 std::string HexBytes(const uint8_t* data, size_t count, const char* separator = "");
