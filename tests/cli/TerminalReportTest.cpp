@@ -46,21 +46,4 @@ TEST(TerminalReport, TheBarShowsTimesOnItsClockAndFollowsTheWidth) {
   EXPECT_EQ(r.Line(), "[###.......]  30%  Writing firmware ...");
 }
 
-TEST(TerminalReport, TheOutcomeIsToldOnceAndTheBarLeavesNoLine) {
-  Reported r;
-  r.report.JobStarts();
-  r.view.SetProgressRange(0, 1000);
-  r.view.SetProgressPos(500);
-  r.view.SetText(IDC_STATUS, "FAIL");  // the dialog's status line; the result tells it
-  r.view.SetText(IDC_RESULT, "FAIL");
-  r.report.Result(std::string("FAIL"), 1, "SetData error[0x1000] : 1f\r\n");
-  EXPECT_EQ(r.out.str(), "FAIL\n");
-  const std::string err = r.err.str();
-  EXPECT_EQ(err.find("FAIL"), std::string::npos) << err;
-  EXPECT_NE(err.find("\r\033[Kzarnet-cli: SetData error[0x1000] : 1f\nzarnet-cli: " +
-                     std::string(TerminalReport::kFlashAgain) + "\n"),
-            std::string::npos)
-      << err;
-}
-
 }  // namespace
