@@ -16,7 +16,12 @@ struct DeviceFacts {
   std::optional<uint16_t> usbVendorId;
   std::optional<uint16_t> usbProductId;
   std::optional<std::string> serialNumber;  // the USB serial, when the device has one
-  std::optional<bool> hasExtensionUnit;     // the camera's unit, found by its GUID
+  // Where the device is plugged in ("1-1.2" on Linux, the location path on
+  // Windows): unlike the device path, it stays the same when the device
+  // leaves the bus and comes back, so it tells one camera from another
+  // across a reset.
+  std::optional<std::string> port;
+  std::optional<bool> hasExtensionUnit;  // the camera's unit, found by its GUID
   std::optional<uint8_t> extensionUnitId;
   std::optional<bool> downloadPathOpens;
   // One line naming the node the host refused and what to do about it;

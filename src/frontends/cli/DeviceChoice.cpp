@@ -29,13 +29,13 @@ bool Names(const std::string& choice, const std::string& path) {
   return !path.empty() && (path == choice || path.rfind(choice + "@", 0) == 0);
 }
 
-// The USB id or serial number the platform tells for the device.
+// The USB id, serial number or port the platform tells for the device.
 bool Identifies(const std::string& choice, const std::string& path) {
   platform::IDeviceFacts* described = platform::Current().deviceFacts;
   if (!described || path.empty()) return false;
   const platform::DeviceFacts facts = described->Describe(path);
   if (const auto id = UsbIdIn(choice)) return facts.usbVendorId == id->first && facts.usbProductId == id->second;
-  return facts.serialNumber == choice;
+  return facts.serialNumber == choice || facts.port == choice;
 }
 
 // The positions of the listed devices that `choice` names.
@@ -68,8 +68,14 @@ bool DeviceChoice::Make(const std::string& choice, std::string* error) {
     return false;
   }
   std::set<std::string> leftOut(paths.begin(), paths.end());
-  leftOut.erase(paths[found.front()]);
-  capture_.emplace(capture, std::move(leftOut));
+  const std::string& chosen = paths[found.front()];
+  leftOut.erase(chosen);
+  // After a reset the camera is looked for where it is plugged in: another
+  // camera that comes back at the same moment is not this one.
+  platform::IDeviceFacts* facts = platform::Current().deviceFacts;
+  std::optional<platform::DeviceIdentity> identity;
+  if (facts && !chosen.empty()) identity = platform::DeviceIdentity::Of(facts->Describe(chosen));
+  capture_.emplace(capture, std::move(leftOut), std::move(identity), facts);
   platform::Platform narrowed;
   narrowed.capture = &*capture_;
   inForce_.emplace(narrowed);

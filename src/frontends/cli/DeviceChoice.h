@@ -2,7 +2,9 @@
 // --device: the device commands act on one chosen device instead of the
 // first camera that answers identify. The choice is a video node
 // (/dev/video0), a device path or a position, as `list` shows them, or the
-// device's USB id (vvvv:pppp) or serial number when only one device has it.
+// device's USB id (vvvv:pppp), serial number or port (1-1.2) when only one
+// device has it. Where the platform tells the chosen device's port, only a
+// device at that port is taken for it after a reset.
 
 #include <optional>
 #include <string>

@@ -145,6 +145,7 @@ void WriteJson(const std::vector<Listed>& devices, std::ostream& out) {
     OptionalNumber(json, "generation", d.generation);
     OptionalString(json, "usbId", UsbId(d.facts));
     OptionalString(json, "serialNumber", d.facts.serialNumber);
+    OptionalString(json, "port", d.facts.port);
     OptionalBool(json, "extensionUnit", d.facts.hasExtensionUnit);
     OptionalNumber(json, "extensionUnitId", d.facts.extensionUnitId);
     OptionalBool(json, "downloadPath", d.facts.downloadPathOpens);
@@ -186,10 +187,10 @@ void WriteText(const std::vector<Listed>& devices, std::ostream& out) {
     out << "\n";
     return;
   }
-  std::vector<std::vector<std::string>> rows{{"POS", "NODE", "NAME", "CAMERA", "VERSION"}};
+  std::vector<std::vector<std::string>> rows{{"POS", "NODE", "PORT", "NAME", "CAMERA", "VERSION"}};
   for (const Listed& d : devices)
-    rows.push_back({std::to_string(d.position), NodeOf(d), d.friendlyName.value_or("(no name)"),
-                    d.identified ? "yes" : "no", VersionOf(d)});
+    rows.push_back({std::to_string(d.position), NodeOf(d), d.facts.port.value_or("-"),
+                    d.friendlyName.value_or("(no name)"), d.identified ? "yes" : "no", VersionOf(d)});
   std::vector<size_t> widths(rows[0].size(), 0);
   for (const auto& row : rows)
     for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());

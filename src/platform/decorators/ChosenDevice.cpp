@@ -42,8 +42,27 @@ class KeptMonikers : public IEnumMoniker {
 
 }  // namespace
 
-ChosenDeviceCapture::ChosenDeviceCapture(ICaptureSystem& inner, std::set<std::string> leftOut)
-    : inner_(inner), leftOut_(std::move(leftOut)) {}
+std::optional<DeviceIdentity> DeviceIdentity::Of(const DeviceFacts& facts) {
+  if (!facts.port || facts.port->empty()) return std::nullopt;
+  return DeviceIdentity{*facts.port, facts.serialNumber};
+}
+
+// A camera may come back without its serial number (in download mode, say);
+// its port is then what tells it.
+bool DeviceIdentity::Matches(const DeviceFacts& facts) const {
+  if (facts.port != port) return false;
+  return !serialNumber || !facts.serialNumber || *facts.serialNumber == *serialNumber;
+}
+
+ChosenDeviceCapture::ChosenDeviceCapture(ICaptureSystem& inner, std::set<std::string> leftOut,
+                                         std::optional<DeviceIdentity> identity, IDeviceFacts* facts)
+    : inner_(inner), leftOut_(std::move(leftOut)), identity_(std::move(identity)), facts_(facts) {}
+
+bool ChosenDeviceCapture::Kept(const std::string& devicePath) {
+  if (leftOut_.count(devicePath)) return false;
+  if (!identity_) return true;
+  return facts_ && !devicePath.empty() && identity_->Matches(facts_->Describe(devicePath));
+}
 
 Status ChosenDeviceCapture::CreateVideoInputEnumerator(std::unique_ptr<IEnumMoniker>* out) {
   std::unique_ptr<IEnumMoniker> all;
@@ -55,7 +74,7 @@ Status ChosenDeviceCapture::CreateVideoInputEnumerator(std::unique_ptr<IEnumMoni
   std::vector<std::shared_ptr<IMoniker>> kept;
   all->Reset();
   for (std::shared_ptr<IMoniker> moniker; all->Next(&moniker) == kOk && moniker;)
-    if (!leftOut_.count(DevicePathOf(*moniker))) kept.push_back(moniker);
+    if (Kept(DevicePathOf(*moniker))) kept.push_back(moniker);
   *out = std::make_unique<KeptMonikers>(std::move(kept));
   return status;
 }

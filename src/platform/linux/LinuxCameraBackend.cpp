@@ -301,6 +301,10 @@ DeviceFacts LinuxCameraBackend::Describe(const std::string& devicePath) {
   DeviceFacts facts;
   const auto node = FindCaptureNode(devicePath);
   if (!node) return facts;
+  // The USB device's kernel name ("1-1.2": bus, then the hub ports) names its
+  // port; its device number changes with each enumeration, the name does not.
+  if (const size_t slash = node->usbSyspath.rfind('/'); slash != std::string::npos)
+    facts.port = node->usbSyspath.substr(slash + 1);
   if (const auto descriptors = ReadDescriptors(node->usbSyspath)) {
     if (const auto id = ReadUsbDeviceId(*descriptors)) {
       facts.usbVendorId = id->vendor;

@@ -86,6 +86,10 @@ struct SubstituteDeviceConfig {
   uint16_t usbVendorId = 0x1B3F;
   uint16_t usbProductId = 0x2202;
   std::optional<std::string> serialNumber;
+  std::optional<std::string> port;  // where it is plugged in, as the device facts tell it
+  // Each return to the bus gets a device path of its own, as Linux numbers
+  // a USB device anew on each enumeration.
+  bool newPathEachArrival = false;
   SubstituteCameraConfig camera;
 };
 

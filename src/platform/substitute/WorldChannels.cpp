@@ -105,6 +105,7 @@ platform::DeviceFacts WorldCore::Facts(const std::string& path) {
     facts.usbVendorId = slot.config.usbVendorId;
     facts.usbProductId = slot.config.usbProductId;
     facts.serialNumber = slot.config.serialNumber;
+    facts.port = slot.config.port;
     facts.hasExtensionUnit = slot.config.hasKsControl && slot.config.hasExtensionUnit;
     if (*facts.hasExtensionUnit) facts.extensionUnitId = static_cast<uint8_t>(kExtensionUnitNode);
     facts.downloadPathOpens = slot.config.opens && DriverServes(slot);

@@ -3,6 +3,7 @@
 // and listeners that hear about them.
 
 #include <algorithm>
+#include <string>
 
 #include "platform/substitute/WorldCore.h"
 
@@ -18,6 +19,7 @@ void WorldCore::Arrive(DeviceSlot& slot, DeviceId id) {
   const bool inDownloadMode = slot.returnMode == CameraMode::kDownload;
   const std::string& downloadPath = slot.camera->Config().downloadModeDevicePath;
   slot.devicePath = inDownloadMode && !downloadPath.empty() ? downloadPath : slot.basePath;
+  if (slot.config.newPathEachArrival && slot.departures > 0) slot.devicePath += "~" + std::to_string(slot.departures);
   if (!config_.keepsDeviceInstance || !slot.instances.count(slot.devicePath))
     slot.instances[slot.devicePath] = slot.devInst;
   const size_t position = std::min(slot.returnPosition, order_.size());
