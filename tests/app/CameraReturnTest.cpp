@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "platform/decorators/ChosenDevice.h"
 #include "support/DialogHarness.h"
 
 using substitute::CameraOfClass;
@@ -97,3 +100,74 @@ TEST(CameraReturn, AtTheResetTheMemoryIsProtectedAndByteA7IsSetWhereAsked) {
 }
 
 }  // namespace
+
+// Two cameras of one model on a line, flashed at once: when the chosen one
+// resets, the other resets too and comes back first, under a new path as
+// Linux gives it. The run must wait for its own port and leave the other
+// camera as it was: a camera switched into download mode is written after
+// that reset, any camera is identified after the last.
+TEST(CameraReturn, AChosenCameraIsReFoundAtItsPortWhenAnotherComesBackFirst) {
+  for (const bool downloadMode : {false, true}) {
+    SCOPED_TRACE(downloadMode ? "switched into download mode first" : "reset once, at the end");
+    DialogHarness h;
+    std::vector<substitute::DeviceId> cams;
+    for (const char* port : {"1-1", "1-2"}) {
+      auto camera = CameraOfClass(8);
+      camera.needsDownloadMode = downloadMode;
+      substitute::SubstituteDeviceConfig device = substitute::CameraDevice(camera);
+      device.port = port;
+      device.serialNumber = std::string("SN") + port;
+      device.newPathEachArrival = true;
+      cams.push_back(h.world.AddDevice(device));
+    }
+    // The other camera is listed first, before and after the resets.
+    const auto other = cams[0], chosen = cams[1];
+    h.world.SetPresenceListener([&](const substitute::PresenceEvent& event) {
+      if (event.device == chosen && !event.arrived && h.world.IsPresent(other)) h.world.Unplug(other, 500);
+    });
+    const std::vector<uint8_t> otherMemory = h.world.Memory(other);
+    const std::string chosenPath = h.world.DevicePath(chosen);
+    platform::ChosenDeviceCapture narrowed(
+        h.world.CaptureSystem(), {h.world.DevicePath(other)},
+        platform::DeviceIdentity::Of(platform::Current().deviceFacts->Describe(chosenPath)),
+        platform::Current().deviceFacts);
+    platform::Platform seams;
+    seams.capture = &narrowed;
+    platform::ScopedPlatform inForce(seams);
+    const std::vector<uint8_t> image = SampleFor(8, 3, 4096);
+    h.WriteImage("fw.bin", image);
+    h.Open();
+    h.ClickStart();
+    EXPECT_EQ(h.Text(IDC_RESULT), "Pass");
+    EXPECT_GE(h.world.Departures(other), 1u) << "the other camera never reset with the chosen one";
+    EXPECT_NE(h.world.DevicePath(other), chosenPath);
+    EXPECT_TRUE(h.world.CommandBlocks(other).empty()) << "the run spoke to the other camera";
+    EXPECT_EQ(h.world.Memory(other), otherMemory);
+    const std::vector<uint8_t> written = h.world.Memory(chosen);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), written.begin())) << "the chosen camera does not hold the image";
+    h.Close();
+  }
+}
+
+TEST(CameraReturn, ACameraIsKnownByItsPortAndNeverByAnotherSerial) {
+  const platform::DeviceIdentity identity{"1-1.2", std::string("A1")};
+  struct Case {
+    std::optional<std::string> port, serial;
+    bool matches;
+  } cases[] = {{"1-1.2", "A1", true},
+               {"1-1.2", std::nullopt, true},
+               {"1-1.3", "A1", false},
+               {"1-1.2", "B7", false},
+               {std::nullopt, "A1", false}};
+  for (const Case& c : cases) {
+    platform::DeviceFacts facts;
+    facts.port = c.port;
+    facts.serialNumber = c.serial;
+    EXPECT_EQ(identity.Matches(facts), c.matches) << c.port.value_or("-") << " " << c.serial.value_or("-");
+  }
+  EXPECT_FALSE(platform::DeviceIdentity::Of({}));
+  platform::DeviceFacts anySerial;
+  anySerial.port = "1-1";
+  anySerial.serialNumber = "any";
+  EXPECT_TRUE((platform::DeviceIdentity{"1-1", std::nullopt}.Matches(anySerial)));
+}
