@@ -141,6 +141,18 @@ INSTANTIATE_TEST_SUITE_P(
         Lookup{"NoList", true, false, false, true, false, {"list 22"}}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// The port a camera is re-found at after its reset: the USB device's location
+// path (the interface's, without its last step), asked size first, from the
+// device's record; none for an interface not present.
+TEST(DeviceSetup, ACamerasPortIsItsLocationPath) {
+  RealBackend b;
+  platform::win32::DirectShowFacts facts(b.camera.Setup());
+  EXPECT_EQ(facts.Describe(b.camera.DevicePath()).port, "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(1)");
+  EXPECT_EQ(b.camera.Setup().Calls(), (std::vector<std::string>{"list 22", "open", "detail size", "detail",
+                                                                "property size", "location", "destroy"}));
+  EXPECT_FALSE(facts.Describe(b.camera.DevicePath() + "-other").port);
+}
+
 // The system's own device setup, as wine has it: the list is had, and no
 // device path opens.
 TEST(DeviceSetup, TheSystemsLookupFindsNoInstanceUnderWine) {

@@ -202,6 +202,20 @@ class RegisteredDeviceSetup final : public platform::win32::IDeviceSetupCalls {
     deviceInfo->DevInst = world_.DevInst(id_);
     return TRUE;
   }
+  // The camera sits on the root hub's first port, as a composite device's
+  // first interface.
+  BOOL GetDeviceRegistryProperty(HDEVINFO list, SP_DEVINFO_DATA* device, DWORD property, DWORD* type, BYTE* buffer,
+                                 DWORD size, DWORD* requiredSize) override {
+    static const wchar_t kLocation[] = L"PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(1)#USBMI(0)\0";
+    if (requiredSize) *requiredSize = sizeof kLocation;
+    if (list != List() || !device || property != SPDRP_LOCATION_PATHS)
+      return Refuse("property refused", ERROR_INVALID_DATA);
+    if (!buffer || size < sizeof kLocation) return Refuse("property size", ERROR_INSUFFICIENT_BUFFER);
+    Note("location");
+    if (type) *type = REG_MULTI_SZ;
+    std::memcpy(buffer, kLocation, sizeof kLocation);
+    return TRUE;
+  }
   BOOL DestroyDeviceInfoList(HDEVINFO list) override {
     Note(list == List() ? "destroy" : "destroy refused");
     return list == List();
@@ -237,7 +251,8 @@ class RegisteredCamera {
         answers_(world, id),
         devicePath_(folder_.Write("camera-device", {})),
         setup_(world, id, platform::win32::Wide(devicePath_)),
-        capture_(setup_) {
+        capture_(setup_),
+        facts_(setup_) {
     com_->Initialize();
     RemoveLeftovers();
     auto& server = TestCameraServer::Get();

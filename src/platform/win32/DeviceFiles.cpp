@@ -29,4 +29,23 @@ uint32_t SystemDeviceFiles::IoControl(Handle handle, uint32_t code, const void* 
   return error != 0 ? error : kErrorGenFailure;
 }
 
+namespace {
+
+// The port names the USB device, not one of its interfaces: a camera that
+// comes back in download mode may be no composite device, and it is the same
+// camera.
+std::string PortOfLocation(const std::string& location) {
+  const size_t lastStep = location.rfind("#USBMI(");
+  return lastStep == std::string::npos ? location : location.substr(0, lastStep);
+}
+
+}  // namespace
+
+DeviceFacts DirectShowFacts::Describe(const std::string& devicePath) {
+  DeviceFacts facts;
+  if (const std::wstring location = LookUpLocationPath(setup_, Wide(devicePath)); !location.empty())
+    facts.port = PortOfLocation(Narrow(location));
+  return facts;
+}
+
 }  // namespace platform::win32

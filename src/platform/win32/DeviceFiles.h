@@ -6,6 +6,7 @@
 
 #include "platform/DeviceFacts.h"
 #include "platform/DeviceFile.h"
+#include "platform/win32/DeviceSetup.h"
 
 namespace platform::win32 {
 
@@ -17,12 +18,16 @@ class SystemDeviceFiles final : public IDeviceFiles {
                      uint32_t* returned) override;
 };
 
-// What the device listing can say: where it looks, and nothing about a
-// device it would have to ask.
+// What the device listing can say: where it looks, and where a device is
+// plugged in; nothing it would have to ask the device.
 class DirectShowFacts final : public IDeviceFacts {
  public:
+  explicit DirectShowFacts(IDeviceSetupCalls& setup) : setup_(setup) {}
   std::string WhereListed() override { return "DirectShow video-input devices"; }
-  DeviceFacts Describe(const std::string&) override { return {}; }
+  DeviceFacts Describe(const std::string& devicePath) override;
+
+ private:
+  IDeviceSetupCalls& setup_;
 };
 
 }  // namespace platform::win32

@@ -122,7 +122,7 @@ const Platform& Host() {
   static ThreadComRuntime com;
   static win32::DirectShowCapture capture(win32::SystemDeviceSetup());
   static win32::SystemDeviceFiles deviceFiles;
-  static win32::DirectShowFacts facts;
+  static win32::DirectShowFacts facts(win32::SystemDeviceSetup());
   static NoNotifications notifications;
   static const Platform host{&capture, &deviceFiles, &files, &clock, &debug, &com, &notifications, &facts};
   return host;
