@@ -149,25 +149,24 @@ TEST(CameraReturn, AChosenCameraIsReFoundAtItsPortWhenAnotherComesBackFirst) {
   }
 }
 
-TEST(CameraReturn, ACameraIsKnownByItsPortAndNeverByAnotherSerial) {
-  const platform::DeviceIdentity identity{"1-1.2", std::string("A1")};
+TEST(CameraReturn, ACameraIsKnownByItsPortAndNeverByAnotherSerialUnderItsUsbId) {
+  const platform::DeviceIdentity identity{"1-1.2", std::string("A1"), 0x1B3F, 0x2202};
   struct Case {
     std::optional<std::string> port, serial;
+    std::optional<uint16_t> product;
     bool matches;
-  } cases[] = {{"1-1.2", "A1", true},
-               {"1-1.2", std::nullopt, true},
-               {"1-1.3", "A1", false},
-               {"1-1.2", "B7", false},
-               {std::nullopt, "A1", false}};
+  } cases[] = {
+      {"1-1.2", "A1", 0x2202, true},        {"1-1.2", std::nullopt, 0x2202, true},
+      {"1-1.3", "A1", 0x2202, false},       {"1-1.2", "B7", 0x2202, false},
+      {"1-1.2", "B7", std::nullopt, false}, {"1-1.2", "B7", 0x2203, true},  // in download mode, under another id
+      {std::nullopt, "A1", 0x2202, false}};
   for (const Case& c : cases) {
     platform::DeviceFacts facts;
     facts.port = c.port;
     facts.serialNumber = c.serial;
+    facts.usbVendorId = 0x1B3F;
+    facts.usbProductId = c.product;
     EXPECT_EQ(identity.Matches(facts), c.matches) << c.port.value_or("-") << " " << c.serial.value_or("-");
   }
   EXPECT_FALSE(platform::DeviceIdentity::Of({}));
-  platform::DeviceFacts anySerial;
-  anySerial.port = "1-1";
-  anySerial.serialNumber = "any";
-  EXPECT_TRUE((platform::DeviceIdentity{"1-1", std::nullopt}.Matches(anySerial)));
 }

@@ -44,14 +44,18 @@ class KeptMonikers : public IEnumMoniker {
 
 std::optional<DeviceIdentity> DeviceIdentity::Of(const DeviceFacts& facts) {
   if (!facts.port || facts.port->empty()) return std::nullopt;
-  return DeviceIdentity{*facts.port, facts.serialNumber};
+  return DeviceIdentity{*facts.port, facts.serialNumber, facts.usbVendorId, facts.usbProductId};
 }
 
-// A camera may come back without its serial number (in download mode, say);
-// its port is then what tells it.
+// A camera that comes back in download mode may show another USB id and
+// another serial number, or none; its port then tells it. Under the same USB
+// id another serial number is another camera put in its place.
 bool DeviceIdentity::Matches(const DeviceFacts& facts) const {
   if (facts.port != port) return false;
-  return !serialNumber || !facts.serialNumber || *facts.serialNumber == *serialNumber;
+  if (!serialNumber || !facts.serialNumber || *facts.serialNumber == *serialNumber) return true;
+  const bool otherUsbId = (usbVendorId && facts.usbVendorId && *usbVendorId != *facts.usbVendorId) ||
+                          (usbProductId && facts.usbProductId && *usbProductId != *facts.usbProductId);
+  return otherUsbId;
 }
 
 ChosenDeviceCapture::ChosenDeviceCapture(ICaptureSystem& inner, std::set<std::string> leftOut,

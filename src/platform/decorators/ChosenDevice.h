@@ -23,11 +23,13 @@ namespace platform {
 struct DeviceIdentity {
   std::string port;
   std::optional<std::string> serialNumber;
+  std::optional<uint16_t> usbVendorId;
+  std::optional<uint16_t> usbProductId;
 
   // None when the facts tell no port.
   static std::optional<DeviceIdentity> Of(const DeviceFacts& facts);
   // A device with these facts can be this camera: same port, and no other
-  // serial number.
+  // serial number under the same USB id.
   bool Matches(const DeviceFacts& facts) const;
 };
 
