@@ -129,6 +129,7 @@ TEST(DeviceFacts, TellUnitPathAndWhatToDoWhenANodeIsRefused) {
                            ? std::optional<uint32_t>(*facts.usbVendorId << 16 | *facts.usbProductId)
                            : std::nullopt;
     EXPECT_EQ(usbId, c.usbId) << c.what;
+    EXPECT_EQ(facts.port, std::optional<std::string>(c.device.port)) << c.what;
     EXPECT_EQ(facts.hasExtensionUnit, c.hasUnit) << c.what;
     EXPECT_EQ(facts.extensionUnitId, c.unitId) << c.what;
     EXPECT_EQ(facts.downloadPathOpens, c.downloadPath) << c.what;
@@ -161,7 +162,7 @@ TEST(DeviceFacts, NothingIsKnownOfANodeThatIsNotThereAndTheListingSaysWhereItLoo
   RefusingKernel kernel;
   platform::LinuxCameraBackend backend(kernel);
   const platform::DeviceFacts facts = backend.Describe(kDevicePath);
-  EXPECT_FALSE(facts.usbVendorId || facts.hasExtensionUnit || facts.downloadPathOpens);
+  EXPECT_FALSE(facts.usbVendorId || facts.port || facts.hasExtensionUnit || facts.downloadPathOpens);
   EXPECT_TRUE(facts.permissionHint.empty());
   EXPECT_EQ(backend.WhereListed(), "udev subsystem video4linux (/dev/video*)");
 }

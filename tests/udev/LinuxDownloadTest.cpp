@@ -248,6 +248,8 @@ TEST_F(LinuxDownload, AfterTheResetTheCameraIsFoundUnderItsNewDeviceNumber) {
   EXPECT_EQ(h_->Text(IDC_RESULT), "Pass");
   EXPECT_EQ(rig_->Devnums(), (std::vector<int>{3, 4})) << "one departure at the reset, one return";
   EXPECT_TRUE(rig_->Backend().FindCaptureNode("/dev/video0@" + emulated::UsbNode(4)));
+  EXPECT_EQ(rig_->Backend().Describe("/dev/video0@" + emulated::UsbNode(4)).port, "1-2")
+      << "the port outlives the number";
   EXPECT_EQ(h_->Text(IDC_STATUS), "Corvex Camera Connected") << "identified again on the new appearance";
 
   EXPECT_EQ(platform::RunningKernel().Ioctl(unitFd, UVCIOC_CTRL_QUERY, &query), -ENODEV);
