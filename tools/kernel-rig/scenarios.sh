@@ -307,67 +307,81 @@ scenario_unplug_write() {
 
 # --- a production line: several cameras on one host -----------------------
 
-# Class 8 over the extension unit: each flash resets its camera twice, so
-# the cameras leave and come back while the others do too.
+# line_of CLASS: the line's cameras and image. A class-8 flash over the
+# extension unit resets its camera twice (for 64-byte transfers, then at
+# the end), so the cameras leave and come back mid-flash while the others
+# do too; a class-6 flash resets it once, at the end, and takes less time.
 line_cameras=2
-line_image=$image8
-line_options="--memory-class 8 --no-probe"
+line_of() {
+  case $1 in
+    8) line_image=$image8 line_options="--memory-class 8 --no-probe" line_departures=2 ;;
+    6) line_image=$image6 line_options="--memory-class 6" line_departures=1 ;;
+  esac
+}
 
 seconds_since() { awk -v a="$1" -v b="$(uptime_s)" 'BEGIN { printf "%.1f", b - a }'; }
 
-# expect_line_flashed DEPARTURES: each line camera holds the image,
-# protected; camera 0 left the bus DEPARTURES times, the others were flashed
-# once (2 departures).
-expect_line_flashed() {
-  local departures=$1 k=0
+# each_line_camera COMMAND...: COMMAND with each line camera chosen in turn.
+each_line_camera() {
+  local k=0
   while [ $k -lt $line_cameras ]; do
     on_camera $k
-    wait_for_camera && read_state && expect_flashed_with "$line_image" && expect_state departures "$departures"
-    departures=2
+    "$@"
     k=$((k + 1))
   done
   on_camera 0
 }
 
+# expect_line_flashed TIMES: the camera holds the image, protected, and left
+# the bus as often as its flashes reset it: camera 0 was flashed TIMES
+# times, the others once.
+expect_line_flashed() {
+  local times=1
+  [ "$camera" != 0 ] || times=$1
+  wait_for_camera && read_state && expect_flashed_with "$line_image" &&
+    expect_state departures $((times * line_departures))
+}
+expect_listed() {
+  expect_in line-list.out "\"port\":\"$port\""
+  expect_in line-list.out "\"serialNumber\":\"$(serial_of "$camera")\""
+}
+start_line_flash() { start_cli "line-$port" flash -y --device "$port" "$line_image"; }
+expect_line_pass() { end_cli "line-$port" && expect_run "line-$port" 0 Pass; }
+
 # list tells each camera's port; then one camera is flashed alone, and then
 # every camera at once by one zarnet-cli each, chosen by its port, so that
 # their resets overlap. Both times are printed.
 scenario_line_ports() {
+  line_of 8
   # shellcheck disable=SC2086 # the options are words
   start_cameras $line_cameras $line_options || return
   run_cli line-list list --json
   expect_run line-list 0
-  local k=0 begun alone together
-  while [ $k -lt $line_cameras ]; do
-    on_camera $k && expect_in line-list.out "\"port\":\"$port\"" && expect_in line-list.out "\"serialNumber\":\"$(serial_of $k)\""
-    k=$((k + 1))
-  done
-  on_camera 0
+  each_line_camera expect_listed
+  local begun alone together
   begun=$(uptime_s)
   run_cli line-alone flash -y --device "$port" "$line_image"
   alone=$(seconds_since "$begun")
   expect_run line-alone 0 Pass
   wait_for_camera || return
   begun=$(uptime_s)
-  k=0
-  while [ $k -lt $line_cameras ]; do
-    on_camera $k && start_cli "line-$port" flash -y --device "$port" "$line_image"
-    k=$((k + 1))
-  done
+  each_line_camera start_line_flash
   wait_for_clis
   together=$(seconds_since "$begun")
-  k=0
-  while [ $k -lt $line_cameras ]; do
-    on_camera $k && end_cli "line-$port" && expect_run "line-$port" 0 Pass
-    k=$((k + 1))
-  done
-  # Camera 0 was flashed twice, the others once.
-  expect_line_flashed 4
+  each_line_camera expect_line_pass
+  each_line_camera expect_line_flashed 2
   echo "    line timing: 1 camera $alone s, $line_cameras cameras $together s ($(awk -v a="$alone" -v b="$together" 'BEGIN { printf "%.2f", b / a }')x)"
+}
+
+# The summary has a row for the camera: its port, its serial number, Pass.
+expect_summary_pass() {
+  grep -qiE "(^|[[:space:]])$port[[:space:]].*$(serial_of "$camera").*[[:space:]]pass([[:space:]]|\$)" "$logs/line-all.out" ||
+    fail "line-all: no Pass row for $port in the summary: $(grep -E "(^|[[:space:]])$port[[:space:]]" "$logs/line-all.out" | head -1)"
 }
 
 # One zarnet-cli flashes every camera it identifies.
 scenario_line_all() {
+  line_of 6
   # shellcheck disable=SC2086 # the options are words
   start_cameras $line_cameras $line_options || return
   run_cli line-all flash --all -y "$line_image"
@@ -376,14 +390,8 @@ scenario_line_all() {
     return
   fi
   expect_run line-all 0
-  local k=0
-  while [ $k -lt $line_cameras ]; do
-    on_camera $k
-    grep -qiE "(^|[[:space:]])$port[[:space:]].*$(serial_of $k).*[[:space:]]pass([[:space:]]|\$)" "$logs/line-all.out" ||
-      fail "line-all: no Pass row for $port in the summary: $(grep -E "(^|[[:space:]])$port[[:space:]]" "$logs/line-all.out" | head -1)"
-    k=$((k + 1))
-  done
-  expect_line_flashed 2
+  each_line_camera expect_summary_pass
+  each_line_camera expect_line_flashed 1
 }
 
 # Each scenario ends with every camera program stopped, so the next one
