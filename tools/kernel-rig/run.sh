@@ -21,6 +21,7 @@ gadget=${ZARNET_RIG_GADGET:-build/default/tools/kernel-rig/zarnet-gadget-camera}
 rule=src/platform/linux/udev/70-zarnet-uvc-camera.rules
 time_limit=${ZARNET_RIG_TIMEOUT:-900}
 user=tech        # the machine's ordinary user, uid 1000, in group video
+controllers=2    # dummy_hcd's controllers: one bus, and one camera, each
 
 say() { echo "kernel-rig: $*"; }
 missing() { echo "kernel-rig: $*" >&2; exit 2; }
@@ -107,6 +108,7 @@ add_project() {
   install -m 755 "$scenarios" "$stage/scenarios.sh"
   echo "${ZARNET_RIG_ONLY:-}" > "$stage/etc/rig-only"
   echo "$user" > "$stage/etc/rig-user"
+  echo "num=$controllers" > "$stage/etc/rig-dummy-hcd"
 }
 
 # PID 1: the results go to the second serial port, so the kernel's and
@@ -127,7 +129,9 @@ exec 3>/dev/ttyS1
 up() { cut -d' ' -f1 /proc/uptime; }
 echo "boot: /init at $(up) s" >&3
 for m in $(cat /lib/modules/$(uname -r)/load-order); do
-  insmod /lib/modules/$(uname -r)/$m || echo "boot: insmod $m failed" >&3
+  options=
+  [ $m != dummy_hcd.ko ] || options=$(cat /etc/rig-dummy-hcd)
+  insmod /lib/modules/$(uname -r)/$m $options || echo "boot: insmod $m failed" >&3
 done
 echo "boot: modules loaded at $(up) s" >&3
 /usr/lib/systemd/systemd-udevd --daemon

@@ -108,7 +108,7 @@ GadgetCamera::Outcome GadgetCamera::Standard(RawGadget& gadget, const usb_ctrlre
         case USB_DT_CONFIG: return Reply(gadget, setup, ConfigurationDescriptor());
         case USB_DT_DEVICE_QUALIFIER: return Reply(gadget, setup, DeviceQualifier());
         case USB_DT_STRING:
-          if (const auto text = StringDescriptor(static_cast<uint8_t>(setup.wValue)))
+          if (const auto text = StringDescriptor(static_cast<uint8_t>(setup.wValue), options_.serial))
             return Reply(gadget, setup, *text);
           return Outcome::kStalled;
         default: return Outcome::kStalled;

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "RawGadget.h"
+#include "UvcDescriptors.h"
 #include "platform/substitute/SubstituteWorld.h"
 
 namespace rig {
@@ -21,6 +22,8 @@ namespace rig {
 struct GadgetOptions {
   std::string udcDriver = "dummy_udc";
   std::string udcDevice = "dummy_udc.0";
+  // Cameras on one host tell themselves apart by it.
+  std::string serial = kSerial;
   // The Nth set of the data control is never answered (0: none).
   uint32_t silentWrite = 0;
   uint32_t silenceMs = 5500;  // longer than the host driver waits

@@ -139,12 +139,12 @@ std::vector<uint8_t> ConfigurationDescriptor() {
   return d;
 }
 
-std::optional<std::vector<uint8_t>> StringDescriptor(uint8_t index) {
+std::optional<std::vector<uint8_t>> StringDescriptor(uint8_t index, const std::string& serial) {
   switch (index) {
     case 0: return std::vector<uint8_t>{4, 0x03, 0x09, 0x04};
     case 1: return Utf16(kManufacturer);
     case 2: return Utf16(kProduct);
-    case 3: return Utf16(kSerial);
+    case 3: return Utf16(serial);
     default: return std::nullopt;
   }
 }

@@ -33,8 +33,9 @@ std::vector<uint8_t> DeviceQualifier();
 std::vector<uint8_t> ConfigurationDescriptor();
 // The streaming endpoint's own descriptor, as the gadget enables it.
 std::vector<uint8_t> StreamingEndpointDescriptor();
-// String descriptor `index` (0: the language list); none when there is no such string.
-std::optional<std::vector<uint8_t>> StringDescriptor(uint8_t index);
+// String descriptor `index` (0: the language list), with `serial` as the
+// serial number; none when there is no such string.
+std::optional<std::vector<uint8_t>> StringDescriptor(uint8_t index, const std::string& serial);
 // The streaming probe and commit controls' default value (34 bytes).
 std::vector<uint8_t> DefaultStreamingControl();
 

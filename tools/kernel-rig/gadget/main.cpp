@@ -30,7 +30,8 @@ const char kUsage[] =
     "  --unplug-write N     at the Nth write on the data control the camera leaves the bus\n"
     "  --replug-ms MS       and comes back after MS (default 3000)\n"
     "  --state-dir DIR      where SIGUSR1 writes memory.bin and state (default /tmp/camera)\n"
-    "  --udc DRIVER DEVICE  the controller (default dummy_udc dummy_udc.0)\n";
+    "  --udc DRIVER DEVICE  the controller (default dummy_udc dummy_udc.0)\n"
+    "  --serial TEXT        the serial number string (default ZRIG0001)\n";
 
 struct Options {
   int memoryClass = 8;
@@ -83,6 +84,10 @@ Options Parse(int argc, char** argv) {
     } else if (a == "--udc") {
       o.gadget.udcDriver = value();
       o.gadget.udcDevice = value();
+    } else if (a == "--serial") {
+      o.gadget.serial = value();
+      // A string descriptor holds at most 126 UTF-16 characters.
+      if (o.gadget.serial.empty() || o.gadget.serial.size() > 126) Usage("--serial takes 1 to 126 characters");
     } else if (a == "--help") {
       std::fputs(kUsage, stdout);
       std::exit(0);
