@@ -7,12 +7,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <ostream>
+#include <random>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -22,6 +27,7 @@
 #include "DeviceList.h"
 #include "Interrupts.h"
 #include "Json.h"
+#include "OutputFiles.h"
 #include "ProgressLine.h"
 #include "Terminal.h"
 #include "TerminalReport.h"
@@ -203,14 +209,60 @@ void Take(Camera& camera, size_t index, const std::string& line, Board& board) {
 // The copy that flashes one camera: the same simulated world, if any, and
 // the camera pinned by its port, so that after its reset no other camera
 // that comes back first is taken for it.
-std::vector<std::string> ChildArguments(const LineFlash& request, const std::string& port) {
+std::vector<std::string> ChildArguments(const LineFlash& request, const std::string& port, const std::string& image) {
   std::vector<std::string> args{"flash", "--json", "-y", "--device", port};
   for (std::string& arg : SimulationArguments(request.simulation)) args.push_back(std::move(arg));
   if (request.eightByteTransfers) args.emplace_back("--8-byte-transfers");
   args.emplace_back("--");
-  args.push_back(request.image);
+  args.push_back(image);
   return args;
 }
+
+// Each copy of the program reads the image from a file of its own: a
+// download opens its image exclusively, so copies that read one file at the
+// same moment would refuse each other. Every camera also gets the very bytes
+// judged here, should the file change meanwhile. The files go with the
+// object.
+class ImageCopies {
+ public:
+  ImageCopies() = default;
+  ImageCopies(const ImageCopies&) = delete;
+  ImageCopies& operator=(const ImageCopies&) = delete;
+  ~ImageCopies() {
+    std::error_code ignored;
+    if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
+  }
+
+  // Empty, or why the copies could not be made.
+  std::string Make(const std::string& image, size_t count) {
+    std::ifstream file(image, std::ios::binary);
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    if (!file.good() && !file.eof()) return "cannot read " + image;
+    std::error_code error;
+    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
+    if (error) return "no folder for temporary files: " + error.message();
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && folder_.empty(); ++attempt) {
+      const auto folder = temporary / ("zarnet-cli-all-" + std::to_string(random()));
+      if (std::filesystem::create_directory(folder, error)) folder_ = folder;
+    }
+    if (folder_.empty()) return "cannot make a folder in " + temporary.string() + ": " + error.message();
+    const std::filesystem::path name = std::filesystem::path(image).filename();
+    for (size_t i = 1; i <= count; ++i) {
+      const std::filesystem::path copy = folder_ / std::to_string(i) / name;
+      std::filesystem::create_directory(copy.parent_path(), error);
+      if (const std::string cause = WriteFileAtomically(copy.string(), bytes); !cause.empty())
+        return "cannot copy the image into " + copy.string() + ": " + cause;
+      paths_.push_back(copy.string());
+    }
+    return {};
+  }
+  const std::string& Path(size_t index) const { return paths_[index]; }
+
+ private:
+  std::filesystem::path folder_;
+  std::vector<std::string> paths_;
+};
 
 // The cameras present that answer identify, as list finds them.
 std::vector<Listed> CamerasPresent(const LineFlash& request, const ImageVerdict& verdict) {
@@ -251,7 +303,8 @@ int Refuse(const LineFlash& request, int status, const std::string& why, std::os
 
 class Line {
  public:
-  Line(const LineFlash& request, const std::vector<Listed>& found, std::ostream& err) : request_(request) {
+  Line(const LineFlash& request, const std::vector<Listed>& found, const ImageCopies& images, std::ostream& err)
+      : request_(request), images_(images) {
     for (const Listed& listed : found) {
       auto camera = std::make_unique<Camera>();
       camera->port = *listed.facts.port;
@@ -300,7 +353,7 @@ class Line {
   bool Start(size_t index, const std::string& program) {
     Camera& camera = *cameras_[index];
     camera.started = SteadyClock::now();
-    const std::string failure = camera.child.Start(program, ChildArguments(request_, camera.port));
+    const std::string failure = camera.child.Start(program, ChildArguments(request_, camera.port, images_.Path(index)));
     if (!failure.empty()) {
       camera.reason = "not started: " + failure;
       return false;
@@ -324,6 +377,7 @@ class Line {
   }
 
   const LineFlash& request_;
+  const ImageCopies& images_;
   Cameras cameras_;
   std::unique_ptr<Board> board_;
   EventQueue queue_;
@@ -417,8 +471,11 @@ int RunFlashAll(const LineFlash& request, InterruptGuard&, const std::function<i
                                ")? What their memories hold now is erased.";
   if (!Confirmed(question, request.yes, std::cin, err))
     return Refuse(request, kExitRefused, "not confirmed; nothing was written", out, err);
+  ImageCopies images;
+  if (const std::string failure = images.Make(request.image, found.size()); !failure.empty())
+    return Refuse(request, kExitRefused, failure + "; nothing was written", out, err);
   InterruptGuard::OnEnd(nullptr);
-  Line line(request, found, err);
+  Line line(request, found, images, err);
   const int interrupted = line.Run(program);
   return Summary(line.Result(), interrupted, request.json, out, err);
 }
