@@ -465,6 +465,7 @@ int RunFlashAll(const LineFlash& request, InterruptGuard&, const std::function<i
     return Refuse(request, kExitRefused, "cannot tell where this program is, to run it per camera", out, err);
   if (!request.json) ShowCameras(found, err);
   std::vector<std::string> ports;
+  ports.reserve(found.size());
   for (const Listed& camera : found) ports.push_back(*camera.facts.port);
   const std::string question = "Write " + request.image + " into " + std::to_string(found.size()) +
                                (found.size() == 1 ? " camera" : " cameras") + " (at " + Joined(ports) +
