@@ -399,7 +399,12 @@ std::string CameraObject(const Camera& camera) {
   optional(json, "versionAfter", camera.versionAfter);
   optional(json, "result", camera.result);
   optional(json, "reason", camera.reason.empty() ? std::nullopt : std::optional<std::string>(camera.reason));
-  json.Key("exitStatus").Number(camera.exitStatus).Key("seconds").Decimal(camera.seconds, 1).EndObject();
+  json.Key("exitStatus");
+  if (camera.exitStatus >= 0)
+    json.Number(camera.exitStatus);
+  else
+    json.Null();  // never started
+  json.Key("seconds").Decimal(camera.seconds, 1).EndObject();
   return json.Text();
 }
 

@@ -74,12 +74,9 @@ void Say(const std::string& text) {
 // `exitStatus`: what the interrupt ends the program with.
 void Take(Watch& w, int exitStatus) {
   std::unique_lock<std::mutex> lock(w.mutex);
-  if (w.relay) {
-    const InterruptGuard::Relay relay = w.relay;
-    lock.unlock();
-    relay(exitStatus);
-    return;
-  }
+  // Under the lock, so that once RelayTo(nullptr) returns no relay runs
+  // any more and what it reaches may go.
+  if (w.relay) return w.relay(exitStatus);
   const auto now = std::chrono::steady_clock::now();
   if (w.armedFor.empty()) End(w, std::nullopt, exitStatus, "interrupted; nothing was written to the camera");
   if (w.askedToFinish && now - w.firstAt < std::chrono::seconds(InterruptGuard::kInsistSeconds)) {

@@ -48,7 +48,9 @@ class InterruptGuard {
   // For a program that waits for children of its own, which take the
   // interrupts themselves: from now on each interrupt is handed to `relay`
   // (on the watcher's thread, with the exit status it stands for) instead
-  // of ending the program or asking a job to finish. nullptr: as before.
+  // of ending the program or asking a job to finish. nullptr: as before,
+  // and no relay call runs on once it returns. `relay` must not call the
+  // guard.
   using Relay = std::function<void(int exitStatus)>;
   static void RelayTo(Relay relay);
 
