@@ -319,7 +319,14 @@ std::string CameraName(Session& session) {
          camera.m_devicePath + ")";
 }
 
+// The camera's version as the window shows it, for the result in JSON.
+void TellVersion(Session& session) {
+  const CZarnetDlg& dlg = session.Dlg();
+  session.Report().VersionAfter(dlg.m_cameraKey ? std::optional<std::string>(dlg.m_strVersion) : std::nullopt);
+}
+
 int Refused(Session& session, const std::string& reason) {
+  TellVersion(session);
   session.Report().Result(std::nullopt, kExitRefused, reason);
   return kExitRefused;
 }
@@ -335,8 +342,7 @@ int Outcome(Session& session, Simulation* simulation) {
     if (status == kExitOk) status = kExitUsage;
   }
   // What the window shows after the camera was opened again.
-  const CZarnetDlg& dlg = session.Dlg();
-  session.Report().VersionAfter(dlg.m_cameraKey ? std::optional<std::string>(dlg.m_strVersion) : std::nullopt);
+  TellVersion(session);
   session.Report().Result(result, status, reason);
   return status;
 }
