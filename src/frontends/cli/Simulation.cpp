@@ -251,6 +251,12 @@ void Simulation::ResetTogether(uint32_t rebootDelayMs) {
   });
 }
 
+// The line's listener reaches into the world: it goes first.
+Simulation::~Simulation() {
+  inForce_.reset();
+  world_->SetPresenceListener(nullptr);
+}
+
 void Simulation::InjectFault(const SimulationOptions& options, int memoryClass) {
   if (const auto fault = substitute::FaultNamed(options.fault))
     substitute::AddNamedFault(*world_, camera_, *fault, {memoryClass, options.probe});

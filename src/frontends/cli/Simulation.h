@@ -64,7 +64,7 @@ std::optional<std::string> MemoryFileRefusal(const SimulationOptions& options, i
 class Simulation {
  public:
   Simulation(const SimulationOptions& options, int memoryClass, bool changesMemory = false);
-  ~Simulation() = default;
+  ~Simulation();
   Simulation(const Simulation&) = delete;
   Simulation& operator=(const Simulation&) = delete;
 
