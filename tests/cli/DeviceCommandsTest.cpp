@@ -670,4 +670,121 @@ TEST_F(DeviceCommands, ReadFindsThePartsSizeAndVerifyNamesTheFirstDifference) {
   EXPECT_EQ(Run("verify --device dead:beef" + memory + a).status, 2);
 }
 
+// flash --all: a copy of the program per camera of the simulated line, each
+// pinned to its port while the others' resets overlap its own.
+TEST_F(DeviceCommands, FlashAllFlashesEveryCameraOfTheLine) {
+  const std::string all = "flash --all --simulate --fast --cameras 3 -y " + ShellQuote(Sample(""));
+  const ProcessResult text = Run(all);
+  EXPECT_EQ(text.status, 0) << text.err;
+  std::istringstream rows(text.out);
+  std::string row;
+  std::getline(rows, row);
+  EXPECT_EQ(row, "PORT  SERIAL   BEFORE        AFTER         RESULT  REASON  SECONDS");
+  for (const char* port : {"1-1", "1-2", "1-3"}) {
+    std::getline(rows, row);
+    EXPECT_EQ(row.substr(0, 52), std::string(port) + "   SIM000" + port[2] + "  21-0615-0042  21-0615-0042  Pass    -")
+        << row;
+  }
+  EXPECT_FALSE(std::getline(rows, row)) << row;
+  EXPECT_NE(text.err.find("\n1-3: Firmware update finished\n"), std::string::npos) << text.err;
+
+  const ProcessResult json = Run(all + " --json");
+  const auto events = Lines(json.out);
+  ASSERT_EQ(events.size(), 4u) << json.out;
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(events[i]["event"].text, "camera");
+    EXPECT_EQ(events[i]["port"].text, "1-" + std::to_string(i + 1));
+    EXPECT_EQ(events[i]["serialNumber"].text, "SIM000" + std::to_string(i + 1));
+    EXPECT_EQ(events[i]["versionAfter"].text, "Ver: 21-0615-0042");
+    EXPECT_EQ(events[i]["result"].text, "Pass");
+    EXPECT_EQ(events[i]["exitStatus"].Int(), 0);
+  }
+  EXPECT_EQ(events[3]["event"].text, "result");
+  EXPECT_EQ(events[3]["exitStatus"].Int(), 0);
+  EXPECT_EQ(events[3]["passed"].Int(), 3);
+  EXPECT_EQ(events[3]["failed"].Int(), 0);
+}
+
+// The fault is the first camera's: its row fails, the others still pass.
+TEST_F(DeviceCommands, FlashAllNamesTheCameraThatFailed) {
+  const std::string all = "flash --all --simulate --fast --cameras 3 --fault write -y " + ShellQuote(Sample(""));
+  const ProcessResult text = Run(all);
+  EXPECT_EQ(text.status, 1);
+  EXPECT_NE(text.out.find("\n1-1   SIM0001  21-0615-0042  21-0615-0042  FAIL    SetData error[0x1000] : 1f  "),
+            std::string::npos)
+      << text.out;
+  for (const char* port : {"\n1-2 ", "\n1-3 "})
+    EXPECT_NE(text.out.find(std::string(port) + "  SIM000" + port[3] + "  21-0615-0042  21-0615-0042  Pass "),
+              std::string::npos)
+        << text.out;
+  EXPECT_NE(text.err.find("\nzarnet-cli: 1 of 3 cameras failed: 1-1\n"), std::string::npos) << text.err;
+  const auto events = Lines(Run(all + " --json").out);
+  ASSERT_EQ(events.size(), 4u);
+  EXPECT_EQ(events[0]["result"].text, "FAIL");
+  EXPECT_EQ(events[0]["exitStatus"].Int(), 1);
+  EXPECT_EQ(events[3]["result"].text, "FAIL");
+  EXPECT_EQ(events[3]["exitStatus"].Int(), 1);
+  EXPECT_EQ(events[3]["failed"].Int(), 1);
+}
+
+TEST_F(DeviceCommands, FlashAllRefusesWhatItCannotDo) {
+  const std::string image = ShellQuote(Sample(""));
+  const std::pair<std::string, std::string> usage[] = {
+      {"--all --device 1-1", "--device chooses one camera: not with --all, which flashes every camera"},
+      {"--all --backup b.bin", "--backup keeps one camera's memory: not with --all, which flashes every camera"},
+      {"--all --memory-file m.bin --cameras 1",
+       "--memory-file keeps one camera's memory: not with --all, which flashes every camera"},
+      {"--cameras 2 --memory-file m.bin", "--memory-file keeps one camera's memory: not with --cameras above 1"},
+      {"--cameras 9", "--cameras takes 1 to 8"},
+  };
+  for (const auto& [options, why] : usage) {
+    const ProcessResult r = Run("flash --simulate --fast " + options + " -y " + image);
+    EXPECT_EQ(r.status, 2) << options;
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "zarnet-cli flash: " + why) << options;
+  }
+  EXPECT_EQ(Run("flash --all --cameras 2 " + image).status, 2) << "--cameras needs --simulate";
+  // An image flash would refuse is refused before any camera is asked.
+  const ProcessResult refused =
+      Run("flash --all --json --simulate --fast --cameras 2 -y " + ShellQuote(Sample("--eeprom-id 0x99", "bad.bin")));
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "zarnet-cli flash: FW Data Error -- Error EEPROMID\n");
+  ASSERT_EQ(Lines(refused.out).size(), 1u);
+  // No camera: as flash without one.
+  const ProcessResult none = Run("flash --all --json -y " + image);
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(Lines(none.out).back()["reason"].text, "No Corvex Camera");
+}
+
+// The other camera's reset comes back first under a new path: the chosen one
+// is still found at its port, and the result tells its version after.
+TEST_F(DeviceCommands, AChosenPortIsFoundAgainWhileTheLineResets) {
+  const std::string image = ShellQuote(Sample(""));
+  EXPECT_EQ(Run("flash --simulate --fast --cameras 2 --device 1-2 -y " + image).out, "Pass\n");
+  const auto events = Lines(Run("flash --json --simulate --fast --cameras 3 --device 1-3 -y " + image).out);
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back()["result"].text, "Pass");
+  EXPECT_EQ(events.back()["version"].text, "Ver: 21-0615-0042");
+  bool ok = false;
+  const JsonValue list = JsonReader::Parse(Run("list --json --simulate --fast --cameras 2").out, &ok);
+  ASSERT_EQ(list["devices"].items.size(), 2u);
+  EXPECT_EQ(list["devices"].items[1]["port"].text, "1-2");
+  EXPECT_EQ(list["devices"].items[1]["serialNumber"].text, "SIM0002");
+}
+
+// Ctrl-C at the one question: no camera was written.
+TEST_F(DeviceCommands, FlashAllAsksOnceOnATerminal) {
+  const std::string all =
+      ShellQuote(ZARNET_CLI_PATH) + " flash --all --simulate --fast --cameras 2 " + ShellQuote(Sample(""));
+  const ProcessResult no = RunInTerminal(all, "n\n");
+  EXPECT_EQ(no.status, 1);
+  EXPECT_NE(no.out.find(" into 2 cameras (at 1-1, 1-2)? What their memories hold now is erased. [y/N] "),
+            std::string::npos)
+      << no.out;
+  const ProcessResult stopped = RunInTerminal("exec " + all, "\x03", 0, "[y/N] ");
+  EXPECT_EQ(stopped.status, 130) << stopped.out;
+  const ProcessResult yes = RunInTerminal(all, "y\n");
+  EXPECT_EQ(yes.status, 0) << yes.out;
+  EXPECT_NE(yes.out.find("\033[2A\r\033[K1-1  "), std::string::npos) << "the lines are drawn in place";
+}
+
 }  // namespace

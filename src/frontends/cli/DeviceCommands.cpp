@@ -18,6 +18,7 @@
 #include "Commands.h"
 #include "Confirmation.h"
 #include "DeviceChoice.h"
+#include "FlashAll.h"
 #include "InputFiles.h"
 #include "Interrupts.h"
 #include "Json.h"
@@ -42,6 +43,7 @@ struct CommandLine {
   std::string backup;
   bool force = false;  // an existing output file may be replaced
   bool eightByteTransfers = false;
+  bool all = false;  // flash: every camera present, each by a copy of this program
   std::optional<uint32_t> length;
   SimulationOptions simulation;
 };
@@ -52,9 +54,11 @@ bool ChangesMemory(const std::string& name) { return Writes(name) || name == "re
 const char kUsageCommon[] =
     "  --device DEV          the device to act on: a video node (/dev/video0), a\n"
     "                        device path or a position, as 'zarnet-cli list' shows\n"
-    "                        them, or its USB id (1b3f:2202) or serial number when\n"
-    "                        no other device has it; without it, the first camera\n"
-    "                        that answers identify\n"
+    "                        them, or its USB id (1b3f:2202), serial number or port\n"
+    "                        (1-1.2) when no other device has it; without it, the\n"
+    "                        first camera that answers identify. A camera chosen\n"
+    "                        where its port is known is found again only there\n"
+    "                        after its reset\n"
     "  --json                for scripts: JSON on standard output\n"
     "  --help                this text\n";
 
@@ -80,7 +84,8 @@ std::string Synopsis(const std::string& name) {
   }
   if (name == "flash") {
     return "usage: zarnet-cli flash [--device DEV] [--backup FILE [--force]] [--8-byte-transfers] [-y] [--json]\n"
-           "                        [simulation options] IMAGE\n\n"
+           "                        [simulation options] IMAGE\n"
+           "       zarnet-cli flash --all [--8-byte-transfers] [-y] [--json] [simulation options] IMAGE\n\n"
            "Writes IMAGE into the camera: identification, the image's acceptance, the\n"
            "generation check, then erase, write, verify and reset with a live status\n"
            "line and progress bar, ending in Pass or FAIL.\n"
@@ -92,8 +97,16 @@ std::string Synopsis(const std::string& name) {
            "                        default they are 64 (32 for one flash), and on Linux\n"
            "                        a full serial flash restarts the camera for them\n"
            "  -y, --yes             do not ask before erasing (asked only on a terminal)\n"
+           "  --all                 every camera present that answers identify, at once,\n"
+           "                        each by a copy of zarnet-cli pinned to its port (a\n"
+           "                        camera whose port is not known is refused); asks once,\n"
+           "                        shows a line per camera and ends in a table: PORT,\n"
+           "                        SERIAL, BEFORE, AFTER, RESULT, REASON, SECONDS. Exit\n"
+           "                        status 0 only when every camera passed\n"
            "With --json: one JSON object per line for each status change, progress\n"
-           "step (whole percents), message, and the result.\n"
+           "step (whole percents), message, and the result (with the camera's version\n"
+           "after it). With --all: a \"camera\" object per camera, then the result with\n"
+           "\"cameras\", \"passed\" and \"failed\".\n"
            "A first Ctrl-C (or SIGTERM) during the download lets it finish; a second\n"
            "within 5 s abandons the camera half written.\n\n";
   }
@@ -169,6 +182,8 @@ bool ParseOwnOption(const CommandArguments& args, size_t* i, CommandLine& c, std
     c.force = true;
   } else if (a == "--8-byte-transfers" && c.name == "flash") {
     c.eightByteTransfers = true;
+  } else if (a == "--all" && c.name == "flash") {
+    c.all = true;
   } else if (a == "--length" && c.name == "read") {
     uint32_t length = 0;
     if (!ParseLength(args[++*i], &length)) *error = "--length takes a byte count, e.g. 8192 or 0x2000";
@@ -188,6 +203,16 @@ std::string CheckOptions(const CommandLine& c) {
   if (c.simulation.memoryClass && !c.simulation.simulate && !picksClass)
     return "--memory-class describes the substitute camera: add --simulate";
   if (c.name == "read" && !c.simulation.memoryClass) return "--memory-class is missing: which memory to read (1-8)";
+  if (!c.simulation.memoryFile.empty() && c.simulation.cameras > 1)
+    return "--memory-file keeps one camera's memory: not with --cameras above 1";
+  if (c.all) {
+    const std::pair<bool, const char*> one[] = {
+        {!c.device.empty(), "--device chooses one camera"},
+        {!c.backup.empty(), "--backup keeps one camera's memory"},
+        {!c.simulation.memoryFile.empty(), "--memory-file keeps one camera's memory"}};
+    for (const auto& [given, what] : one)
+      if (given) return std::string(what) + ": not with --all, which flashes every camera";
+  }
   if (c.length && c.simulation.memoryClass && *c.length > LargestMemoryOfClass(*c.simulation.memoryClass))
     return "--length is larger than any memory of class " + std::to_string(*c.simulation.memoryClass) + " (" +
            std::to_string(LargestMemoryOfClass(*c.simulation.memoryClass)) + " bytes)";
@@ -294,7 +319,14 @@ std::string CameraName(Session& session) {
          camera.m_devicePath + ")";
 }
 
+// The camera's version as the window shows it, for the result in JSON.
+void TellVersion(Session& session) {
+  const CZarnetDlg& dlg = session.Dlg();
+  session.Report().VersionAfter(dlg.m_cameraKey ? std::optional<std::string>(dlg.m_strVersion) : std::nullopt);
+}
+
 int Refused(Session& session, const std::string& reason) {
+  TellVersion(session);
   session.Report().Result(std::nullopt, kExitRefused, reason);
   return kExitRefused;
 }
@@ -309,6 +341,8 @@ int Outcome(Session& session, Simulation* simulation) {
     reason = reason.empty() ? failure : reason + "; " + failure;
     if (status == kExitOk) status = kExitUsage;
   }
+  // What the window shows after the camera was opened again.
+  TellVersion(session);
   session.Report().Result(result, status, reason);
   return status;
 }
@@ -361,13 +395,20 @@ int Flash(const CommandLine& c, InterruptGuard& interrupts, Session& session, co
   return Outcome(session, simulation);
 }
 
-int RunFlash(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out, std::ostream& err) {
-  if (Unreadable(c, c.file, out, err)) return kExitUsage;
+int RunFlashOne(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out, std::ostream& err) {
   if (!c.backup.empty() && (Refuses(c, SameFile(c.backup, c.file), out, err) || Unwritable(c, c.backup, out, err)))
     return kExitUsage;
   return WithImageChosen(c, out, err, [&](Session& session, const ImageVerdict& verdict, Simulation* simulation) {
     return Flash(c, interrupts, session, verdict, simulation, err);
   });
+}
+
+int RunFlash(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out, std::ostream& err) {
+  if (Unreadable(c, c.file, out, err)) return kExitUsage;
+  if (!c.all) return RunFlashOne(c, interrupts, out, err);
+  const LineFlash line{c.file, c.json, c.yes, c.eightByteTransfers, c.simulation};
+  return RunFlashAll(
+      line, interrupts, [&] { return RunFlashOne(c, interrupts, out, err); }, out, err);
 }
 
 // Where the camera's memory first differs from the image, in words; empty

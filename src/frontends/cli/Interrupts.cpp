@@ -31,6 +31,7 @@ struct Watch {
   std::chrono::steady_clock::time_point firstAt;
   bool askedToFinish = false;
   InterruptGuard::FinalLine finalLine = nullptr;
+  InterruptGuard::Relay relay;
 #ifndef _WIN32
   std::thread thread;
   sigset_t previousMask;
@@ -73,6 +74,9 @@ void Say(const std::string& text) {
 // `exitStatus`: what the interrupt ends the program with.
 void Take(Watch& w, int exitStatus) {
   std::unique_lock<std::mutex> lock(w.mutex);
+  // Under the lock, so that once RelayTo(nullptr) returns no relay runs
+  // any more and what it reaches may go.
+  if (w.relay) return w.relay(exitStatus);
   const auto now = std::chrono::steady_clock::now();
   if (w.armedFor.empty()) End(w, std::nullopt, exitStatus, "interrupted; nothing was written to the camera");
   if (w.askedToFinish && now - w.firstAt < std::chrono::seconds(InterruptGuard::kInsistSeconds)) {
@@ -131,6 +135,7 @@ InterruptGuard::~InterruptGuard() {
   w.count = 0;
   w.armedFor.clear();
   w.askedToFinish = false;
+  w.relay = nullptr;
 }
 
 // Ctrl-Break stands for SIGTERM: a closing console would hold the calling
@@ -175,6 +180,7 @@ InterruptGuard::~InterruptGuard() {
   w.count = 0;
   w.armedFor.clear();
   w.askedToFinish = false;
+  w.relay = nullptr;
 }
 #endif
 
@@ -187,6 +193,11 @@ void InterruptGuard::Disarm() {
   std::lock_guard<std::mutex> lock(TheWatch().mutex);
   TheWatch().armedFor.clear();
   TheWatch().disarmed.notify_all();
+}
+
+void InterruptGuard::RelayTo(Relay relay) {
+  std::lock_guard<std::mutex> lock(TheWatch().mutex);
+  TheWatch().relay = std::move(relay);
 }
 
 void InterruptGuard::OnEnd(FinalLine line) {

@@ -7,6 +7,7 @@
 // program a signal ended: 128 + 2 (SIGINT, Ctrl-C) or 128 + 15 (SIGTERM; on
 // Windows Ctrl-Break, which stands for it).
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -43,6 +44,15 @@ class InterruptGuard {
   using FinalLine = std::string (*)(const std::optional<std::string>& result, int exitStatus,
                                     const std::string& reason);
   static void OnEnd(FinalLine line);
+
+  // For a program that waits for children of its own, which take the
+  // interrupts themselves: from now on each interrupt is handed to `relay`
+  // (on the watcher's thread, with the exit status it stands for) instead
+  // of ending the program or asking a job to finish. nullptr: as before,
+  // and no relay call runs on once it returns. `relay` must not call the
+  // guard.
+  using Relay = std::function<void(int exitStatus)>;
+  static void RelayTo(Relay relay);
 
   // How long a second interrupt counts as insisting.
   static constexpr int kInsistSeconds = 5;

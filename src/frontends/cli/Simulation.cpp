@@ -1,5 +1,6 @@
 #include "Simulation.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,7 @@
 
 #include "InputFiles.h"
 #include "Interrupts.h"
+#include "Json.h"
 #include "OutputFiles.h"
 #include "platform/substitute/NamedFaults.h"
 
@@ -24,6 +26,8 @@ const char kSimulationHelp[] =
     "  --small-page-flash    the flash that takes 32-byte transfers (30 C2 22 00)\n"
     "  --fault NAME          write, verify, reset, unplug (mid-write) or no-return\n"
     "  --extra-webcam        a webcam that does not answer identify, first in the list\n"
+    "  --cameras N           N cameras (1-8) on ports 1-1 ... 1-N, resetting together as\n"
+    "                        on a production line; faults are the first one's\n"
     "  --memory-file FILE    the camera's memory is kept in FILE from run to run (flash,\n"
     "                        erase-chip and reset save it; a file must be a whole memory)\n"
     "  --interrupt N         N interrupts (SIGINT, 1 or 2) arrive while the image is written;\n"
@@ -62,6 +66,12 @@ std::pair<uint8_t, uint8_t> GenerationBytes(int generation) {
   }
 }
 
+std::string SerialNumberOf(int n) {
+  char serial[16];
+  std::snprintf(serial, sizeof serial, "SIM%04d", n);
+  return serial;
+}
+
 }  // namespace
 
 std::string SimulationOnlyOption(const SimulationOptions& o) {
@@ -73,12 +83,36 @@ std::string SimulationOnlyOption(const SimulationOptions& o) {
       {o.flashInfo.has_value(), "--flash-info"},
       {!o.fault.empty(), "--fault"},
       {o.extraWebcam, "--extra-webcam"},
+      {o.cameras != 1, "--cameras"},
       {!o.memoryFile.empty(), "--memory-file"},
       {o.interrupts != 0, "--interrupt"},
   };
   for (const auto& [isGiven, name] : given)
     if (isGiven) return name;
   return {};
+}
+
+std::vector<std::string> SimulationArguments(const SimulationOptions& o) {
+  std::vector<std::string> args;
+  if (!o.simulate) return args;
+  args.push_back("--simulate");
+  const std::pair<bool, const char*> flags[] = {{o.fast, "--fast"},
+                                                {!o.probe, "--no-probe"},
+                                                {o.downloadMode, "--download-mode"},
+                                                {o.extraWebcam, "--extra-webcam"}};
+  for (const auto& [given, name] : flags)
+    if (given) args.push_back(name);
+  auto valued = [&](const char* name, const std::string& value) {
+    args.push_back(name);
+    args.push_back(value);
+  };
+  if (o.memoryClass) valued("--memory-class", std::to_string(*o.memoryClass));
+  if (o.generation) valued("--generation", std::to_string(*o.generation));
+  if (o.flashInfo) valued("--flash-info", HexBytes(o.flashInfo->data(), o.flashInfo->size()));
+  if (!o.fault.empty()) valued("--fault", o.fault);
+  if (o.interrupts != 0) valued("--interrupt", o.terminate ? "term" : std::to_string(o.interrupts));
+  if (o.cameras != 1) valued("--cameras", std::to_string(o.cameras));
+  return args;
 }
 
 std::optional<std::string> MemoryFileRefusal(const SimulationOptions& o, int memoryClass, bool changesMemory) {
@@ -140,6 +174,11 @@ bool ParseSimulationOption(const CommandArguments& args, size_t* i, SimulationOp
     std::array<uint8_t, 8> bytes{};
     if (!ParseHexBytes(v, &bytes)) *error = "--flash-info takes 8 bytes as 16 hex digits";
     o->flashInfo = bytes;
+  } else if (a == "--cameras") {
+    if (!value(&v)) return true;
+    const int n = std::atoi(v.c_str());
+    if (n < 1 || n > kMaxSimulatedCameras || v.size() != 1) *error = "--cameras takes 1 to 8";
+    o->cameras = n;
   } else if (a == "--memory-file") {
     if (value(&v)) o->memoryFile = v;
   } else if (a == "--interrupt") {
@@ -181,13 +220,41 @@ Simulation::Simulation(const SimulationOptions& options, int memoryClass, bool c
   std::error_code ignored;
   if (!memoryFile_.empty() && std::filesystem::is_regular_file(memoryFile_, ignored))
     camera.initialMemory = ReadWholeFile(memoryFile_);
-  // A serial number of its own, so that --device can name it as a real one.
-  substitute::SubstituteDeviceConfig device = substitute::CameraDevice(camera);
-  device.serialNumber = kSimulatedSerialNumber;
-  camera_ = world_->AddDevice(device);
+  // Serial numbers and ports of their own, so that --device can name each
+  // camera as a real one.
+  for (int n = 1; n <= options.cameras; ++n) {
+    substitute::SubstituteDeviceConfig device = substitute::CameraDevice(camera);
+    device.serialNumber = SerialNumberOf(n);
+    device.port = "1-" + std::to_string(n);
+    device.newPathEachArrival = true;
+    line_.push_back(world_->AddDevice(device));
+    // The memory file is the first camera's; --cameras above 1 refuses it.
+    camera.initialMemory.clear();
+  }
+  camera_ = line_.front();
+  if (line_.size() > 1) ResetTogether(camera.rebootDelayMs);
   InjectFault(options, memoryClass);
   InterruptMidWrite(options, memoryClass);
   inForce_.emplace(world_->Platform());
+}
+
+// The line's cameras reset at about the same moment, and the others come
+// back before the one that reset first: a run that took whichever camera
+// answers first after its reset would take another. Only a reset starts the
+// others' departures; theirs start none (the listener hears them too, from
+// inside Unplug, on the thread that caused the reset).
+void Simulation::ResetTogether(uint32_t rebootDelayMs) {
+  world_->SetPresenceListener([world = world_.get(), line = line_, rebootDelayMs](const substitute::PresenceEvent& e) {
+    if (e.arrived || !e.reset) return;
+    for (const substitute::DeviceId other : line)
+      if (other != e.device) world->Unplug(other, rebootDelayMs / 2);
+  });
+}
+
+// The line's listener reaches into the world: it goes first.
+Simulation::~Simulation() {
+  inForce_.reset();
+  world_->SetPresenceListener(nullptr);
 }
 
 void Simulation::InjectFault(const SimulationOptions& options, int memoryClass) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Commands.h"
 #include "platform/Platform.h"
@@ -21,6 +22,7 @@ struct SimulationOptions {
   std::optional<std::array<uint8_t, 8>> flashInfo;
   std::string fault;         // "", "write", "verify", "reset", "unplug", "no-return"
   bool extraWebcam = false;  // a webcam that does not answer identify, at position 0
+  int cameras = 1;           // cameras of one line, on ports 1-1 ... 1-N
   std::string memoryFile;    // the camera's memory kept here between runs
   int interrupts = 0;        // interrupts that arrive while the image is written
   bool terminate = false;    // the interrupt is a SIGTERM, not a SIGINT
@@ -30,13 +32,18 @@ struct SimulationOptions {
 // argument is not one. A bad value sets `error`.
 bool ParseSimulationOption(const CommandArguments& args, size_t* i, SimulationOptions* options, std::string* error);
 extern const char kSimulationHelp[];
-constexpr char kSimulatedSerialNumber[] = "SIM0001";
+constexpr char kSimulatedSerialNumber[] = "SIM0001";  // the first camera's; the next are SIM0002 ...
+constexpr int kMaxSimulatedCameras = 8;
 // For the commands where the memory class only describes the substitute camera.
 extern const char kSimulatedMemoryClassHelp[];
 
 // The first option given that only describes the substitute camera (all but
 // --simulate and --memory-class), or empty.
 std::string SimulationOnlyOption(const SimulationOptions& options);
+
+// The options again as arguments, for a copy of this program that is to
+// simulate the same world (--memory-file aside: it belongs to one run).
+std::vector<std::string> SimulationArguments(const SimulationOptions& options);
 
 // Why the options' memory file can't be the memory of a camera of
 // `memoryClass`, on one line, or nothing: it must be a regular file of the
@@ -47,10 +54,17 @@ std::optional<std::string> MemoryFileRefusal(const SimulationOptions& options, i
 // The substitute world the options describe, installed as the platform for
 // as long as the object lives. Its memory file is written only for a command
 // that `changesMemory`, and only by SaveMemory.
+//
+// With --cameras N the world is a production line: N cameras, each with its
+// own memory, on ports 1-1 ... 1-N, each given a new device path whenever it
+// comes back to the bus. The cameras of a line are flashed at once, so their
+// resets overlap: when one resets, every other one leaves the bus with it and
+// comes back first, after half its reboot delay. Faults and interrupts are
+// the first camera's (port 1-1), as they are the single camera's.
 class Simulation {
  public:
   Simulation(const SimulationOptions& options, int memoryClass, bool changesMemory = false);
-  ~Simulation() = default;
+  ~Simulation();
   Simulation(const Simulation&) = delete;
   Simulation& operator=(const Simulation&) = delete;
 
@@ -63,9 +77,11 @@ class Simulation {
  private:
   void InjectFault(const SimulationOptions& options, int memoryClass);
   void InterruptMidWrite(const SimulationOptions& options, int memoryClass);
+  void ResetTogether(uint32_t rebootDelayMs);
 
   std::unique_ptr<substitute::SubstituteWorld> world_;
-  substitute::DeviceId camera_ = 0;
+  substitute::DeviceId camera_ = 0;  // the first camera
+  std::vector<substitute::DeviceId> line_;
   std::string memoryFile_;
   bool changesMemory_ = false;
   std::optional<platform::ScopedPlatform> inForce_;

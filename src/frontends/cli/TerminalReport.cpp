@@ -147,6 +147,21 @@ std::string TerminalReport::JsonResultLine(const std::optional<std::string>& res
   return ResultEvent(result, exitStatus, reason) + "\n";
 }
 
+std::string TerminalReport::ResultLine(const std::optional<std::string>& result, int exitStatus,
+                                       const std::string& reason) const {
+  if (!versionAfter_) return JsonResultLine(result, exitStatus, reason);
+  JsonWriter json;
+  json.BeginObject();
+  ResultFields(json, result, exitStatus, reason);
+  json.Key("version");
+  if (*versionAfter_)
+    json.String(**versionAfter_);
+  else
+    json.Null();
+  json.EndObject();
+  return json.Text() + "\n";
+}
+
 void TerminalReport::Result(const std::optional<std::string>& result, int exitStatus, const std::string& reason) {
   std::string why = OneLine(reason);
   if (exitStatus != 0 && why.empty()) why = OneLine(jobStatus_);
@@ -154,7 +169,7 @@ void TerminalReport::Result(const std::optional<std::string>& result, int exitSt
   const bool flashAgain = result && *result == "FAIL" && writingBegan_;
   jobRunning_ = false;
   if (json_) {
-    out_ << JsonResultLine(result, exitStatus, why) << std::flush;
+    out_ << ResultLine(result, exitStatus, why) << std::flush;
     // The result is given: an interrupt from now on adds no second one.
     if (finalLineRegistered_) InterruptGuard::OnEnd(nullptr);
     finalLineRegistered_ = false;

@@ -35,6 +35,10 @@ class TerminalReport {
   // takes the last status the job showed.
   void Result(const std::optional<std::string>& result, int exitStatus, const std::string& reason);
 
+  // The camera's version after the job, told with the result in JSON
+  // ("version"; null when no camera is connected).
+  void VersionAfter(const std::optional<std::string>& version) { versionAfter_ = version; }
+
   // The result as one JSON line, "\n" included.
   static std::string JsonResultLine(const std::optional<std::string>& result, int exitStatus,
                                     const std::string& reason);
@@ -49,6 +53,7 @@ class TerminalReport {
   void Progress();
   void DrawBar();
   void ShowMessageBox(const std::string& text);
+  std::string ResultLine(const std::optional<std::string>& result, int exitStatus, const std::string& reason) const;
 
   platform::HeadlessView& view_;
   std::ostream& out_;
@@ -68,4 +73,5 @@ class TerminalReport {
   std::string jobStatus_;
   bool writingBegan_ = false;
   bool finalLineRegistered_ = false;
+  std::optional<std::optional<std::string>> versionAfter_;  // told only when set
 };

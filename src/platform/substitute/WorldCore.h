@@ -55,6 +55,8 @@ struct PresenceEvent {
   uint32_t devInst = 0;
   bool arrived = false;
   uint64_t timeMs = 0;
+  // A departure the camera's own reset caused, not an unplug.
+  bool reset = false;
 };
 using PresenceListener = std::function<void(const PresenceEvent&)>;
 
@@ -170,7 +172,7 @@ class WorldCore {
   void UpdatePresence();
   void Arrive(DeviceSlot& slot, DeviceId id);
   void Depart(DeviceSlot& slot, DeviceId id, std::optional<uint64_t> returnAt, size_t returnPosition,
-              CameraMode returnMode);
+              CameraMode returnMode, bool reset);
   void Unplug(DeviceSlot& slot, DeviceId id, std::optional<uint32_t> replugAfterMs);
   void FollowDeparture(DeviceSlot& slot, DeviceId id);
   size_t PositionOf(DeviceId id) const;

@@ -24,11 +24,11 @@ void WorldCore::Arrive(DeviceSlot& slot, DeviceId id) {
     slot.instances[slot.devicePath] = slot.devInst;
   const size_t position = std::min(slot.returnPosition, order_.size());
   order_.insert(order_.begin() + static_cast<ptrdiff_t>(position), id);
-  pendingEvents_.push_back({id, slot.devInst, true, NowLocked()});
+  pendingEvents_.push_back({id, slot.devInst, true, NowLocked(), false});
 }
 
 void WorldCore::Depart(DeviceSlot& slot, DeviceId id, std::optional<uint64_t> returnAt, size_t returnPosition,
-                       CameraMode returnMode) {
+                       CameraMode returnMode, bool reset) {
   if (!slot.present) return;
   order_.erase(order_.begin() + static_cast<ptrdiff_t>(PositionOf(id)));
   slot.present = false;
@@ -36,14 +36,14 @@ void WorldCore::Depart(DeviceSlot& slot, DeviceId id, std::optional<uint64_t> re
   slot.returnPosition = returnPosition;
   slot.returnMode = returnMode;
   ++slot.departures;
-  pendingEvents_.push_back({id, slot.devInst, false, NowLocked()});
+  pendingEvents_.push_back({id, slot.devInst, false, NowLocked(), reset});
   busWake_.notify_all();
 }
 
 void WorldCore::Unplug(DeviceSlot& slot, DeviceId id, std::optional<uint32_t> replugAfterMs) {
   std::optional<uint64_t> returnAt;
   if (replugAfterMs) returnAt = NowLocked() + *replugAfterMs;
-  Depart(slot, id, returnAt, PositionOf(id), CameraMode::kRunning);
+  Depart(slot, id, returnAt, PositionOf(id), CameraMode::kRunning, false);
 }
 
 void WorldCore::FollowDeparture(DeviceSlot& slot, DeviceId id) {
@@ -53,7 +53,7 @@ void WorldCore::FollowDeparture(DeviceSlot& slot, DeviceId id) {
   std::optional<uint64_t> returnAt;
   if (!camera.neverReturns) returnAt = NowLocked() + camera.rebootDelayMs;
   const size_t position = camera.returnPosition >= 0 ? static_cast<size_t>(camera.returnPosition) : PositionOf(id);
-  Depart(slot, id, returnAt, position, *mode);
+  Depart(slot, id, returnAt, position, *mode, true);
 }
 
 size_t WorldCore::PositionOf(DeviceId id) const {
