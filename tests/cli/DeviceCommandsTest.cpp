@@ -788,3 +788,19 @@ TEST_F(DeviceCommands, FlashAllAsksOnceOnATerminal) {
 }
 
 }  // namespace
+
+// A reader that goes away mid-download (a `| head`, a parent that died) does
+// not end the program with the camera half written: the download finishes
+// and its memory is kept.
+TEST_F(DeviceCommands, AReaderThatGoesAwayDoesNotStopTheDownload) {
+  const std::string image = Sample("");
+  const std::filesystem::path memory = dir.Path() / "memory";
+  const std::string status = (dir.Path() / "status").string();
+  RunProcess("{ " + ShellQuote(ZARNET_CLI_PATH) + " flash --json -y --simulate --fast --memory-file " +
+                 ShellQuote(memory.string()) + " " + ShellQuote(image) + " 2>/dev/null; echo $? >" +
+                 ShellQuote(status) + "; } | true",
+             (dir.Path() / "stderr.txt").string());
+  EXPECT_EQ(Contents(status), "0\n");
+  const std::string bytes = Contents(image);
+  EXPECT_TRUE(Contents(memory).substr(0, bytes.size()) == bytes) << "the camera does not hold the image";
+}

@@ -2,6 +2,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "platform/win32/WideText.h"
 #else
 #include <fcntl.h>
 #include <signal.h>
@@ -21,22 +23,8 @@ extern char** environ;
 
 namespace {
 
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
-}
-
-std::string Narrow(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  const int n =
-      ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n, nullptr, nullptr);
-  return text;
-}
+using platform::win32::Narrow;
+using platform::win32::Wide;
 
 // One argument as the C runtime splits a command line back into argv:
 // quoted when it is empty or holds a blank or a quote, with the backslashes
@@ -144,7 +132,7 @@ int ChildProcess::Wait() {
   return status_;
 }
 
-void ChildProcess::Terminate() {}
+void ChildProcess::Interrupt(bool) {}
 
 void ChildProcess::CloseReadEnds() {
   CloseIfOpen(out_);
@@ -169,7 +157,10 @@ void CloseIfOpen(int& fd) {
 }
 
 // The spawned child's own signal handling starts afresh: it is not born with
-// the signals this program's interrupt watcher blocks.
+// the signals this program's interrupt watcher blocks. It gets a process
+// group of its own, so that an interrupt reaches it once, passed on from
+// here, and not a second time from the terminal: a second interrupt would
+// abandon its download.
 std::string SpawnAttributes(posix_spawnattr_t* attributes) {
   if (const int error = posix_spawnattr_init(attributes)) return SystemError("posix_spawnattr_init", error);
   sigset_t none, defaults;
@@ -177,10 +168,10 @@ std::string SpawnAttributes(posix_spawnattr_t* attributes) {
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGINT);
   sigaddset(&defaults, SIGTERM);
-  sigaddset(&defaults, SIGPIPE);
   posix_spawnattr_setsigmask(attributes, &none);
   posix_spawnattr_setsigdefault(attributes, &defaults);
-  posix_spawnattr_setflags(attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setpgroup(attributes, 0);
+  posix_spawnattr_setflags(attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
   return {};
 }
 
@@ -249,7 +240,7 @@ std::string ChildProcess::Read(Stream stream) {
 int ChildProcess::Wait() {
   if (!started_) return -1;
   // The child is left a zombie until the lock is held, so that its id is
-  // not given to another process while Terminate may still signal it.
+  // not given to another process while Interrupt may still signal it.
   siginfo_t info{};
   while (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
   }
@@ -263,9 +254,9 @@ int ChildProcess::Wait() {
   return status_;
 }
 
-void ChildProcess::Terminate() {
+void ChildProcess::Interrupt(bool terminate) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (started_ && !ended_) ::kill(pid_, SIGTERM);
+  if (started_ && !ended_) ::kill(pid_, terminate ? SIGTERM : SIGINT);
 }
 
 void ChildProcess::CloseReadEnds() {

@@ -31,9 +31,11 @@ class ChildProcess {
   // Waits for the child to end: its exit status, or 128 + the signal that
   // ended it, as the shells tell it.
   int Wait();
-  // Passes a SIGTERM on to the child while it runs. On Windows nothing: the
-  // console's Ctrl-C and Ctrl-Break reach every program attached to it.
-  void Terminate();
+  // Passes an interrupt (SIGINT, or SIGTERM when `terminate`) on to the
+  // child while it runs: in a process group of its own, it hears of one only
+  // from here. On Windows nothing: the console's Ctrl-C and Ctrl-Break reach
+  // every program attached to it, once.
+  void Interrupt(bool terminate);
 
  private:
   void CloseReadEnds();

@@ -319,13 +319,13 @@ class Line {
   // Starts a copy per camera and follows them all to their end. Returns the
   // exit status an interrupt stands for, or 0.
   int Run(const std::string& program) {
-    // The terminal's Ctrl-C reaches every copy itself; a SIGTERM sent to
-    // this program alone is passed on to each.
+    // Each interrupt is passed on to every copy, which takes it as it would
+    // alone: the first lets its download finish, a second abandons it.
     InterruptGuard::RelayTo([this](int status) {
+      std::lock_guard<std::mutex> lock(starting_);
       int none = 0;
       interrupted_.compare_exchange_strong(none, status);
-      if (status == kExitTerminated)
-        for (const auto& camera : cameras_) camera->child.Terminate();
+      for (const auto& camera : cameras_) camera->child.Interrupt(status == kExitTerminated);
     });
     size_t running = 0;
     for (size_t i = 0; i < cameras_.size() && !interrupted_; ++i) running += Start(i, program);
@@ -353,12 +353,18 @@ class Line {
   bool Start(size_t index, const std::string& program) {
     Camera& camera = *cameras_[index];
     camera.started = SteadyClock::now();
-    const std::string failure = camera.child.Start(program, ChildArguments(request_, camera.port, images_.Path(index)));
-    if (!failure.empty()) {
-      camera.reason = "not started: " + failure;
-      return false;
+    {
+      // A copy started as an interrupt arrives hears of it once: here, or from
+      // the relay, never from both.
+      std::lock_guard<std::mutex> lock(starting_);
+      const std::string failure =
+          camera.child.Start(program, ChildArguments(request_, camera.port, images_.Path(index)));
+      if (!failure.empty()) {
+        camera.reason = "not started: " + failure;
+        return false;
+      }
+      if (interrupted_) camera.child.Interrupt(interrupted_ == kExitTerminated);
     }
-    if (interrupted_ == kExitTerminated) camera.child.Terminate();
     camera.readers[0] =
         std::thread(ReadLines, std::ref(camera.child), ChildProcess::Stream::kOut, index, std::ref(queue_));
     camera.readers[1] =
@@ -382,6 +388,7 @@ class Line {
   std::unique_ptr<Board> board_;
   EventQueue queue_;
   std::atomic<int> interrupted_{0};
+  std::mutex starting_;
 };
 
 std::string CameraObject(const Camera& camera) {

@@ -1,6 +1,7 @@
 // zarnet-cli: the command-line companion of the Zarnet window.
 
 #include <algorithm>
+#include <csignal>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -67,6 +68,12 @@ int Main(int argc, char** argv) {
 // Whatever a library throws ends the program with a line, never with an
 // abort that leaves the user a core dump and no reason.
 int main(int argc, char** argv) {
+#ifndef _WIN32
+  // A reader that goes away (a `| head`, or flash --all's parent ended) must
+  // not end the program in the middle of a download: the write to it fails
+  // instead, and the camera is finished.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
   std::string why = "internal error";
   try {
     return Main(argc, argv);
