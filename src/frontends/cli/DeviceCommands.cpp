@@ -332,11 +332,17 @@ int Refused(Session& session, const std::string& reason) {
 }
 
 // The simulation's memory file is saved before the result is told: a memory
-// that could not be kept is no success.
-int Outcome(Session& session, Simulation* simulation) {
-  const std::string result = session.View().GetText(IDC_RESULT);
+// that could not be kept is no success. Nor is a simulated run that spoke
+// to a camera of the line it did not choose.
+int Outcome(Session& session, Simulation* simulation, const std::string& device) {
+  std::string result = session.View().GetText(IDC_RESULT);
   int status = result == "Pass" ? kExitOk : kExitRefused;
   std::string reason = session.Dlg().m_pThread->m_strReason;
+  if (const std::string trespass = simulation ? simulation->OtherCamerasSpokenTo(device) : ""; !trespass.empty()) {
+    reason = reason.empty() ? trespass : reason + "; " + trespass;
+    result = "FAIL";
+    status = kExitRefused;
+  }
   if (const std::string failure = simulation ? simulation->SaveMemory() : ""; !failure.empty()) {
     reason = reason.empty() ? failure : reason + "; " + failure;
     if (status == kExitOk) status = kExitUsage;
@@ -392,7 +398,7 @@ int Flash(const CommandLine& c, InterruptGuard& interrupts, Session& session, co
   if (!dlg.m_bBusy) return Refused(session, dlg.m_strError);
   session.WaitForJob();
   interrupts.Disarm();
-  return Outcome(session, simulation);
+  return Outcome(session, simulation, c.device);
 }
 
 int RunFlashOne(const CommandLine& c, InterruptGuard& interrupts, std::ostream& out, std::ostream& err) {
@@ -474,7 +480,7 @@ int RunJob(const CommandLine& c, uint32_t job, InterruptGuard& interrupts, std::
   interrupts.Arm(job == WM_DL_ERASE_CHIP ? "erase" : "reset");
   session.Job(job);
   interrupts.Disarm();
-  return Outcome(session, simulation.get());
+  return Outcome(session, simulation.get(), c.device);
 }
 
 std::string HexOf(const uint8_t* bytes, size_t n) { return HexBytes(bytes, n, " "); }

@@ -228,6 +228,7 @@ Simulation::Simulation(const SimulationOptions& options, int memoryClass, bool c
     device.port = "1-" + std::to_string(n);
     device.newPathEachArrival = true;
     line_.push_back(world_->AddDevice(device));
+    portsAndSerials_.emplace_back(*device.port, *device.serialNumber);
     // The memory file is the first camera's; --cameras above 1 refuses it.
     camera.initialMemory.clear();
   }
@@ -277,6 +278,19 @@ void Simulation::InterruptMidWrite(const SimulationOptions& options, int memoryC
     InterruptGuard::AwaitTaken(++*sent);
   };
   world_->AddFault(camera_, rule);
+}
+
+std::string Simulation::OtherCamerasSpokenTo(const std::string& chosen) {
+  auto isChosen = [&](size_t i) { return portsAndSerials_[i].first == chosen || portsAndSerials_[i].second == chosen; };
+  bool known = false;
+  for (size_t i = 0; i < line_.size(); ++i) known = known || isChosen(i);
+  if (line_.size() < 2 || !known) return {};
+  std::string others;
+  for (size_t i = 0; i < line_.size(); ++i)
+    if (!isChosen(i) && world_->AccessCount(line_[i]) > 0)
+      others += (others.empty() ? "" : ", ") + portsAndSerials_[i].first;
+  if (others.empty()) return {};
+  return "the run spoke to the camera at " + others + " as well as to the one chosen (" + chosen + ")";
 }
 
 std::string Simulation::SaveMemory() {

@@ -73,6 +73,10 @@ class Simulation {
   // Keeps the camera's memory in the memory file, when there is one and the
   // command may change the memory. Empty, or why it could not be saved.
   std::string SaveMemory();
+  // On a line, a run that chose its camera by port or serial number speaks
+  // to that camera alone: why it did not (which other cameras it spoke to),
+  // or empty. A simulated run so checks itself as a test would.
+  std::string OtherCamerasSpokenTo(const std::string& chosen);
 
  private:
   void InjectFault(const SimulationOptions& options, int memoryClass);
@@ -82,6 +86,7 @@ class Simulation {
   std::unique_ptr<substitute::SubstituteWorld> world_;
   substitute::DeviceId camera_ = 0;  // the first camera
   std::vector<substitute::DeviceId> line_;
+  std::vector<std::pair<std::string, std::string>> portsAndSerials_;  // of line_, in order
   std::string memoryFile_;
   bool changesMemory_ = false;
   std::optional<platform::ScopedPlatform> inForce_;
