@@ -392,20 +392,13 @@ class Line {
 };
 
 std::string CameraObject(const Camera& camera) {
-  auto optional = [](JsonWriter& json, const char* key, const std::optional<std::string>& value) {
-    json.Key(key);
-    if (value)
-      json.String(*value);
-    else
-      json.Null();
-  };
   JsonWriter json;
   json.BeginObject().Key("event").String("camera").Key("port").String(camera.port);
-  optional(json, "serialNumber", camera.serialNumber);
-  optional(json, "versionBefore", camera.versionBefore);
-  optional(json, "versionAfter", camera.versionAfter);
-  optional(json, "result", camera.result);
-  optional(json, "reason", camera.reason.empty() ? std::nullopt : std::optional<std::string>(camera.reason));
+  json.Key("serialNumber").StringOrNull(camera.serialNumber);
+  json.Key("versionBefore").String(camera.versionBefore);
+  json.Key("versionAfter").StringOrNull(camera.versionAfter);
+  json.Key("result").StringOrNull(camera.result);
+  json.Key("reason").StringOrNull(camera.reason.empty() ? std::nullopt : std::optional<std::string>(camera.reason));
   json.Key("exitStatus");
   if (camera.exitStatus >= 0)
     json.Number(camera.exitStatus);

@@ -55,6 +55,10 @@ JsonWriter& JsonWriter::String(const std::string& value) {
   return *this;
 }
 
+JsonWriter& JsonWriter::StringOrNull(const std::optional<std::string>& value) {
+  return value ? String(*value) : Null();
+}
+
 JsonWriter& JsonWriter::Number(int64_t value) {
   BeforeValue();
   text_ += std::to_string(value);

@@ -15,6 +15,7 @@ class JsonWriter {
   JsonWriter& EndArray();
   JsonWriter& Key(const std::string& key);
   JsonWriter& String(const std::string& value);
+  JsonWriter& StringOrNull(const std::optional<std::string>& value);  // null when none
   JsonWriter& Number(int64_t value);
   // With `places` digits after the point, e.g. seconds as 12.3.
   JsonWriter& Decimal(double value, int places);

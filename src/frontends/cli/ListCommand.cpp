@@ -34,11 +34,7 @@ std::optional<std::string> UsbId(const platform::DeviceFacts& facts) {
 }
 
 void OptionalString(JsonWriter& json, const char* key, const std::optional<std::string>& value) {
-  json.Key(key);
-  if (value)
-    json.String(*value);
-  else
-    json.Null();
+  json.Key(key).StringOrNull(value);
 }
 
 void OptionalBool(JsonWriter& json, const char* key, std::optional<bool> value) {
