@@ -38,5 +38,26 @@ echo "Installing: ${missing[*]}"
 if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
-$sudo apt-get update
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+# A mirror caught mid-sync fails an index now and then; try again a little
+# later, and go on with the lists there are: the install below still fails
+# when a package it needs can't be had.
+for attempt in 1 2 3; do
+  if $sudo apt-get update; then break; fi
+  echo "apt-get update failed (attempt $attempt); retrying" >&2
+  sleep $((attempt * 10))
+done
+# wine comes last and on its own: the i386 lists of a mirror in mid-sync can
+# leave it uninstallable for a while, and the 32-bit Windows suites are then
+# built but not run (tools/test.sh says so), while the rest still installs.
+others=()
+winepkgs=()
+for p in "${missing[@]}"; do
+  case "$p" in wine | wine32:i386) winepkgs+=("$p") ;; *) others+=("$p") ;; esac
+done
+if [ ${#others[@]} -gt 0 ]; then
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${others[@]}"
+fi
+if [ ${#winepkgs[@]} -gt 0 ] &&
+  ! DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${winepkgs[@]}"; then
+  echo "install-deps: wine could not be installed now; the 32-bit Windows suites will be built but not run" >&2
+fi
