@@ -31,6 +31,11 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# The version header is written when a build is configured; any version does
+# for compiling.
+sed 's/@PROJECT_VERSION@/0/' src/Version.h.in >"$work/Version.h"
+FLAGS="$FLAGS -I$work"
+
 # <windows.h> once, precompiled: every header's check starts from it.
 printf '#define NOMINMAX\n#include <windows.h>\n' >"$work/windows-first.h"
 "$CXX_WINDOWS" $FLAGS -x c++-header "$work/windows-first.h" -o "$work/windows-first.h.gch"

@@ -1,6 +1,8 @@
 #pragma once
 // Control ids and texts of the main dialog and the about box.
 
+#include "Version.h"
+
 constexpr int IDC_EDIT_PATH = 1000;
 constexpr int IDC_PROGRESS = 1001;
 constexpr int IDC_BTN_BROWSE = 1002;
@@ -16,4 +18,4 @@ constexpr unsigned IDM_ABOUTBOX = 0x0010;
 constexpr const char* IDS_ABOUTBOX = "&About Zarnet...";
 
 constexpr const char* kDialogCaption = "Zarnet";
-constexpr const char* kTitleVersion = " v1.09";
+constexpr const char* kTitleVersion = " v" ZARNET_VERSION;

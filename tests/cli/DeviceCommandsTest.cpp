@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 
+#include "Version.h"
 #include "support/MiniJson.h"
 #include "support/RunInTerminal.h"
 #include "support/RunProcess.h"

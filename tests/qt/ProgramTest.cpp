@@ -18,6 +18,7 @@
 #include <filesystem>
 
 #include "QtDialogHarness.h"
+#include "Version.h"
 #include "frontends/qt/programs/WindowProgram.h"
 #include "support/RunProcess.h"
 

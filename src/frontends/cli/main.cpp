@@ -8,6 +8,7 @@
 
 #include "Commands.h"
 #include "Json.h"
+#include "Version.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 
+#include "Version.h"
 #include "firmware/SampleImage.h"
 #include "frontends/qt/SignalWatch.h"
 #include "frontends/qt/programs/WindowProgram.h"

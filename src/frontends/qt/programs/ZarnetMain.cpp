@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "Version.h"
 #include "frontends/qt/programs/WindowProgram.h"
 #include "platform/Platform.h"
 #ifdef ZARNET_HAVE_UDEV
