@@ -2,58 +2,26 @@
 // usbfs node.
 
 #include <gtest/gtest.h>
-#include <linux/usbdevice_fs.h>
-#include <sys/ioctl.h>
 
-#include <cerrno>
 #include <memory>
-#include <vector>
 
 #include "platform/Types.h"
 #include "platform/linux/UsbfsVendorRequests.h"
+#include "support/FakeLinuxKernel.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using fake::Bytes;
 
 constexpr int kFd = 23;
 
-struct Transfer {
-  uint8_t bRequestType;
-  uint8_t bRequest;
-  uint16_t wValue;
-  uint16_t wIndex;
-  uint16_t wLength;
-  uint32_t timeout;
-  Bytes sent;  // the data stage to the device
-  bool operator==(const Transfer&) const = default;
-};
+using Transfer = fake::LinuxKernel::Transfer;
 
-// Answers every transfer in full (a read with bytes counting up from 0xA0),
-// or with `answer` bytes, or fails with `failWith`.
-class FakeUsbfs final : public platform::ILinuxKernel {
- public:
-  long Ioctl(int fd, unsigned long request, void* arg) override {
-    EXPECT_EQ(fd, kFd);
-    EXPECT_EQ(request, static_cast<unsigned long>(USBDEVFS_CONTROL));
-    const auto& t = *static_cast<usbdevfs_ctrltransfer*>(arg);
-    auto* data = static_cast<uint8_t*>(t.data);
-    const bool toHost = t.bRequestType & 0x80;
-    transfers.push_back({t.bRequestType, t.bRequest, t.wValue, t.wIndex, t.wLength, t.timeout,
-                         toHost ? Bytes() : Bytes(data, data + t.wLength)});
-    if (failWith) return -failWith;
-    const long moved = answer < 0 ? t.wLength : answer;
-    if (toHost)
-      for (long i = 0; i < moved; ++i) data[i] = static_cast<uint8_t>(0xA0 + i);
-    return moved;
-  }
-  void Close(int fd) override { closed.push_back(fd); }
-
-  std::vector<Transfer> transfers;
-  std::vector<int> closed;
-  int failWith = 0;
-  long answer = -1;
-};
+fake::LinuxKernel Usbfs() {
+  fake::LinuxKernel usbfs;
+  usbfs.onlyFd = kFd;
+  return usbfs;
+}
 
 class UsbfsVendorRequestsTest : public ::testing::Test {
  protected:
@@ -61,7 +29,7 @@ class UsbfsVendorRequestsTest : public ::testing::Test {
     return requests->Send(setup, data->data(), transferred);
   }
 
-  FakeUsbfs usbfs;
+  fake::LinuxKernel usbfs = Usbfs();
   std::unique_ptr<platform::UsbfsVendorRequests> requests = std::make_unique<platform::UsbfsVendorRequests>(usbfs, kFd);
 };
 

@@ -3,72 +3,36 @@
 // ENOBUFS for any other size afterwards.
 
 #include <gtest/gtest.h>
-#include <linux/usb/video.h>
-#include <linux/uvcvideo.h>
 
-#include <cerrno>
-#include <map>
 #include <memory>
-#include <vector>
 
 #include "platform/linux/UvcExtensionUnit.h"
+#include "support/FakeLinuxKernel.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using fake::Bytes;
 using platform::Status;
 
 constexpr int kFd = 41;
 constexpr uint8_t kUnit = 4;
 
-struct Query {
-  uint8_t unit;
-  uint8_t selector;
-  uint8_t query;
-  uint16_t size;
-  Bytes sent;  // the bytes of a set
-  bool operator==(const Query&) const = default;
-};
+using Query = fake::LinuxKernel::Query;
 
 Query Len(uint8_t selector) { return {kUnit, selector, UVC_GET_LEN, 2, {}}; }
 Query Cur(uint8_t selector, uint16_t size) { return {kUnit, selector, UVC_GET_CUR, size, {}}; }
 
-class FakeUvcDriver final : public platform::ILinuxKernel {
- public:
-  long Ioctl(int fd, unsigned long request, void* arg) override {
-    EXPECT_EQ(fd, kFd);
-    EXPECT_EQ(request, static_cast<unsigned long>(UVCIOC_CTRL_QUERY));
-    auto& q = *static_cast<uvc_xu_control_query*>(arg);
-    queries.push_back(
-        {q.unit, q.selector, q.query, q.size, q.query == UVC_SET_CUR ? Bytes(q.data, q.data + q.size) : Bytes()});
-    if (failWith) return -failWith;
-    if (q.unit != kUnit || !device.count(q.selector)) return -ENOENT;
-    Bytes& control = device[q.selector];
-    const size_t fixed = fixedSizes.emplace(q.selector, control.size()).first->second;
-    if (q.query == UVC_GET_LEN) {
-      if (q.size != 2) return -EINVAL;
-      q.data[0] = static_cast<uint8_t>(control.size());
-      q.data[1] = static_cast<uint8_t>(control.size() >> 8);
-      return 0;
-    }
-    if (q.size != fixed) return -ENOBUFS;
-    if (q.query == UVC_SET_CUR) control.assign(q.data, q.data + q.size);
-    if (q.query == UVC_GET_CUR)
-      std::copy(control.begin(), control.begin() + std::min<size_t>(q.size, control.size()), q.data);
-    return 0;
-  }
-  void Close(int fd) override { closed.push_back(fd); }
-
-  std::map<uint8_t, Bytes> device{{10, Bytes(8, 0)}, {11, Bytes{'M', 'O', 'X', 'E', 'L', 'I', 'N', 0}}};
-  std::map<uint8_t, size_t> fixedSizes;  // the driver's record, per control
-  std::vector<Query> queries;
-  std::vector<int> closed;
-  int failWith = 0;
-};
+fake::LinuxKernel UvcDriver() {
+  fake::LinuxKernel driver;
+  driver.onlyFd = kFd;
+  driver.unit = kUnit;
+  driver.controls = {{10, Bytes(8, 0)}, {11, Bytes{'M', 'O', 'X', 'E', 'L', 'I', 'N', 0}}};
+  return driver;
+}
 
 class UvcExtensionUnitTest : public ::testing::Test {
  protected:
-  FakeUvcDriver driver;
+  fake::LinuxKernel driver = UvcDriver();
   std::unique_ptr<platform::UvcExtensionUnit> unit = std::make_unique<platform::UvcExtensionUnit>(driver, kFd, kUnit);
 };
 
@@ -80,9 +44,9 @@ TEST_F(UvcExtensionUnitTest, CommandSetDataGetAndLengthAreTheDriverQueries) {
   for (int i = 0; i < 2; ++i) {
     EXPECT_EQ(unit->Get(11, data.data(), 8, &returned), platform::kOk);
     EXPECT_EQ(returned, 8u);
-    EXPECT_EQ(data, driver.device[11]);
+    EXPECT_EQ(data, driver.controls[11]);
   }
-  driver.device[12] = Bytes(0x1234, 0);
+  driver.controls[12] = Bytes(0x1234, 0);
   uint16_t length = 0;
   EXPECT_EQ(unit->GetLength(12, &length), platform::kOk);
   EXPECT_EQ(length, 0x1234);
@@ -118,21 +82,21 @@ TEST_F(UvcExtensionUnitTest, AGetReadsOnlyWhatTheDriverStillAccepts) {
       {"a block of 64, held at 64", 64, 64, 64, platform::kOk, {Cur(11, 64)}},
   };
   for (const Case& c : cases) {
-    FakeUvcDriver fresh;
+    fake::LinuxKernel fresh = UvcDriver();
     platform::UvcExtensionUnit channel(fresh, kFd, kUnit);
     Bytes buffer(65, 0);
     uint32_t returned = 99;
     if (c.firstUse) {
-      fresh.device[11].resize(c.firstUse);
+      fresh.controls[11].resize(c.firstUse);
       ASSERT_EQ(channel.Get(11, buffer.data(), static_cast<uint32_t>(c.firstUse), &returned), platform::kOk) << c.what;
     }
     fresh.queries.clear();
-    fresh.device[11].resize(c.deviceLength, 0x5A);
+    fresh.controls[11].resize(c.deviceLength, 0x5A);
     EXPECT_EQ(channel.Get(11, buffer.data(), c.buffer, &returned), c.expected) << c.what;
     EXPECT_EQ(fresh.queries, c.queries) << c.what;
     const bool read = c.expected == platform::kOk;
     EXPECT_EQ(returned, read ? c.deviceLength : 0u) << c.what;
-    EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + returned), read ? fresh.device[11] : Bytes()) << c.what;
+    EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + returned), read ? fresh.controls[11] : Bytes()) << c.what;
   }
 }
 

@@ -16,6 +16,7 @@
 #include "platform/Capture.h"
 #include "platform/linux/LinuxCameraBackend.h"
 #include "platform/linux/UsbfsVendorRequests.h"
+#include "support/FakeLinuxKernel.h"
 #include "udev/EmulatedUsbCameras.h"
 
 namespace {
@@ -25,17 +26,11 @@ using emulated::operator+;
 
 // Opens the testbed's nodes, except those given an errno to refuse with:
 // permissions can't be taken from a test that may run as root.
-class RefusingKernel final : public platform::ILinuxKernel {
- public:
-  long Ioctl(int, unsigned long, void*) override { return -ENOTTY; }
-  void Close(int fd) override { ::close(fd); }
-  int Open(const char* path, int flags) override {
-    const auto refused = refuse.find(path);
-    if (refused != refuse.end()) return -refused->second;
-    return ILinuxKernel::Open(path, flags);
-  }
-  std::map<std::string, int> refuse;
-};
+fake::LinuxKernel RefusingKernel() {
+  fake::LinuxKernel kernel;
+  kernel.closesForReal = true;
+  return kernel;
+}
 
 Bytes WithUsbId(Bytes descriptors, uint16_t vendor, uint16_t product) {
   descriptors[8] = static_cast<uint8_t>(vendor);
@@ -119,7 +114,7 @@ TEST(DeviceFacts, TellUnitPathAndWhatToDoWhenANodeIsRefused) {
     emulated::Testbed bed;
     if (!emulated::Testbed::Active()) GTEST_SKIP() << "needs umockdev's preload (umockdev-wrapper)";
     bed.Add(c.device);
-    RefusingKernel kernel;
+    fake::LinuxKernel kernel = RefusingKernel();
     kernel.refuse = c.refuse;
     platform::LinuxCameraBackend backend(kernel);
     const size_t open = bed.OpenFiles();
@@ -159,7 +154,7 @@ TEST(DeviceFacts, TellUnitPathAndWhatToDoWhenANodeIsRefused) {
 TEST(DeviceFacts, NothingIsKnownOfANodeThatIsNotThereAndTheListingSaysWhereItLooks) {
   emulated::Testbed bed;
   if (!emulated::Testbed::Active()) GTEST_SKIP() << "needs umockdev's preload (umockdev-wrapper)";
-  RefusingKernel kernel;
+  fake::LinuxKernel kernel = RefusingKernel();
   platform::LinuxCameraBackend backend(kernel);
   const platform::DeviceFacts facts = backend.Describe(kDevicePath);
   EXPECT_FALSE(facts.usbVendorId || facts.port || facts.hasExtensionUnit || facts.downloadPathOpens);

@@ -19,6 +19,7 @@
 #include "platform/DeviceFile.h"
 #include "platform/Platform.h"
 #include "platform/linux/LinuxCameraBackend.h"
+#include "support/FakeLinuxKernel.h"
 #include "udev/EmulatedUsbCameras.h"
 
 namespace {
@@ -29,20 +30,6 @@ using emulated::Descriptors;
 using emulated::ExtensionUnit;
 using emulated::kOtherUnit;
 using emulated::UsbCamera;
-
-// The kernel seam as the tests see it: every extension-unit query is
-// recorded and answered with zero bytes.
-class RecordingKernel final : public platform::ILinuxKernel {
- public:
-  long Ioctl(int, unsigned long request, void* arg) override {
-    if (request != UVCIOC_CTRL_QUERY) return -ENOTTY;
-    const auto* query = static_cast<uvc_xu_control_query*>(arg);
-    units.push_back(query->unit);
-    return 0;
-  }
-  void Close(int fd) override { ::close(fd); }
-  std::vector<uint8_t> units;
-};
 
 class LinuxCameraBackendTest : public ::testing::Test {
  protected:
@@ -68,7 +55,14 @@ class LinuxCameraBackendTest : public ::testing::Test {
   UsbCamera Webcam() { return {"1-1", 4, "Plain Webcam", Descriptors({}), {{"video2", "0", ":capture:"}}}; }
 
   std::optional<emulated::Testbed> bed_;
-  RecordingKernel kernel_;
+  // The camera's unit, as the kernel answers it: the command control only.
+  fake::LinuxKernel kernel_ = [] {
+    fake::LinuxKernel kernel;
+    kernel.closesForReal = true;
+    kernel.unit = 6;
+    kernel.controls = {{platform::kCameraCommandSelector, Bytes(8, 0)}};
+    return kernel;
+  }();
 };
 
 std::string Property(platform::IVideoInput& input, const char* name) {
@@ -134,7 +128,8 @@ TEST_F(LinuxCameraBackendTest, OpensTheExtensionUnitFoundInTheDescriptors) {
   ASSERT_NE(camera, nullptr);
   const uint8_t block[8] = {0x00, 0xD0, 0, 0, 8, 0, 0, 0};
   EXPECT_EQ(camera->Set(platform::kCameraCommandSelector, block, sizeof block), platform::kOk);
-  EXPECT_EQ(kernel_.units, std::vector<uint8_t>{6});
+  EXPECT_EQ(kernel_.Units(), std::vector<uint8_t>(kernel_.queries.size(), 6));
+  EXPECT_FALSE(kernel_.queries.empty());
 }
 
 TEST_F(LinuxCameraBackendTest, DeviceInstanceFollowsTheUsbDeviceAppearance) {
