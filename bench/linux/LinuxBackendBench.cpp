@@ -22,7 +22,7 @@
 namespace {
 
 // Answers every ioctl at once, as if each transfer took no time.
-class InstantKernel final : public platform::ILinuxKernel {
+class InstantKernel final : public platform::linux::ILinuxKernel {
  public:
   long Ioctl(int, unsigned long request, void* arg) override {
     ++ioctls;
@@ -41,7 +41,7 @@ void PerTransfer(benchmark::State& state, const InstantKernel& kernel, uint64_t 
 // One 8-byte set of the data control (Arg 0) or get (Arg 1) through uvcvideo.
 void BM_UvcDataTransfer(benchmark::State& state) {
   InstantKernel kernel;
-  platform::UvcExtensionUnit unit(kernel, -1, 6);
+  platform::linux::UvcExtensionUnit unit(kernel, -1, 6);
   uint8_t block[8] = {};
   uint32_t returned = 0;
   unit.Set(platform::kCameraDataSelector, block, sizeof block);  // fixes the control's size
@@ -59,7 +59,7 @@ BENCHMARK(BM_UvcDataTransfer)->Arg(0)->Arg(1);
 // One 4096-byte download-mode write request through usbfs.
 void BM_UsbfsWriteRequest(benchmark::State& state) {
   InstantKernel kernel;
-  platform::UsbfsVendorRequests requests(kernel, -1);
+  platform::linux::UsbfsVendorRequests requests(kernel, -1);
   std::vector<uint8_t> chunk(4096);
   uint32_t moved = 0;
   const platform::VendorRequestSetup setup{false, platform::kCameraRequestWrite, 0, 0, 4096};

@@ -23,9 +23,9 @@ class ListingOrder : public testing::TestWithParam<OrderCase> {};
 
 TEST_P(ListingOrder, SortsAsAWindowsListing) {
   Names names = GetParam().given;
-  platform::SortAsListed(names);
+  platform::linux::SortAsListed(names);
   EXPECT_EQ(names, GetParam().listed);
-  for (size_t i = 0; i + 1 < names.size(); ++i) EXPECT_TRUE(platform::ListedBefore(names[i], names[i + 1]));
+  for (size_t i = 0; i + 1 < names.size(); ++i) EXPECT_TRUE(platform::linux::ListedBefore(names[i], names[i + 1]));
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, ListingOrder,

@@ -30,7 +30,8 @@ class UsbfsVendorRequestsTest : public ::testing::Test {
   }
 
   fake::LinuxKernel usbfs = Usbfs();
-  std::unique_ptr<platform::UsbfsVendorRequests> requests = std::make_unique<platform::UsbfsVendorRequests>(usbfs, kFd);
+  std::unique_ptr<platform::linux::UsbfsVendorRequests> requests =
+      std::make_unique<platform::linux::UsbfsVendorRequests>(usbfs, kFd);
 };
 
 TEST_F(UsbfsVendorRequestsTest, DownloadModeRequestsAreVendorControlTransfers) {

@@ -78,7 +78,7 @@ TEST(UvcDescriptors, FindsTheCameraUnitOnlyWhereItIsWhole) {
       {"nothing", Bytes{}, std::nullopt},
   };
   for (const Case& c : cases) {
-    const auto info = platform::FindUvcExtensionUnit(c.descriptors, kCamera);
+    const auto info = platform::linux::FindUvcExtensionUnit(c.descriptors, kCamera);
     ASSERT_EQ(info.has_value(), c.expected.has_value()) << c.what;
     if (!info) continue;
     EXPECT_EQ(info->unitId, c.expected->unitId) << c.what;
@@ -91,7 +91,7 @@ TEST(UvcDescriptors, TheUsbIdComesFromAWholeDeviceDescriptor) {
   Bytes device = Device();
   const uint8_t idAndVersion[] = {0xE3, 0x2F, 0x21, 0x0C, 0x99};  // vendor, product, bcdDevice's low byte
   std::copy(std::begin(idAndVersion), std::end(idAndVersion), device.begin() + 8);
-  const auto id = platform::ReadUsbDeviceId(device + Configuration());
+  const auto id = platform::linux::ReadUsbDeviceId(device + Configuration());
   ASSERT_TRUE(id);
   EXPECT_EQ(id->vendor, 0x2FE3);
   EXPECT_EQ(id->product, 0x0C21);
@@ -99,7 +99,7 @@ TEST(UvcDescriptors, TheUsbIdComesFromAWholeDeviceDescriptor) {
   shortLength[0] = 17;
   otherType[1] = 0x02;
   for (const Bytes& bad : {shortLength, otherType, Bytes(device.begin(), device.end() - 1)})
-    EXPECT_FALSE(platform::ReadUsbDeviceId(bad));
+    EXPECT_FALSE(platform::linux::ReadUsbDeviceId(bad));
 }
 
 TEST(UvcDescriptors, EveryTruncationStaysInsideTheBytes) {
@@ -107,7 +107,7 @@ TEST(UvcDescriptors, EveryTruncationStaysInsideTheBytes) {
   const size_t unitEnd = whole.size() - 2;
   for (size_t length = 0; length <= whole.size(); ++length) {
     const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));  // exact size, for ASan
-    EXPECT_EQ(platform::FindUvcExtensionUnit(cut, kCamera).has_value(), length >= unitEnd) << length;
+    EXPECT_EQ(platform::linux::FindUvcExtensionUnit(cut, kCamera).has_value(), length >= unitEnd) << length;
   }
 }
 

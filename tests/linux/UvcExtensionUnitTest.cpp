@@ -33,7 +33,8 @@ fake::LinuxKernel UvcDriver() {
 class UvcExtensionUnitTest : public ::testing::Test {
  protected:
   fake::LinuxKernel driver = UvcDriver();
-  std::unique_ptr<platform::UvcExtensionUnit> unit = std::make_unique<platform::UvcExtensionUnit>(driver, kFd, kUnit);
+  std::unique_ptr<platform::linux::UvcExtensionUnit> unit =
+      std::make_unique<platform::linux::UvcExtensionUnit>(driver, kFd, kUnit);
 };
 
 TEST_F(UvcExtensionUnitTest, CommandSetDataGetAndLengthAreTheDriverQueries) {
@@ -83,7 +84,7 @@ TEST_F(UvcExtensionUnitTest, AGetReadsOnlyWhatTheDriverStillAccepts) {
   };
   for (const Case& c : cases) {
     fake::LinuxKernel fresh = UvcDriver();
-    platform::UvcExtensionUnit channel(fresh, kFd, kUnit);
+    platform::linux::UvcExtensionUnit channel(fresh, kFd, kUnit);
     Bytes buffer(65, 0);
     uint32_t returned = 99;
     if (c.firstUse) {

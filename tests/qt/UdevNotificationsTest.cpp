@@ -17,10 +17,10 @@
 namespace {
 
 TEST(UdevNotifications, OnlyAddAndRemoveSayAnythingAboutPresence) {
-  EXPECT_EQ(platform::DeviceEventForUdevAction("add"), platform::kDeviceArrival);
-  EXPECT_EQ(platform::DeviceEventForUdevAction("remove"), platform::kDeviceRemoveComplete);
+  EXPECT_EQ(platform::linux::DeviceEventForUdevAction("add"), platform::kDeviceArrival);
+  EXPECT_EQ(platform::linux::DeviceEventForUdevAction("remove"), platform::kDeviceRemoveComplete);
   for (const char* other : {"change", "bind", "unbind", "move", "online", ""})
-    EXPECT_EQ(platform::DeviceEventForUdevAction(other), std::nullopt) << other;
+    EXPECT_EQ(platform::linux::DeviceEventForUdevAction(other), std::nullopt) << other;
 }
 
 class Pipe {
@@ -48,7 +48,7 @@ TEST(UdevNotifications, TheWatchReadsOnItsOwnThreadAndNeverAfterItIsGone) {
   std::condition_variable arrived;
   std::vector<char> read;
   std::vector<std::thread::id> threads;
-  auto watch = platform::DescriptorWatch::Start(pipe.ReadEnd(), [&] {
+  auto watch = platform::linux::DescriptorWatch::Start(pipe.ReadEnd(), [&] {
     const char c = pipe.Read();
     std::lock_guard<std::mutex> lock(mutex);
     read.push_back(c);
@@ -70,7 +70,7 @@ TEST(UdevNotifications, TheWatchReadsOnItsOwnThreadAndNeverAfterItIsGone) {
 }
 
 TEST(UdevNotifications, OnlyTheCaptureClassCanBeRegistered) {
-  auto notifications = platform::CreateUdevNotifications();
+  auto notifications = platform::linux::CreateUdevNotifications();
   ASSERT_NE(notifications, nullptr);
   const platform::Guid other{0x12345678, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
   EXPECT_EQ(notifications->Register(other, [](uint32_t, const platform::DeviceBroadcast&) {}), 0u);

@@ -25,7 +25,7 @@ namespace fake {
 
 using Bytes = std::vector<uint8_t>;
 
-class LinuxKernel final : public platform::ILinuxKernel {
+class LinuxKernel final : public platform::linux::ILinuxKernel {
  public:
   struct Query {
     uint8_t unit;

@@ -53,8 +53,8 @@ TEST(CapabilityQuery, WithoutUdevsRecordOnlyTheNodesOwnCapabilitiesCount) {
   for (const char* node : {"/dev/video0", "/dev/video1", "/dev/video2", "/dev/video3"})
     ASSERT_TRUE(umockdev_testbed_attach_ioctl(bed.Get(), node, handler, nullptr)) << node;
 
-  platform::LinuxCameraBackend backend;
-  std::vector<platform::CaptureNode> nodes;
+  platform::linux::LinuxCameraBackend backend;
+  std::vector<platform::linux::CaptureNode> nodes;
   const size_t open = bed.OpenFiles();
   ASSERT_EQ(backend.ListCaptureNodes(&nodes), platform::kOk);
   EXPECT_EQ(bed.OpenFiles(), open) << "each node asked is closed again";

@@ -116,7 +116,7 @@ TEST(DeviceFacts, TellUnitPathAndWhatToDoWhenANodeIsRefused) {
     bed.Add(c.device);
     fake::LinuxKernel kernel = RefusingKernel();
     kernel.refuse = c.refuse;
-    platform::LinuxCameraBackend backend(kernel);
+    platform::linux::LinuxCameraBackend backend(kernel);
     const size_t open = bed.OpenFiles();
     const platform::DeviceFacts facts = backend.Describe(kDevicePath);
     EXPECT_EQ(bed.OpenFiles(), open) << c.what << ": what was opened to tell is closed again";
@@ -145,7 +145,7 @@ TEST(DeviceFacts, TellUnitPathAndWhatToDoWhenANodeIsRefused) {
       uint8_t probe = 0;
       uint32_t moved = 0;
       EXPECT_EQ(backend.OpenVendorRequests(kDevicePath)->Send({true, 5, 0, 0, 1}, &probe, &moved),
-                platform::UsbfsErrorForErrno(refused->second))
+                platform::linux::UsbfsErrorForErrno(refused->second))
           << c.what;
     }
   }
@@ -155,7 +155,7 @@ TEST(DeviceFacts, NothingIsKnownOfANodeThatIsNotThereAndTheListingSaysWhereItLoo
   emulated::Testbed bed;
   if (!emulated::Testbed::Active()) GTEST_SKIP() << "needs umockdev's preload (umockdev-wrapper)";
   fake::LinuxKernel kernel = RefusingKernel();
-  platform::LinuxCameraBackend backend(kernel);
+  platform::linux::LinuxCameraBackend backend(kernel);
   const platform::DeviceFacts facts = backend.Describe(kDevicePath);
   EXPECT_FALSE(facts.usbVendorId || facts.port || facts.hasExtensionUnit || facts.downloadPathOpens);
   EXPECT_TRUE(facts.permissionHint.empty());

@@ -79,8 +79,8 @@ TEST_F(LinuxCameraBackendTest, ListsCaptureNodesOnlyWithTheirUsbDevices) {
   // A name padded with blanks, and a USB device udev gives no node: its
   // usbfs node by bus and device number.
   Add({"1-3", 7, "Bare Camera  ", Descriptors({}), {{"video4", "0", ":capture:"}}, false});
-  platform::LinuxCameraBackend backend(kernel_);
-  std::vector<platform::CaptureNode> nodes;
+  platform::linux::LinuxCameraBackend backend(kernel_);
+  std::vector<platform::linux::CaptureNode> nodes;
   ASSERT_EQ(backend.ListCaptureNodes(&nodes), platform::kOk);
   struct Expected {
     const char* node;
@@ -114,7 +114,7 @@ TEST_F(LinuxCameraBackendTest, ListsCaptureNodesOnlyWithTheirUsbDevices) {
 TEST_F(LinuxCameraBackendTest, OpensTheExtensionUnitFoundInTheDescriptors) {
   Add(Camera(3));
   Add(Webcam());
-  platform::LinuxCameraBackend backend(kernel_);
+  platform::linux::LinuxCameraBackend backend(kernel_);
   std::vector<std::shared_ptr<platform::IVideoInput>> inputs;
   ASSERT_EQ(backend.ListVideoInputs(&inputs), platform::kOk);
   ASSERT_EQ(inputs.size(), 2u);
@@ -134,7 +134,7 @@ TEST_F(LinuxCameraBackendTest, OpensTheExtensionUnitFoundInTheDescriptors) {
 
 TEST_F(LinuxCameraBackendTest, DeviceInstanceFollowsTheUsbDeviceAppearance) {
   const std::vector<std::string> camera = Add(Camera(3));
-  platform::LinuxCameraBackend backend(kernel_);
+  platform::linux::LinuxCameraBackend backend(kernel_);
   std::vector<std::shared_ptr<platform::IVideoInput>> listed;
   ASSERT_EQ(backend.ListVideoInputs(&listed), platform::kOk);
   ASSERT_EQ(listed.size(), 1u);
@@ -179,7 +179,7 @@ TEST_F(LinuxCameraBackendTest, ANodeThatDoesNotOpenLeavesItsErrno) {
     ASSERT_EQ(std::remove((Root() + node).c_str()), 0);
     ASSERT_EQ(::mkdir((Root() + node).c_str(), 0755), 0);
   }
-  platform::LinuxCameraBackend backend(kernel_);
+  platform::linux::LinuxCameraBackend backend(kernel_);
   std::vector<std::shared_ptr<platform::IVideoInput>> inputs;
   ASSERT_EQ(backend.ListVideoInputs(&inputs), platform::kOk);
   ASSERT_EQ(inputs.size(), 1u);
@@ -219,7 +219,7 @@ TEST_F(LinuxCameraBackendTest, TheHostListsTheCamerasThroughItsCaptureObjects) {
   EXPECT_EQ(devicePath, "/dev/video0@/dev/bus/usb/001/003");
   uint32_t devInst = 0;
   EXPECT_EQ(host.capture->QueryDeviceInstance(devicePath, &devInst), platform::kOk);
-  EXPECT_EQ(devInst, platform::DeviceInstanceKey(1, 3, 0));
+  EXPECT_EQ(devInst, platform::linux::DeviceInstanceKey(1, 3, 0));
   const platform::Handle handle = host.deviceFiles->Open(devicePath);
   EXPECT_NE(handle, platform::kInvalidHandle);
   EXPECT_TRUE(host.deviceFiles->Close(handle));
@@ -241,13 +241,14 @@ TEST_F(LinuxCameraBackendTest, TheHostListsTheCamerasThroughItsCaptureObjects) {
 }
 
 TEST(LinuxCameraBackendRules, KeysAndCapabilities) {
-  EXPECT_EQ(platform::DeviceInstanceKey(1, 3, 0), 0x01030000u);
-  EXPECT_NE(platform::DeviceInstanceKey(1, 3, 0), platform::DeviceInstanceKey(1, 4, 0));
-  EXPECT_NE(platform::DeviceInstanceKey(1, 3, 0), platform::DeviceInstanceKey(1, 3, 2));
-  EXPECT_NE(platform::DeviceInstanceKey(0, 0, 0), 0u);
+  EXPECT_EQ(platform::linux::DeviceInstanceKey(1, 3, 0), 0x01030000u);
+  EXPECT_NE(platform::linux::DeviceInstanceKey(1, 3, 0), platform::linux::DeviceInstanceKey(1, 4, 0));
+  EXPECT_NE(platform::linux::DeviceInstanceKey(1, 3, 0), platform::linux::DeviceInstanceKey(1, 3, 2));
+  EXPECT_NE(platform::linux::DeviceInstanceKey(0, 0, 0), 0u);
   const std::pair<const char*, bool> capabilities[] = {
       {":capture:", true}, {":capture:radio:", true}, {":", false}, {":video_output:", false}, {"", false}};
-  for (const auto& [listed, capture] : capabilities) EXPECT_EQ(platform::ListsCapture(listed), capture) << listed;
+  for (const auto& [listed, capture] : capabilities)
+    EXPECT_EQ(platform::linux::ListsCapture(listed), capture) << listed;
 }
 
 }  // namespace

@@ -58,7 +58,7 @@ class LinuxCameraRig {
   void SetUsbfsOpens(bool opens) { usbfsOpens_ = opens; }
 
   PlayedUvcDrivers& Drivers() { return drivers_; }
-  platform::LinuxCameraBackend& Backend() { return backend_; }
+  platform::linux::LinuxCameraBackend& Backend() { return backend_; }
   // The device numbers of the camera's arrivals, in order.
   const std::vector<int>& Devnums() const { return devnums_; }
 
@@ -93,7 +93,7 @@ class LinuxCameraRig {
   substitute::SubstituteWorld& world_;
   const uint8_t unitId_;
   PlayedUvcDrivers drivers_;
-  platform::LinuxCameraBackend backend_;
+  platform::linux::LinuxCameraBackend backend_;
   platform::CaptureSystemAdapter capture_;
   platform::DeviceFilesAdapter files_;
   std::optional<platform::ScopedPlatform> inForce_;

@@ -242,7 +242,7 @@ TEST_F(LinuxDownload, AfterTheResetTheCameraIsFoundUnderItsNewDeviceNumber) {
   ASSERT_GE(usbFd, 0);
   uint8_t length[2] = {};
   uvc_xu_control_query query{kUnitId, kDataSelector, UVC_GET_LEN, sizeof length, length};
-  EXPECT_EQ(platform::RunningKernel().Ioctl(unitFd, UVCIOC_CTRL_QUERY, &query), 0);
+  EXPECT_EQ(platform::linux::RunningKernel().Ioctl(unitFd, UVCIOC_CTRL_QUERY, &query), 0);
 
   Download(SampleFor(8, 3, 10000));
   EXPECT_EQ(h_->Text(IDC_RESULT), "Pass");
@@ -252,10 +252,10 @@ TEST_F(LinuxDownload, AfterTheResetTheCameraIsFoundUnderItsNewDeviceNumber) {
       << "the port outlives the number";
   EXPECT_EQ(h_->Text(IDC_STATUS), "Corvex Camera Connected") << "identified again on the new appearance";
 
-  EXPECT_EQ(platform::RunningKernel().Ioctl(unitFd, UVCIOC_CTRL_QUERY, &query), -ENODEV);
+  EXPECT_EQ(platform::linux::RunningKernel().Ioctl(unitFd, UVCIOC_CTRL_QUERY, &query), -ENODEV);
   usbdevfs_ctrltransfer transfer{};
   transfer.bRequestType = 0xC0;
-  EXPECT_EQ(platform::RunningKernel().Ioctl(usbFd, USBDEVFS_CONTROL, &transfer), -ENODEV);
+  EXPECT_EQ(platform::linux::RunningKernel().Ioctl(usbFd, USBDEVFS_CONTROL, &transfer), -ENODEV);
   ::close(unitFd);
   ::close(usbFd);
 }
@@ -306,7 +306,7 @@ TEST_F(LinuxDownload, ThePlayedDriverKeepsAControlAtItsFirstSize) {
   for (const Case& c : cases) {
     const size_t before = h_->world.Traffic().size();
     uvc_xu_control_query query{c.unit, kDataSelector, UVC_GET_CUR, c.size, data};
-    EXPECT_EQ(platform::RunningKernel().Ioctl(fd, UVCIOC_CTRL_QUERY, &query), c.result) << c.size;
+    EXPECT_EQ(platform::linux::RunningKernel().Ioctl(fd, UVCIOC_CTRL_QUERY, &query), c.result) << c.size;
     EXPECT_EQ(h_->world.Traffic().size() - before, c.reached) << c.size;
   }
   ::close(fd);

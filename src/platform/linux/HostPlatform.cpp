@@ -99,7 +99,7 @@ class PosixFileSystem final : public IFileSystem {
     ::closedir(dir);
     // The raw order of a POSIX directory is the file system's accident; the
     // names come in the order a Windows listing gives them instead.
-    SortAsListed(names);
+    linux::SortAsListed(names);
     return names;
   }
 
@@ -138,7 +138,7 @@ const Platform& Host() {
   // The capture objects and device files the device layer sees are the
   // common adapters over the camera backend, as they are over every backend.
 #ifdef ZARNET_HAVE_UDEV
-  static LinuxCameraBackend cameras;
+  static linux::LinuxCameraBackend cameras;
 #else
   static NoCameraBackend cameras("nowhere: this build has no libudev to list cameras with");
 #endif

@@ -19,7 +19,7 @@
 #include "platform/linux/UvcDescriptors.h"
 #include "platform/linux/UvcExtensionUnit.h"
 
-namespace platform {
+namespace platform::linux {
 
 struct LinuxCameraBackend::Shared {
   explicit Shared(ILinuxKernel& k) : kernel(k) {}
@@ -365,4 +365,4 @@ std::shared_ptr<IVendorRequestChannel> LinuxCameraBackend::OpenVendorRequests(co
   return std::make_shared<UsbfsVendorRequests>(shared_->kernel, fd);
 }
 
-}  // namespace platform
+}  // namespace platform::linux

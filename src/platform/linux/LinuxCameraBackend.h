@@ -23,7 +23,7 @@
 #include "platform/DeviceFacts.h"
 #include "platform/linux/LinuxKernel.h"
 
-namespace platform {
+namespace platform::linux {
 
 // A capture node and the USB device it belongs to, as sysfs shows them now.
 struct CaptureNode {
@@ -84,4 +84,4 @@ class LinuxCameraBackend final : public ICameraBackend, public IDeviceFacts {
   std::shared_ptr<Shared> shared_;
 };
 
-}  // namespace platform
+}  // namespace platform::linux

@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-namespace platform {
+namespace platform::linux {
 namespace {
 
 class RunningLinuxKernel final : public ILinuxKernel {
@@ -36,4 +36,4 @@ ILinuxKernel& RunningKernel() {
   return kernel;
 }
 
-}  // namespace platform
+}  // namespace platform::linux

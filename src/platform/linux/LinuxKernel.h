@@ -2,7 +2,7 @@
 // The few kernel calls the Linux camera channels make, behind an interface so
 // that tests can play the drivers (uvcvideo, usbfs) byte for byte.
 
-namespace platform {
+namespace platform::linux {
 
 class ILinuxKernel {
  public:
@@ -20,4 +20,4 @@ class ILinuxKernel {
 // The running kernel; stateless, shared by the whole process.
 ILinuxKernel& RunningKernel();
 
-}  // namespace platform
+}  // namespace platform::linux

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-namespace platform {
+namespace platform::linux {
 namespace {
 
 // The upper case of one UTF-16 unit for the scripts a firmware file's name
@@ -94,4 +94,4 @@ void SortAsListed(std::vector<std::string>& names) {
   for (size_t i = 0; i < keyed.size(); ++i) names[i] = std::move(keyed[i].second);
 }
 
-}  // namespace platform
+}  // namespace platform::linux

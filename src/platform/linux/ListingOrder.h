@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace platform::linux {
 
 // True when `a` is listed before `b`: both names (UTF-8; a byte that is not
 // part of a UTF-8 sequence stands for itself) are compared as UTF-16 code
@@ -18,4 +18,4 @@ bool ListedBefore(const std::string& a, const std::string& b);
 // Sorts `names` into that order.
 void SortAsListed(std::vector<std::string>& names);
 
-}  // namespace platform
+}  // namespace platform::linux

@@ -10,7 +10,7 @@
 #include <map>
 #include <mutex>
 
-namespace platform {
+namespace platform::linux {
 
 std::optional<uint32_t> DeviceEventForUdevAction(const std::string& action) {
   if (action == "add") return kDeviceArrival;
@@ -140,4 +140,4 @@ std::unique_ptr<IDeviceNotifications> CreateUdevNotifications() {
   return std::make_unique<UdevNotifications>(context);
 }
 
-}  // namespace platform
+}  // namespace platform::linux

@@ -10,7 +10,7 @@
 
 #include "platform/DeviceNotifications.h"
 
-namespace platform {
+namespace platform::linux {
 
 // The notification for a udev action: "add" arrives, "remove" leaves; other
 // actions (change, bind, ...) say nothing about presence.
@@ -43,4 +43,4 @@ class DescriptorWatch {
   std::thread thread_;
 };
 
-}  // namespace platform
+}  // namespace platform::linux

@@ -7,7 +7,7 @@
 
 #include "platform/Types.h"
 
-namespace platform {
+namespace platform::linux {
 namespace {
 
 constexpr uint8_t kVendorToDevice = 0x40;
@@ -58,4 +58,4 @@ uint32_t UsbfsVendorRequests::Send(const VendorRequestSetup& setup, uint8_t* dat
   return result == setup.wLength ? 0 : kErrorGenFailure;
 }
 
-}  // namespace platform
+}  // namespace platform::linux

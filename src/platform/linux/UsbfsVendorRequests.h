@@ -7,7 +7,7 @@
 #include "platform/VendorRequestChannel.h"
 #include "platform/linux/LinuxKernel.h"
 
-namespace platform {
+namespace platform::linux {
 
 // The operating system's error code for a usbfs errno.
 uint32_t UsbfsErrorForErrno(long error);
@@ -47,4 +47,4 @@ class UsbfsVendorRequests final : public IVendorRequestChannel {
   const int fd_;
 };
 
-}  // namespace platform
+}  // namespace platform::linux

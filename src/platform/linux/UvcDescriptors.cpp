@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-namespace platform {
+namespace platform::linux {
 namespace {
 
 constexpr uint8_t kDeviceType = 0x01;
@@ -76,4 +76,4 @@ std::optional<UvcExtensionUnitInfo> FindUvcExtensionUnit(std::span<const uint8_t
   return std::nullopt;
 }
 
-}  // namespace platform
+}  // namespace platform::linux

@@ -10,7 +10,7 @@
 
 #include "platform/Types.h"
 
-namespace platform {
+namespace platform::linux {
 
 struct UvcExtensionUnitInfo {
   uint8_t unitId = 0;
@@ -34,4 +34,4 @@ std::optional<UsbDeviceId> ReadUsbDeviceId(std::span<const uint8_t> descriptors)
 // extension unit too short for its own fields), never read past.
 std::optional<UvcExtensionUnitInfo> FindUvcExtensionUnit(std::span<const uint8_t> descriptors, const Guid& unit);
 
-}  // namespace platform
+}  // namespace platform::linux

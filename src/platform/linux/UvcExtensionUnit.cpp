@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <limits>
 
-namespace platform {
+namespace platform::linux {
 namespace {
 
 Status StatusForErrno(long error) {
@@ -87,4 +87,4 @@ Status UvcExtensionUnit::Set(uint32_t selector, const uint8_t* data, uint32_t le
   return Query(selector, UVC_SET_CUR, const_cast<uint8_t*>(data), static_cast<uint16_t>(length));
 }
 
-}  // namespace platform
+}  // namespace platform::linux

@@ -14,7 +14,7 @@
 #include "platform/ExtensionUnitChannel.h"
 #include "platform/linux/LinuxKernel.h"
 
-namespace platform {
+namespace platform::linux {
 
 class UvcExtensionUnit final : public IExtensionUnitChannel {
  public:
@@ -44,4 +44,4 @@ class UvcExtensionUnit final : public IExtensionUnitChannel {
   const uint8_t unitId_;
 };
 
-}  // namespace platform
+}  // namespace platform::linux

@@ -91,7 +91,7 @@ int main(int argc, char* argv[]) {
 #ifdef ZARNET_HAVE_UDEV
   // Cameras that come and go are seen as they do; every other seam stays
   // the host's.
-  std::unique_ptr<platform::IDeviceNotifications> notifications = platform::CreateUdevNotifications();
+  std::unique_ptr<platform::IDeviceNotifications> notifications = platform::linux::CreateUdevNotifications();
   platform::Platform host;
   host.notifications = notifications.get();
   platform::ScopedPlatform inForce(host);
