@@ -25,6 +25,15 @@ namespace fake {
 
 using Bytes = std::vector<uint8_t>;
 
+// uvcvideo's size rule for an extension-unit query, given the size the
+// driver has kept for the control since its first use: the length query is
+// two bytes, every other query exactly the kept size; anything else is
+// refused with ENOBUFS before the device sees it. 0 when the size is right.
+inline long UvcSizeRefusal(uint8_t query, uint16_t size, size_t kept) {
+  const size_t wanted = query == UVC_GET_LEN ? 2 : kept;
+  return size == wanted ? 0 : -ENOBUFS;
+}
+
 class LinuxKernel final : public platform::linux::ILinuxKernel {
  public:
   struct Query {
@@ -91,13 +100,12 @@ class LinuxKernel final : public platform::linux::ILinuxKernel {
     if (q.unit != unit || !controls.count(q.selector)) return -ENOENT;
     Bytes& control = controls[q.selector];
     const size_t fixed = fixedSizes.emplace(q.selector, control.size()).first->second;
+    if (const long refusal = UvcSizeRefusal(q.query, q.size, fixed)) return refusal;
     if (q.query == UVC_GET_LEN) {
-      if (q.size != 2) return -EINVAL;
       q.data[0] = static_cast<uint8_t>(control.size());
       q.data[1] = static_cast<uint8_t>(control.size() >> 8);
       return 0;
     }
-    if (q.size != fixed) return -ENOBUFS;
     if (q.query == UVC_SET_CUR) control.assign(q.data, q.data + q.size);
     if (q.query == UVC_GET_CUR)
       std::copy(control.begin(), control.begin() + std::min<size_t>(q.size, control.size()), q.data);

@@ -10,6 +10,7 @@
 #include <cstddef>
 
 #include "platform/CameraExtensionUnit.h"
+#include "support/FakeLinuxKernel.h"
 
 namespace emulated {
 namespace {
@@ -171,9 +172,10 @@ long PlayedUvcDrivers::PlayQuery(Opened& opened, void* arg) {
   if (query->unit != unitId_ || !KnownSelector(query->selector)) return -ENOENT;
   uint16_t fixed = 0;
   if (const long error = FixedSize(opened, query->selector, &fixed); error < 0) return error;
+  if (query->query != UVC_GET_LEN && query->query != UVC_GET_CUR && query->query != UVC_SET_CUR) return -EINVAL;
+  if (const long refusal = fake::UvcSizeRefusal(query->query, query->size, fixed)) return refusal;
   switch (query->query) {
     case UVC_GET_LEN: {
-      if (query->size != 2) return -ENOBUFS;
       uint16_t length = 0;
       const platform::Status status = opened.unit->GetLength(query->selector, &length);
       if (platform::Failed(status)) return ErrnoFor(status);
@@ -182,14 +184,12 @@ long PlayedUvcDrivers::PlayQuery(Opened& opened, void* arg) {
       return 0;
     }
     case UVC_GET_CUR: {
-      if (query->size != fixed) return -ENOBUFS;
       uint32_t returned = 0;
       const platform::Status status = opened.unit->Get(query->selector, query->data, query->size, &returned);
       if (platform::Failed(status)) return ErrnoFor(status);
       return returned == query->size ? 0 : -EPIPE;
     }
     case UVC_SET_CUR: {
-      if (query->size != fixed) return -ENOBUFS;
       if (failure_ && !failure_->onTransfer && failure_->number == query->selector && ++setsSeen_ == failure_->nth)
         return -failure_->error;
       const platform::Status status = opened.unit->Set(query->selector, query->data, query->size);
