@@ -65,4 +65,8 @@ std::unique_ptr<TracedPlatform> TraceHostIfAsked(const std::string& program, std
   return TraceHost(std::move(sink), program, error);
 }
 
+ScopedHostTrace::ScopedHostTrace(const std::string& program) : traced_(TraceHostIfAsked(program, &error_)) {
+  if (traced_) inForce_.emplace(traced_->Seams());
+}
+
 }  // namespace platform

@@ -4,6 +4,7 @@
 // host composes them over its own. Everything else stays what it was.
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/CameraBackend.h"
@@ -45,5 +46,23 @@ constexpr char kTraceEnvironmentVariable[] = "ZARNET_TRACE";
 // it names none. Null with `error` set when the file can't be created or the
 // host has no camera backend to trace.
 std::unique_ptr<TracedPlatform> TraceHostIfAsked(const std::string& program, std::string* error);
+
+// A window program's whole run traced when ZARNET_TRACE asks for it: the
+// traced seams are in force for the object's life.
+class ScopedHostTrace {
+ public:
+  explicit ScopedHostTrace(const std::string& program);
+  ScopedHostTrace(const ScopedHostTrace&) = delete;
+  ScopedHostTrace& operator=(const ScopedHostTrace&) = delete;
+
+  // Why the trace asked for can't be made; empty when it is made or none
+  // was asked for.
+  const std::string& Error() const { return error_; }
+
+ private:
+  std::string error_;
+  std::unique_ptr<TracedPlatform> traced_;
+  std::optional<ScopedPlatform> inForce_;
+};
 
 }  // namespace platform
