@@ -41,10 +41,10 @@ class TraceWriter {
   void Event(const std::string& body, bool isTransfer = false) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (closed_) return;
-    TraceLine line;
-    line.Number("t", static_cast<int64_t>(clock_.NowMilliseconds() - start_));
-    if (isTransfer) line.Number("n", static_cast<int64_t>(++transfers_));
-    sink_->Write(line.Fields(body.substr(1, body.size() - 2)).Done());
+    std::string line = "{\"t\":" + std::to_string(clock_.NowMilliseconds() - start_);
+    if (isTransfer) line += ",\"n\":" + std::to_string(++transfers_);
+    line.append(",", body.size() > 2 ? 1 : 0).append(body, 1, std::string::npos);
+    sink_->Write(line);
   }
 
   uint32_t NextChannel() {
