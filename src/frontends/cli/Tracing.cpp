@@ -102,7 +102,7 @@ int RunReplay(const Arguments& args, const CommandRunner& run, std::ostream& out
   if (const std::string why = Refusal("replay", command, commandArgs); !why.empty())
     return UsageError("replay", why, err);
   if (HasOption(commandArgs, "--simulate"))
-    return UsageError("replay", "the recorded camera is the camera: not with --simulate", err);
+    return UsageError("replay", "--simulate has no place in a replay: the recording is the camera", err);
   if (AsksForHelp(commandArgs)) return run(command, commandArgs);
   std::string error;
   std::optional<platform::RecordedTrace> trace = platform::ReadTrace(args.front(), &error);

@@ -64,6 +64,7 @@ int Main(int argc, char** argv) {
     std::cout << kUsage;
     return kExitOk;
   }
+  if (command == "help" && args[0] == "replay") return RunReplay({"--help"}, Run, std::cout, std::cerr);
   if (command == "help") return Run(args[0], {"--help"});
   if (IsTraceOption(command)) return RunTraced(command, args, Run, std::cerr);
   if (command == "replay") return RunReplay(args, Run, std::cout, std::cerr);
