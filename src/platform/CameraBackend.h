@@ -46,4 +46,9 @@ class ICameraBackend {
   virtual std::shared_ptr<IVendorRequestChannel> OpenVendorRequests(const std::string& devicePath) = 0;
 };
 
+// The backend the host's capture objects and device files are composed
+// over, for whoever composes them over it once more (a traced run); null
+// where the host reaches its cameras otherwise.
+ICameraBackend* HostCameraBackend();
+
 }  // namespace platform

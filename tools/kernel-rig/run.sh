@@ -11,7 +11,10 @@
 # ZARNET_RIG_ONLY="list flash-6-xu" runs only the scenarios named, and
 # "measure" among them adds class 6 and 8 forced to 8-byte transfers;
 # ZARNET_RIG_TIMEOUT (seconds, default 900) bounds the whole machine's run;
-# ZARNET_RIG_GADGET takes the camera program from another path.
+# ZARNET_RIG_GADGET takes the camera program from another path;
+# ZARNET_RIG_TRACE=FILE runs the scenario trace-8 as well (a class-8 flash
+# under zarnet-cli --trace) and copies its trace out into FILE; with
+# ZARNET_RIG_ONLY=trace-8 it runs alone.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -20,6 +23,7 @@ cli=build/default/src/frontends/zarnet-cli
 gadget=${ZARNET_RIG_GADGET:-build/default/tools/kernel-rig/zarnet-gadget-camera}
 rule=src/platform/linux/udev/70-zarnet-uvc-camera.rules
 time_limit=${ZARNET_RIG_TIMEOUT:-900}
+trace_out=${ZARNET_RIG_TRACE:-}
 user=tech        # the machine's ordinary user, uid 1000, in group video
 controllers=2    # dummy_hcd's controllers: one bus, and one camera, each
 
@@ -107,12 +111,14 @@ add_project() {
   copy_program "$gadget" /usr/local/bin/zarnet-gadget-camera
   install -m 755 "$scenarios" "$stage/scenarios.sh"
   echo "${ZARNET_RIG_ONLY:-}" > "$stage/etc/rig-only"
+  echo "${trace_out:+trace-8}" > "$stage/etc/rig-trace"
   echo "$user" > "$stage/etc/rig-user"
   echo "num=$controllers" > "$stage/etc/rig-dummy-hcd"
 }
 
 # PID 1: the results go to the second serial port, so the kernel's and
-# udev's words on the console never mix with them.
+# udev's words on the console never mix with them; the third takes a file
+# that a scenario copies out.
 write_init() {
   cat > "$stage/init" <<'EOF'
 #!/bin/sh
@@ -125,6 +131,7 @@ mount -t tmpfs -o mode=1777 tmp /tmp
 user=$(cat /etc/rig-user)
 chown 1000:1000 /home/$user
 stty -F /dev/ttyS1 raw -echo
+stty -F /dev/ttyS2 raw -echo
 exec 3>/dev/ttyS1
 up() { cut -d' ' -f1 /proc/uptime; }
 echo "boot: /init at $(up) s" >&3
@@ -172,7 +179,7 @@ boot() {
   : > "$run/console.log"
   timeout --kill-after=10 "$time_limit" qemu-system-x86_64 \
     -machine q35 -accel tcg -smp 2 -m 1G -nographic -no-reboot -monitor none \
-    -serial "file:$run/console.log" -serial "file:$run/results.txt" \
+    -serial "file:$run/console.log" -serial "file:$run/results.txt" -serial "file:${trace_out:-/dev/null}" \
     -kernel "$root/boot/vmlinuz-$release" -initrd "$run/initramfs.cpio" \
     -append "console=ttyS0 quiet panic=-1" </dev/null &
   local qemu=$!

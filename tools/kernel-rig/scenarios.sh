@@ -305,6 +305,18 @@ scenario_unplug_write() {
   wait_until_back && flash_and_check unplug-write-again "$image6"
 }
 
+# A class-8 flash through the download-mode path, traced; the trace leaves
+# the machine through the third serial port. Run only when asked for.
+scenario_trace_8() {
+  start_gadget --memory-class 8 || return
+  run_cli trace-8 --trace "$home/flash-8.jsonl" flash -y "$image8"
+  expect_run trace-8 0 Pass
+  wait_for_camera && read_state && expect_flashed_with "$image8" || return
+  [ -s "$home/flash-8.jsonl" ] || { fail "zarnet-cli wrote no trace"; return; }
+  cat "$home/flash-8.jsonl" > /dev/ttyS2
+  echo "    trace: $(wc -l < "$home/flash-8.jsonl") lines, $(wc -c < "$home/flash-8.jsonl") bytes"
+}
+
 # --- a production line: several cameras on one host -----------------------
 
 # line_of CLASS: the line's cameras and image. A class-8 flash over the
@@ -462,6 +474,10 @@ run_cli make-sample-6 make-sample --memory-class 6 "$image6" && run_cli make-sam
 for name in user list info flash-6-xu flash-8-download flash-8-xu read reset silent-write unplug-write line-ports line-all; do
   scenario $name
 done
+if [ -n "$(cat /etc/rig-trace)" ]; then
+  only="trace-8"
+  scenario trace-8
+fi
 if named measure; then
   only="flash-6-xu-8-bytes flash-8-xu-8-bytes"
   scenario flash-6-xu-8-bytes

@@ -12,6 +12,7 @@
 #include "Interrupts.h"
 #include "Json.h"
 #include "OutputFiles.h"
+#include "Tracing.h"
 #include "platform/substitute/NamedFaults.h"
 
 const char kSimulationHelp[] =
@@ -236,7 +237,21 @@ Simulation::Simulation(const SimulationOptions& options, int memoryClass, bool c
   if (line_.size() > 1) ResetTogether(camera.rebootDelayMs);
   InjectFault(options, memoryClass);
   InterruptMidWrite(options, memoryClass);
-  inForce_.emplace(world_->Platform());
+  inForce_.emplace(TracedIfAsked(world_->Platform()));
+}
+
+// Under --trace the world's camera is traced as the host's would be: above
+// its faults, so that the trace shows what the command got.
+platform::Platform Simulation::TracedIfAsked(platform::Platform seams) {
+  const std::shared_ptr<platform::ITraceSink> sink = RequestedTrace();
+  if (!sink) return seams;
+  traced_ = std::make_unique<platform::TracedPlatform>(world_->Backend(), seams.deviceFacts, world_->Clock(), sink,
+                                                       platform::TraceOrigin{"zarnet-cli", "substitute"});
+  const platform::Platform traced = traced_->Seams();
+  seams.capture = traced.capture;
+  seams.deviceFiles = traced.deviceFiles;
+  seams.deviceFacts = traced.deviceFacts;
+  return seams;
 }
 
 // The line's cameras reset at about the same moment, and the others come

@@ -10,6 +10,7 @@
 
 #include "Commands.h"
 #include "platform/Platform.h"
+#include "platform/decorators/TracedPlatform.h"
 #include "platform/substitute/SubstituteWorld.h"
 
 struct SimulationOptions {
@@ -82,6 +83,7 @@ class Simulation {
   void InjectFault(const SimulationOptions& options, int memoryClass);
   void InterruptMidWrite(const SimulationOptions& options, int memoryClass);
   void ResetTogether(uint32_t rebootDelayMs);
+  platform::Platform TracedIfAsked(platform::Platform seams);
 
   std::unique_ptr<substitute::SubstituteWorld> world_;
   substitute::DeviceId camera_ = 0;  // the first camera
@@ -89,5 +91,6 @@ class Simulation {
   std::vector<std::pair<std::string, std::string>> portsAndSerials_;  // of line_, in order
   std::string memoryFile_;
   bool changesMemory_ = false;
+  std::unique_ptr<platform::TracedPlatform> traced_;  // under --trace
   std::optional<platform::ScopedPlatform> inForce_;
 };

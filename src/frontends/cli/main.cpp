@@ -8,6 +8,7 @@
 
 #include "Commands.h"
 #include "Json.h"
+#include "Tracing.h"
 #include "Version.h"
 
 namespace {
@@ -26,11 +27,15 @@ const char kUsage[] =
     "  reset                   reset the camera\n"
     "  inspect FILE            judge a firmware image: its descriptor table, or --summary\n"
     "  make-sample FILE        write a sample firmware image made from code\n"
+    "  replay TRACE -- COMMAND ...  run a device command against the camera TRACE\n"
+    "                        recorded, played back\n"
     "  help [COMMAND]          this text, or what COMMAND takes\n"
     "\n"
     "The device commands act on the first camera that answers identify, or on\n"
     "the one --device names (also by its port, as list shows it); they take\n"
     "--json, and --simulate to run on the substitute camera instead of a real one.\n"
+    "'zarnet-cli --trace FILE COMMAND ...' records the camera's traffic during a\n"
+    "device command into FILE, to send with a bug report.\n"
     "\n"
     "Exit status: 0 success, 1 refused or FAIL, 2 usage error or unreadable input,\n"
     "130 ended by an interrupt (143 by SIGTERM).\n"
@@ -60,7 +65,10 @@ int Main(int argc, char** argv) {
     std::cout << kUsage;
     return kExitOk;
   }
+  if (command == "help" && args[0] == "replay") return RunReplay({"--help"}, Run, std::cout, std::cerr);
   if (command == "help") return Run(args[0], {"--help"});
+  if (IsTraceOption(command)) return RunTraced(command, args, Run, std::cerr);
+  if (command == "replay") return RunReplay(args, Run, std::cout, std::cerr);
   return Run(command, args);
 }
 

@@ -130,6 +130,24 @@ class NoComRuntime final : public IComRuntime {
 
 }  // namespace
 
+namespace {
+
+#ifdef ZARNET_HAVE_UDEV
+linux::LinuxCameraBackend& HostCameras() {
+  static linux::LinuxCameraBackend cameras;
+  return cameras;
+}
+#else
+NoCameraBackend& HostCameras() {
+  static NoCameraBackend cameras("nowhere: this build has no libudev to list cameras with");
+  return cameras;
+}
+#endif
+
+}  // namespace
+
+ICameraBackend* HostCameraBackend() { return &HostCameras(); }
+
 const Platform& Host() {
   static PosixFileSystem files;
   static SteadyClock clock;
@@ -137,11 +155,7 @@ const Platform& Host() {
   static NoComRuntime com;
   // The capture objects and device files the device layer sees are the
   // common adapters over the camera backend, as they are over every backend.
-#ifdef ZARNET_HAVE_UDEV
-  static linux::LinuxCameraBackend cameras;
-#else
-  static NoCameraBackend cameras("nowhere: this build has no libudev to list cameras with");
-#endif
+  auto& cameras = HostCameras();
   static CaptureSystemAdapter capture(cameras, CameraExtensionUnitAddress());
   static DeviceFilesAdapter deviceFiles(cameras);
   static NoNotifications notifications;

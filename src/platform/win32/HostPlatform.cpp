@@ -7,6 +7,7 @@
 
 #include <objbase.h>
 
+#include "platform/CameraBackend.h"
 #include "platform/Platform.h"
 #include "platform/adapters/HostWithoutCameras.h"
 #include "platform/win32/DeviceFiles.h"
@@ -114,6 +115,10 @@ class ThreadComRuntime final : public IComRuntime {
 };
 
 }  // namespace
+
+// DirectShow's objects are composed here without a camera backend below
+// them, so there is none to hand out yet.
+ICameraBackend* HostCameraBackend() { return nullptr; }
 
 const Platform& Host() {
   static Win32FileSystem files;

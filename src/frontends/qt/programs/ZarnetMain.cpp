@@ -9,6 +9,7 @@
 #include "Version.h"
 #include "frontends/qt/programs/WindowProgram.h"
 #include "platform/Platform.h"
+#include "platform/decorators/TracedPlatform.h"
 #ifdef ZARNET_HAVE_UDEV
 #include "platform/linux/UdevNotifications.h"
 #endif
@@ -82,6 +83,8 @@ int main(int argc, char* argv[]) {
     std::printf("zarnet %s\n", ZARNET_VERSION);
     return 0;
   }
+  const platform::ScopedHostTrace trace("zarnet");  // ZARNET_TRACE: the camera's traffic, for a bug report
+  if (!trace.Error().empty()) return UsageError(trace.Error());
   const std::unique_ptr<QApplication> application = OpenApplication("zarnet", "use zarnet-cli on a terminal");
   // Desktops find the window's icon and name through the installed
   // zarnet.desktop.
