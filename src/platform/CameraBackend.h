@@ -46,4 +46,9 @@ class ICameraBackend {
   virtual std::shared_ptr<IVendorRequestChannel> OpenVendorRequests(const std::string& devicePath) = 0;
 };
 
+// The host's own camera backend, the one Host()'s capture system and device
+// files are adapters over, without decorations; null where the host lists no
+// cameras.
+ICameraBackend* HostCameraBackend();
+
 }  // namespace platform

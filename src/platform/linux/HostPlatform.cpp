@@ -14,6 +14,7 @@
 #include <climits>
 #include <thread>
 
+#include "platform/CameraBackend.h"
 #include "platform/Platform.h"
 #include "platform/adapters/CaptureSystemAdapter.h"
 #include "platform/adapters/DeviceFilesAdapter.h"
@@ -128,7 +129,27 @@ class NoComRuntime final : public IComRuntime {
   void Uninitialize() override {}
 };
 
+#ifdef ZARNET_HAVE_UDEV
+LinuxCameraBackend& Cameras() {
+  static LinuxCameraBackend cameras;
+  return cameras;
+}
+#else
+NoCameraBackend& Cameras() {
+  static NoCameraBackend cameras("nowhere: this build has no libudev to list cameras with");
+  return cameras;
+}
+#endif
+
 }  // namespace
+
+ICameraBackend* HostCameraBackend() {
+#ifdef ZARNET_HAVE_UDEV
+  return &Cameras();
+#else
+  return nullptr;
+#endif
+}
 
 const Platform& Host() {
   static PosixFileSystem files;
@@ -137,15 +158,10 @@ const Platform& Host() {
   static NoComRuntime com;
   // The capture objects and device files the device layer sees are the
   // common adapters over the camera backend, as they are over every backend.
-#ifdef ZARNET_HAVE_UDEV
-  static LinuxCameraBackend cameras;
-#else
-  static NoCameraBackend cameras("nowhere: this build has no libudev to list cameras with");
-#endif
-  static CaptureSystemAdapter capture(cameras, CameraExtensionUnitAddress());
-  static DeviceFilesAdapter deviceFiles(cameras);
+  static CaptureSystemAdapter capture(Cameras(), CameraExtensionUnitAddress());
+  static DeviceFilesAdapter deviceFiles(Cameras());
   static NoNotifications notifications;
-  static const Platform host{&capture, &deviceFiles, &files, &clock, &debug, &com, &notifications, &cameras};
+  static const Platform host{&capture, &deviceFiles, &files, &clock, &debug, &com, &notifications, &Cameras()};
   return host;
 }
 
