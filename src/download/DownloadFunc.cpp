@@ -97,8 +97,6 @@ bool CDownloadFunc::ProbeDownloadPath(platform::Handle* handle) {
   return ProbeDevice(*handle, &answer) == 0;
 }
 
-bool CDownloadFunc::HasSmallPageFlash() { return HasSmallTransferFlash(m_pDlg->m_cameraKey); }
-
 // After a reset the camera comes back, possibly at another position: each
 // attempt opens the positions one after another until one is identified or
 // none opens.
@@ -147,7 +145,7 @@ void CDownloadFunc::Download() {
   if (ProbeDownloadPath(&handle) && dlg.m_memClass == 8) {
     range = (dlg.m_fwType == 4 ? length * 2 : length) + length;
     Send(WM_DL_RANGE, range);
-    DownloadSerialFlash(HasSmallPageFlash() ? 32 : 4096);
+    DownloadSerialFlash(HasSmallTransferFlash(dlg.m_cameraKey) ? 32 : 4096);
   } else {
     range = (dlg.m_memClass == 5 || dlg.m_memClass == 6 ? 0 : length) + length + length;
     Send(WM_DL_RANGE, range);

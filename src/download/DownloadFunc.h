@@ -52,9 +52,6 @@ class CDownloadFunc {
   bool ReopenIdentifiedCamera(uint8_t dataLength = 0);
   bool ProbeDownloadPath(platform::Handle* handle);
   void SetByteA7IfNeeded();
-  // True when the camera's flash is the one that takes 32-byte transfers
-  // (its information starts 30 C2 22 00); a failed read says no.
-  bool HasSmallPageFlash();
 
   // The download run's ending after a failure.
   void FailRun(platform::Handle* handle);

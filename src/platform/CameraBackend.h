@@ -46,9 +46,9 @@ class ICameraBackend {
   virtual std::shared_ptr<IVendorRequestChannel> OpenVendorRequests(const std::string& devicePath) = 0;
 };
 
-// The backend the host's capture objects and device files are composed
-// over, for whoever composes them over it once more (a traced run); null
-// where the host reaches its cameras otherwise.
+// The host's own camera backend, the one Host()'s capture system and device
+// files are adapters over, without decorations: a traced run composes them
+// over it once more.
 ICameraBackend* HostCameraBackend();
 
 }  // namespace platform

@@ -15,6 +15,10 @@ struct VendorRequestSetup {
   uint16_t wValue = 0;
   uint16_t wIndex = 0;
   uint16_t wLength = 0;
+  // The driver's probe, which asks whether the download-mode path is served
+  // at all. It moves one byte like a read of request 5 at index 0, and only
+  // a driver that takes its own block for it (Windows') tells the two apart.
+  bool probe = false;
 };
 
 class IVendorRequestChannel {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "support/DialogHarness.h"
+#include "support/FaultSweep.h"
 
 using substitute::AccessKind;
 using substitute::CameraOfClass;
@@ -308,66 +309,32 @@ TEST(Failure, CameraUnpluggedMidWriteFailsAndTheNextRunOnItsReturnPasses) {
   }
 }
 
-// One full flash of a procedure with each device access failing in turn.
-struct Sweep {
-  const char* name;
-  int memClass;
-  bool probe;
-  uint32_t imageSize;
-};
-
 class FaultSweep : public ::testing::TestWithParam<Sweep> {};
-
-std::string SweepName(const ::testing::TestParamInfo<Sweep>& param) {
-  return "class" + std::to_string(param.param.memClass) + (param.param.probe ? "" : "_unit");
-}
 
 TEST_P(FaultSweep, EveryAccessFailingInTurnEndsCleanly) {
   const Sweep s = GetParam();
   DialogHarness h;
-  auto camera = CameraOfClass(static_cast<uint8_t>(s.memClass));
-  if (!s.probe) camera.driverPath = DriverPathService::kRefused;
-  const auto cam = h.world.AddCamera(camera);
-  const auto image = SampleFor(s.memClass, 3, s.imageSize);
-  h.WriteImage("fw.bin", image);
-  h.Open();
-
-  uint64_t before = h.world.AccessCount(cam);
-  h.ClickStart();
-  ASSERT_EQ(h.Text(IDC_RESULT), "Pass");
-  const uint64_t accesses = h.world.AccessCount(cam) - before;
-  ASSERT_GT(accesses, 10u);
-
-  for (uint64_t n = 1; n <= accesses; ++n) {
-    SCOPED_TRACE(std::string(s.name) + ": access " + std::to_string(n) + " of " + std::to_string(accesses));
-    FaultRule fault;
-    fault.accessNumber = h.world.AccessCount(cam) + n;
-    h.world.AddFault(cam, fault);
-    h.ClickStart();
-    const bool passed = h.Text(IDC_RESULT) == "Pass";
-    EXPECT_EQ(h.dlg->m_bBusy, 0);
-    EXPECT_TRUE(h.dlg->m_pThread->IsIdle());
-    EXPECT_EQ(DataControlLength(), 8u);
-    EXPECT_EQ(h.world.DataLength(cam), 8u);
-    EXPECT_LE(h.world.OpenHandleCount(), h.dlg->m_cameraKey ? 1u : 0u);
-    if (passed) {
-      const auto memory = h.world.Memory(cam);
-      EXPECT_EQ(std::vector<uint8_t>(memory.begin(), memory.begin() + static_cast<std::ptrdiff_t>(image.size())),
-                image);
-    }
-    h.world.ClearFaults(cam);
-    h.dlg->IdentifyCamera();
-    EXPECT_TRUE(h.Enabled(IDC_BTN_START)) << "identification gives the buttons back";
-    h.ClickStart();
-    EXPECT_EQ(h.Text(IDC_RESULT), "Pass") << "the next Start on a healthy camera";
-  }
+  const auto cam = h.world.AddCamera(SweptCamera(s));
+  RunFaultSweep(h, cam, s, SweepFaults::Of(h.world, cam));
 }
 
-INSTANTIATE_TEST_SUITE_P(Procedures, FaultSweep,
-                         ::testing::Values(Sweep{"serial flash", 8, true, 5000},
-                                           Sweep{"flash over the unit", 8, false, 300},
-                                           Sweep{"small eeprom", 1, true, 128}, Sweep{"eeprom variant A", 6, true, 512},
-                                           Sweep{"flash of class 7", 7, true, 300}),
-                         SweepName);
+INSTANTIATE_TEST_SUITE_P(Procedures, FaultSweep, SweptProcedures(), SweepName);
+
+// The same sweep with the faults stacked over the world's backend from
+// outside, as they are stacked over a host's.
+class FaultSweepOverABackend : public ::testing::TestWithParam<Sweep> {};
+
+TEST_P(FaultSweepOverABackend, EveryAccessFailingInTurnEndsCleanly) {
+  const Sweep s = GetParam();
+  DialogHarness h;
+  const auto cam = h.world.AddCamera(SweptCamera(s));
+  FaultsOverBackend over(h.world.Backend(), h.world, cam);
+  platform::ScopedPlatform overTheWorld(over.Over(platform::Platform{}));
+  RunFaultSweep(h, cam, s, SweepFaults::Of(*over.faults));
+  h.Close();
+  ResetDeviceState();
+}
+
+INSTANTIATE_TEST_SUITE_P(Procedures, FaultSweepOverABackend, SweptProcedures(), SweepName);
 
 }  // namespace

@@ -38,7 +38,7 @@ TEST_F(FaultTest, NthAccessFailsWithTheChosenStatus) {
 
 TEST_F(FaultTest, RuleOnTheOpenCommandFailsItsSecondDataBlock) {
   FaultRule rule;
-  rule.kind = AccessKind::kKsSet;
+  rule.kind = AccessKind::kControlSet;
   rule.selector = 11;
   rule.commandClass = 0x02;
   rule.opcode = 0x8E;
@@ -59,7 +59,7 @@ TEST_F(FaultTest, RuleOnTheOpenCommandFailsItsSecondDataBlock) {
 
 TEST_F(FaultTest, AddressRangeMatchesTheBlockThatTouchesIt) {
   FaultRule rule;
-  rule.kind = AccessKind::kKsGet;
+  rule.kind = AccessKind::kControlGet;
   rule.addresses = AddressRange{0x41, 0x41};
   world.AddFault(id, rule);
   Bytes data;
@@ -70,7 +70,7 @@ TEST_F(FaultTest, AddressRangeMatchesTheBlockThatTouchesIt) {
   camera.Clear();
   // A command block naming the range is matched too, but only by set rules.
   FaultRule onCommand;
-  onCommand.kind = AccessKind::kKsSet;
+  onCommand.kind = AccessKind::kControlSet;
   onCommand.addresses = AddressRange{0x70, 0x7F};
   world.AddFault(id, onCommand);
   EXPECT_EQ(camera.Command(MemoryBlock(0xCE, 0x60, 0x11)), substitute::kStalled);
@@ -134,7 +134,7 @@ TEST_F(FaultTest, UnplugAfterTheAccessMidWriteKeepsTheBlocksThatLanded) {
 
 TEST_F(FaultTest, KindFiltersAndClearing) {
   FaultRule rule;
-  rule.kind = AccessKind::kKsGet;
+  rule.kind = AccessKind::kControlGet;
   world.AddFault(id, rule);
   EXPECT_EQ(camera.Command(Block(0x00, 0xD0, 0, 8)), platform::kOk);
   Bytes data;

@@ -67,7 +67,7 @@ TEST(DownloadWindow, AFailedWriteEndsInARedFail) {
   h.WriteImage("fw.bin", SampleFor(6));
   h.Open();
   substitute::FaultRule write;
-  write.kind = substitute::AccessKind::kKsSet;
+  write.kind = substitute::AccessKind::kControlSet;
   write.selector = 10;
   write.commandClass = 0x02;
   write.opcode = 0x91;

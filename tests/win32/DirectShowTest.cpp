@@ -1,7 +1,7 @@
-// The Windows camera backend through the system's own calls under wine:
-// DirectShow's enumeration, monikers, property bags and filters over the
-// registered test camera, its IKsControl, the device files, and the
-// device-setup lookup over its stand-in.
+// The Windows camera backend through the system's own calls under wine, as
+// the common adapters present it: DirectShow's enumeration, monikers,
+// property bags and filters over the registered test camera, its IKsControl,
+// the device files, and the device-setup lookup over its stand-in.
 
 #include <gtest/gtest.h>
 
@@ -146,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
 // device's record; none for an interface not present.
 TEST(DeviceSetup, ACamerasPortIsItsLocationPath) {
   RealBackend b;
-  platform::win32::DirectShowFacts facts(b.camera.Setup());
+  platform::IDeviceFacts& facts = b.camera.Backend();
   EXPECT_EQ(facts.Describe(b.camera.DevicePath()).port, "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(1)");
   EXPECT_EQ(b.camera.Setup().Calls(), (std::vector<std::string>{"list 22", "open", "detail size", "detail",
                                                                 "property size", "location", "destroy"}));

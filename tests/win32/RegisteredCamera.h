@@ -4,10 +4,12 @@
 // answered by a camera of a substitute world, and its device path a file
 // that opens (its driver then knows no I/O control code, as a camera's
 // driver without the download path). `Platform()` gives the world's seams
-// with capture and device files replaced by the real DirectShow and file
-// ones (the device-setup lookup by a stand-in, since wine's opens no device
-// path) and the host's component runtime; the clock stays the world's, so
-// nothing really sleeps.
+// with capture and device files the common adapters over the Windows camera
+// backend (DirectShow, IKsControl and the device files through the system's
+// own calls; the device-setup lookup by a stand-in, since wine's opens no
+// device path) and the host's component runtime; the clock stays the
+// world's, so nothing really sleeps. `Backend()` is that backend, for seams
+// composed over it otherwise (with decorators, say).
 //
 // The registration lives in the shared wine prefix: tests that register must
 // not run side by side (ctest RESOURCE_LOCK "wine_video_inputs").
@@ -32,13 +34,14 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/adapters/CaptureSystemAdapter.h"
+#include "platform/adapters/DeviceFilesAdapter.h"
 #include "platform/adapters/ExtensionUnitKsControl.h"
 #include "platform/adapters/HostWithoutCameras.h"
 #include "platform/substitute/SubstituteWorld.h"
-#include "platform/win32/DeviceFiles.h"
 #include "platform/win32/DeviceSetup.h"
-#include "platform/win32/DirectShowCapture.h"
 #include "platform/win32/WideText.h"
+#include "platform/win32/Win32CameraBackend.h"
 #include "support/TempDir.h"
 #include "win32/TestCameraServer.h"
 
@@ -251,8 +254,9 @@ class RegisteredCamera {
         answers_(world, id),
         devicePath_(folder_.Write("camera-device", {})),
         setup_(world, id, platform::win32::Wide(devicePath_)),
-        capture_(setup_),
-        facts_(setup_) {
+        backend_(setup_),
+        capture_(backend_, platform::CameraExtensionUnitAddress()),
+        files_(backend_) {
     com_->Initialize();
     RemoveLeftovers();
     auto& server = TestCameraServer::Get();
@@ -282,12 +286,13 @@ class RegisteredCamera {
     p.capture = &capture_;
     p.deviceFiles = &files_;
     p.com = com_;
-    p.deviceFacts = &facts_;
+    p.deviceFacts = &backend_;
     return p;
   }
 
   WorldCameraAnswers& Answers() { return answers_; }
   RegisteredDeviceSetup& Setup() { return setup_; }
+  platform::win32::Win32CameraBackend& Backend() { return backend_; }
   platform::ICaptureSystem& Capture() { return capture_; }
 
  private:
@@ -296,9 +301,9 @@ class RegisteredCamera {
   TempDir folder_;
   std::string devicePath_;
   RegisteredDeviceSetup setup_;
-  platform::win32::DirectShowCapture capture_;
-  platform::win32::SystemDeviceFiles files_;
-  platform::win32::DirectShowFacts facts_;
+  platform::win32::Win32CameraBackend backend_;
+  platform::CaptureSystemAdapter capture_;
+  platform::DeviceFilesAdapter files_;
   platform::IComRuntime* com_ = platform::Host().com;
   bool registered_ = false;
 };

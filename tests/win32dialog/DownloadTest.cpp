@@ -37,7 +37,7 @@ TEST_P(Win32Download, EndsWithTheResultInItsColour) {
   ASSERT_TRUE(SaveScreenshot(Capture(d.h.Dialog()), "idle"));
   if (run.fails) {
     substitute::FaultRule write;
-    write.kind = substitute::AccessKind::kKsSet;
+    write.kind = substitute::AccessKind::kControlSet;
     write.selector = 10;
     write.commandClass = 0x02;
     write.opcode = 0x91;

@@ -27,11 +27,6 @@ enum class AccessKind {
   kControlGet,
   kControlSet,
   kVendorRequest,
-  // The names the capture framework and the driver path gave them.
-  kKsAny = kControlAny,
-  kKsGet = kControlGet,
-  kKsSet = kControlSet,
-  kIoControl = kVendorRequest,
 };
 
 enum class FaultAction {
@@ -77,7 +72,7 @@ struct FaultRule {
 // control fails.
 inline FaultRule CommandFault(uint8_t commandClass, uint8_t opcode) {
   FaultRule rule;
-  rule.kind = AccessKind::kKsSet;
+  rule.kind = AccessKind::kControlSet;
   rule.selector = kCameraCommandSelector;
   rule.commandClass = commandClass;
   rule.opcode = opcode;
@@ -88,7 +83,7 @@ inline FaultRule CommandFault(uint8_t commandClass, uint8_t opcode) {
 // gone through.
 inline FaultRule DriverFault(uint8_t bRequest, uint32_t skip = 0, uint32_t error = kErrorGenFailure) {
   FaultRule rule;
-  rule.kind = AccessKind::kIoControl;
+  rule.kind = AccessKind::kVendorRequest;
   rule.bRequest = bRequest;
   rule.skipMatches = skip;
   rule.ioError = error;

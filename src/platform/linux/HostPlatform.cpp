@@ -14,6 +14,7 @@
 #include <climits>
 #include <thread>
 
+#include "platform/CameraBackend.h"
 #include "platform/Platform.h"
 #include "platform/adapters/CaptureSystemAdapter.h"
 #include "platform/adapters/DeviceFilesAdapter.h"
@@ -127,10 +128,6 @@ class NoComRuntime final : public IComRuntime {
   bool Initialize() override { return true; }
   void Uninitialize() override {}
 };
-
-}  // namespace
-
-namespace {
 
 #ifdef ZARNET_HAVE_UDEV
 linux::LinuxCameraBackend& HostCameras() {

@@ -118,6 +118,9 @@ class SubstituteWorld {
   void AddFault(DeviceId id, const FaultRule& rule);
   void ClearFaults(DeviceId id);
   uint32_t FaultsFired(DeviceId id);
+  // What fault decorators stacked over another backend's channels, with a
+  // fault state of their own, may do to the device as it appears now.
+  std::shared_ptr<platform::IFaultHooks> FaultHooks(DeviceId id);
 
   // Traffic, byte for byte.
   std::vector<TrafficEntry> Traffic();

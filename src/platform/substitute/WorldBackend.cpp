@@ -124,11 +124,19 @@ class FaultHooks final : public platform::IFaultHooks {
   DeviceRef ref_;
 };
 
+}  // namespace
+
+std::shared_ptr<platform::IFaultHooks> FaultHooksFor(const std::shared_ptr<WorldCore>& core, const DeviceRef& ref) {
+  return std::make_shared<FaultHooks>(core, ref);
+}
+
+namespace {
+
 platform::ChannelDecorations DecorationsFor(const std::shared_ptr<WorldCore>& core, const DeviceRef& ref,
                                             const ChannelLayers& layers) {
   platform::ChannelDecorations d;
   d.faults = core->Faults(ref.id);
-  d.hooks = std::make_shared<FaultHooks>(core, ref);
+  d.hooks = FaultHooksFor(core, ref);
   d.incarnation = ref.devInst;
   d.traffic = {layers.log, {ref.id, ref.devInst}, layers.clock, d.faults};
   d.pause = layers.pause;

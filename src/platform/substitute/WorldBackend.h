@@ -21,6 +21,10 @@ struct ChannelLayers {
   platform::TransferTiming timing;
 };
 
+// What the fault decorators may do to one appearance of a device: tell
+// whether it is still there, take it off the bus, latch its command status.
+std::shared_ptr<platform::IFaultHooks> FaultHooksFor(const std::shared_ptr<WorldCore>& core, const DeviceRef& ref);
+
 class WorldBackend final : public platform::ICameraBackend {
  public:
   WorldBackend(std::shared_ptr<WorldCore> core, ChannelLayers layers);

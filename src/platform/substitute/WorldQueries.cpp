@@ -1,6 +1,7 @@
 // What tests may look at and change in a substitute world besides the seams.
 
 #include "platform/substitute/SubstituteWorld.h"
+#include "platform/substitute/WorldBackend.h"
 
 namespace substitute {
 
@@ -112,6 +113,10 @@ uint64_t SubstituteWorld::AccessCount(DeviceId id) { return core_->Faults(id)->A
 void SubstituteWorld::AddFault(DeviceId id, const FaultRule& rule) { core_->Faults(id)->Add(rule); }
 void SubstituteWorld::ClearFaults(DeviceId id) { core_->Faults(id)->Clear(); }
 uint32_t SubstituteWorld::FaultsFired(DeviceId id) { return core_->Faults(id)->Fired(); }
+
+std::shared_ptr<platform::IFaultHooks> SubstituteWorld::FaultHooks(DeviceId id) {
+  return FaultHooksFor(core_, DeviceRef{id, DevInst(id)});
+}
 
 std::vector<std::vector<uint8_t>> SubstituteWorld::CommandBlocks(DeviceId id) {
   std::vector<std::vector<uint8_t>> blocks;

@@ -9,10 +9,11 @@
 
 #include "platform/CameraBackend.h"
 #include "platform/Platform.h"
+#include "platform/adapters/CaptureSystemAdapter.h"
+#include "platform/adapters/DeviceFilesAdapter.h"
 #include "platform/adapters/HostWithoutCameras.h"
-#include "platform/win32/DeviceFiles.h"
-#include "platform/win32/DirectShowCapture.h"
 #include "platform/win32/WideText.h"
+#include "platform/win32/Win32CameraBackend.h"
 
 namespace platform {
 namespace {
@@ -114,22 +115,26 @@ class ThreadComRuntime final : public IComRuntime {
   void Uninitialize() override { ::CoUninitialize(); }
 };
 
+win32::Win32CameraBackend& Cameras() {
+  static win32::Win32CameraBackend cameras(win32::SystemDeviceSetup());
+  return cameras;
+}
+
 }  // namespace
 
-// DirectShow's objects are composed here without a camera backend below
-// them, so there is none to hand out yet.
-ICameraBackend* HostCameraBackend() { return nullptr; }
+ICameraBackend* HostCameraBackend() { return &Cameras(); }
 
 const Platform& Host() {
   static Win32FileSystem files;
   static TickClock clock;
   static SystemDebugOutput debug;
   static ThreadComRuntime com;
-  static win32::DirectShowCapture capture(win32::SystemDeviceSetup());
-  static win32::SystemDeviceFiles deviceFiles;
-  static win32::DirectShowFacts facts(win32::SystemDeviceSetup());
+  // The capture objects and device files the device layer sees are the
+  // common adapters over the camera backend, as they are over every backend.
+  static CaptureSystemAdapter capture(Cameras(), CameraExtensionUnitAddress());
+  static DeviceFilesAdapter deviceFiles(Cameras());
   static NoNotifications notifications;
-  static const Platform host{&capture, &deviceFiles, &files, &clock, &debug, &com, &notifications, &facts};
+  static const Platform host{&capture, &deviceFiles, &files, &clock, &debug, &com, &notifications, &Cameras()};
   return host;
 }
 
