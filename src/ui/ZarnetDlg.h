@@ -84,10 +84,6 @@ class CZarnetDlg final : public platform::IWindowHandler {
   int32_t m_passIndex = 0;
   std::string m_strStatus = "N/A";
   int32_t m_fwType = 0;
-  int32_t m_bWrite = 1;
-  int32_t m_bVerify = 1;
-  int32_t m_bReset = 1;
-  int32_t m_bReopen = 1;
   std::string m_strError;
   int32_t m_bImageOk = 0;
   int32_t m_memClass = 8;
