@@ -79,9 +79,10 @@ class DialogHarness {
 
   // Pumps the window until the download thread has nothing left to do, then
   // handles what is still queued (device notifications).
-  void WaitForWorker() {
+  bool WaitForWorker() {
     window.PumpUntil([this] { return dlg->m_pThread->IsIdle(); });
     window.PumpPending();
+    return true;
   }
 
   void ClickStart() {
@@ -89,11 +90,11 @@ class DialogHarness {
     WaitForWorker();
   }
 
-  void Post(uint32_t job) {
-    dlg->m_bBusy = 1;
-    dlg->m_pThread->PostToThread(job, reinterpret_cast<uintptr_t>(dlg.get()), 0);
-    WaitForWorker();
-  }
+  // The download thread's smaller jobs, on the memory class of the image
+  // the dialog accepted (or the one a test gave it); false when the dialog
+  // did not start the job.
+  bool EraseChip() { return dlg->StartEraseChip(dlg->m_memClass) && WaitForWorker(); }
+  bool ResetCamera() { return dlg->StartResetCamera() && WaitForWorker(); }
 
   bool Enabled(int id) { return view.ControlState(id).enabled; }
   std::string Text(int id) { return view.GetText(id); }

@@ -29,8 +29,12 @@ class Session {
   void Init(bool report);
   // Serves the window until the download thread has nothing left to do.
   void WaitForJob();
-  void Job(uint32_t message);
-  // Shows a status line and progress as the download thread would.
+  // Runs the download thread's erase-chip job (on `memoryClass`) or its
+  // reset job to the end; false when the dialog did not start it.
+  bool EraseChip(int memoryClass);
+  bool ResetCamera();
+  // A job of the command's own, shown as the download thread's are.
+  void BeginJob(const std::string& status);
   void ShowStatus(const std::string& text);
   void ShowProgress(uint32_t done, uint32_t total);
 

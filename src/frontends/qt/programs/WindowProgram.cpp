@@ -68,7 +68,7 @@ std::unique_ptr<QApplication> OpenApplication(const char* program, const char* h
 }
 
 void TakeDroppedFiles(platform::QtDialogView& view, CZarnetDlg& dlg) {
-  view.AcceptFileDrops([&dlg] { return !dlg.m_bBusy; });
+  view.AcceptFileDrops([&dlg] { return !dlg.IsBusy(); });
 }
 
 int RunZarnetWindow(const WindowStart& start) {
