@@ -128,8 +128,8 @@ class QtDialogHarness {
   TempDir dir;
   platform::FilesInFolder files;
   std::optional<platform::ScopedPlatform> inForce;
-  platform::QtWindow window;
-  platform::QtDialogView view;
+  frontends::qt::QtWindow window;
+  frontends::qt::QtDialogView view;
   std::unique_ptr<CZarnetDlg> dlg;
   std::optional<DialogSession> session;
   std::vector<ShownBox> boxes;

@@ -103,8 +103,8 @@ class DialogHarness {
   TempDir dir;
   platform::FilesInFolder files;
   std::optional<platform::ScopedPlatform> inForce;
-  platform::HeadlessWindow window;
-  platform::HeadlessView view;
+  frontends::headless::HeadlessWindow window;
+  frontends::headless::HeadlessView view;
   std::unique_ptr<CZarnetDlg> dlg;
   std::optional<DialogSession> session;
   std::vector<std::string> statusLines;

@@ -49,7 +49,7 @@ TEST_P(Win32Download, EndsWithTheResultInItsColour) {
   d.h.view.OnChange([&](int id) {
     const auto position = static_cast<int>(::SendMessageW(d.h.Control(IDC_PROGRESS), PBM_GETPOS, 0, 0));
     const auto high = static_cast<int>(::SendMessageW(d.h.Control(IDC_PROGRESS), PBM_GETRANGE, FALSE, 0));
-    if (midway || !d.h.dlg->m_bBusy || id != platform::win32::Win32DialogView::kProgressChange || position < high / 2)
+    if (midway || !d.h.dlg->m_bBusy || id != frontends::win32::Win32DialogView::kProgressChange || position < high / 2)
       return;
     midway = true;
     EXPECT_FALSE(d.h.Enabled(IDC_BTN_START));

@@ -137,7 +137,7 @@ namespace {
 TEST(Win32DeviceChange, RegisteredWithTheSystemEachMessageIsHandledOnce) {
   SubstituteDialog d;
   const auto cam = d.world.AddCamera();
-  platform::win32::Win32DeviceNotifications notifications(d.h.Dialog());
+  frontends::win32::Win32DeviceNotifications notifications(d.h.Dialog());
   platform::Platform seams;
   seams.notifications = &notifications;
   std::optional<platform::ScopedPlatform> windowNotifications(std::in_place, seams);

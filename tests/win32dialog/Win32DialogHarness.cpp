@@ -44,7 +44,7 @@ ShownBox ReadBox(HWND box) {
 Win32DialogHarness* Win32DialogHarness::current_ = nullptr;
 
 Win32DialogHarness::Win32DialogHarness(const platform::Platform& platform)
-    : view(window, ::GetModuleHandleW(nullptr), platform::win32::ProgramApplicationName()) {
+    : view(window, ::GetModuleHandleW(nullptr), frontends::win32::ProgramApplicationName()) {
   inForce.emplace(platform);
   current_ = this;
   hook_ = ::SetWindowsHookExW(WH_CBT, OnWindowEvent, nullptr, ::GetCurrentThreadId());

@@ -63,8 +63,8 @@ class Win32DialogHarness {
   COLORREF AnsweredTextColour(int id);
 
   std::optional<platform::ScopedPlatform> inForce;
-  platform::win32::Win32Window window;
-  platform::win32::Win32DialogView view;
+  frontends::win32::Win32Window window;
+  frontends::win32::Win32DialogView view;
   std::unique_ptr<CZarnetDlg> dlg;
   std::optional<DialogSession> session;
   std::vector<ShownBox> boxes;

@@ -21,7 +21,7 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   CZarnetDlg& Dlg() { return *dlg_; }
-  platform::HeadlessView& View() { return view_; }
+  frontends::headless::HeadlessView& View() { return view_; }
   TerminalReport& Report() { return report_; }
 
   // Starts the dialog (which identifies the first camera); with `report`
@@ -39,8 +39,8 @@ class Session {
   void ShowProgress(uint32_t done, uint32_t total);
 
  private:
-  platform::HeadlessWindow window_;
-  platform::HeadlessView view_;
+  frontends::headless::HeadlessWindow window_;
+  frontends::headless::HeadlessView view_;
   TerminalReport report_;
   std::unique_ptr<CZarnetDlg> dlg_;
   std::optional<DialogSession> running_;
