@@ -27,6 +27,9 @@ namespace msg = platform::msg;
 constexpr platform::Rgb kGreen{0, 255, 0};
 constexpr platform::Rgb kRed{255, 0, 0};
 
+// The result line before a job has ended.
+const char kNoResult[] = "N/A";
+
 }  // namespace
 
 CZarnetDlg::CZarnetDlg(platform::IDialogView& view, platform::IWindow& window)
@@ -173,7 +176,43 @@ void CZarnetDlg::UpdateControlStates() {
   m_view.SetProgressPos(0);
 }
 
-void CZarnetDlg::OnDownloadEnded(bool passed) {
+bool CZarnetDlg::StartEraseChip(int memoryClass) {
+  if (m_bBusy) return false;
+  m_memClass = memoryClass;
+  return StartWorkerJob(WM_DL_ERASE_CHIP);
+}
+
+bool CZarnetDlg::StartResetCamera() { return !m_bBusy && StartWorkerJob(WM_DL_RESET_CAMERA); }
+
+// As Start does: the result of an earlier job must not pass for this one's.
+bool CZarnetDlg::StartWorkerJob(uint32_t message) {
+  m_bPass = 0;
+  m_strResult = kNoResult;
+  ShowTexts();
+  m_bBusy = 1;
+  NoteWorkerReport();
+  if (m_pThread && m_pThread->PostToThread(message, reinterpret_cast<uintptr_t>(this), 0)) return true;
+  m_bBusy = 0;
+  return false;
+}
+
+void CZarnetDlg::BeginJob(const std::string& status) {
+  m_bPass = 0;
+  m_strResult = kNoResult;
+  SetProgressRange(0);
+  ShowStatus(status);
+}
+
+void CZarnetDlg::ShowStatus(const std::string& status) {
+  m_strStatus = status;
+  ShowTexts();
+}
+
+void CZarnetDlg::SetProgressRange(uint32_t range) { m_view.SetProgressRange(0, static_cast<int32_t>(range)); }
+
+void CZarnetDlg::SetProgress(uint32_t position) { m_view.SetProgressPos(static_cast<int32_t>(position)); }
+
+void CZarnetDlg::EndJob(bool passed) {
   m_strResult = passed ? "Pass" : "FAIL";
   m_bPass = passed ? 1 : 0;
   ShowTexts();
@@ -181,19 +220,28 @@ void CZarnetDlg::OnDownloadEnded(bool passed) {
   m_view.SetProgressPos(0);
 }
 
+CZarnetDlg::JobResult CZarnetDlg::Result() const {
+  JobResult result;
+  if (m_strResult != kNoResult) result.outcome = m_bPass ? Outcome::Pass : Outcome::Fail;
+  if (m_pThread) result.reason = m_pThread->m_strReason;
+  return result;
+}
+
 intptr_t CZarnetDlg::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   if ((message >= WM_DL_STATUS && message <= WM_DL_FINISHED) || message == msg::kProgressSetPos) NoteWorkerReport();
   switch (message) {
     case WM_DL_STATUS:
       // The download thread hands its text over with the message.
-      if (lParam) m_strStatus = reinterpret_cast<const char*>(lParam);
-      ShowTexts();
+      if (lParam)
+        ShowStatus(reinterpret_cast<const char*>(lParam));
+      else
+        ShowTexts();
       return 0;
-    case WM_DL_PASS: OnDownloadEnded(true); return 0;
-    case WM_DL_FAIL: OnDownloadEnded(false); return 0;
+    case WM_DL_PASS: EndJob(true); return 0;
+    case WM_DL_FAIL: EndJob(false); return 0;
     case WM_DL_PROGRESS:
-    case msg::kProgressSetPos: m_view.SetProgressPos(static_cast<int32_t>(wParam)); return 0;
-    case WM_DL_RANGE: m_view.SetProgressRange(0, static_cast<int32_t>(wParam)); return 0;
+    case msg::kProgressSetPos: SetProgress(static_cast<uint32_t>(wParam)); return 0;
+    case WM_DL_RANGE: SetProgressRange(static_cast<uint32_t>(wParam)); return 0;
     case WM_DL_FINISHED: IdentifyCamera(); return 0;
     case msg::kDeviceChange:
       return OnDeviceChange(static_cast<uint32_t>(wParam), reinterpret_cast<const platform::DeviceBroadcast*>(lParam));

@@ -69,6 +69,35 @@ class CZarnetDlg final : public platform::IWindowHandler {
 
   platform::IDialogView& View() { return m_view; }
 
+  // A job runs: Start and Get Version wait, device changes are left alone.
+  bool IsBusy() const { return m_bBusy != 0; }
+
+  // The download thread's two smaller jobs, which the window has no button
+  // for. The erase is told its memory class, as a command line may erase a
+  // camera without choosing an image first. False when a job runs already
+  // or the thread could not take this one.
+  bool StartEraseChip(int memoryClass);
+  bool StartResetCamera();
+
+  // What a job shows while it runs. The download thread's messages arrive
+  // here, and so does a job a front end runs by itself (reading the memory),
+  // so that its lines and bar look like the download's.
+  void BeginJob(const std::string& status);  // no result yet, an empty bar
+  void ShowStatus(const std::string& status);
+  void SetProgressRange(uint32_t range);
+  void SetProgress(uint32_t position);
+  void EndJob(bool passed);
+
+  // The last job's outcome as the result line tells it; None before any job
+  // and from Start on. The reason is what the download thread recorded of
+  // its last failure, which the window never shows.
+  enum class Outcome { None, Pass, Fail };
+  struct JobResult {
+    Outcome outcome = Outcome::None;
+    std::string reason;
+  };
+  JobResult Result() const;
+
   // Fields, in the order the download run and acceptance know them.
   platform::IWindow* m_hWnd;
   std::string m_strPath;
@@ -84,10 +113,6 @@ class CZarnetDlg final : public platform::IWindowHandler {
   int32_t m_passIndex = 0;
   std::string m_strStatus = "N/A";
   int32_t m_fwType = 0;
-  int32_t m_bWrite = 1;
-  int32_t m_bVerify = 1;
-  int32_t m_bReset = 1;
-  int32_t m_bReopen = 1;
   std::string m_strError;
   int32_t m_bImageOk = 0;
   int32_t m_memClass = 8;
@@ -100,7 +125,7 @@ class CZarnetDlg final : public platform::IWindowHandler {
   bool StartDownloadThread();
   void StopDownloadThread();
   void EndDialog();
-  void OnDownloadEnded(bool passed);
+  bool StartWorkerJob(uint32_t message);
   bool IsCompatible() const;
   void RegisterForDeviceNotifications();
   void NoteWorkerReport();

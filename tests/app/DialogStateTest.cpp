@@ -272,6 +272,24 @@ TEST(DialogState, RangeIsThirtyTwoBitAndResultColours) {
   EXPECT_EQ(h.view.ControlState(IDC_RESULT).colour, (platform::Rgb{255, 0, 0}));
 }
 
+TEST(DialogState, AFrontEndsOwnJobShowsAsTheThreadsJobsDo) {
+  DialogHarness h;
+  h.Open();
+  h.dlg->EndJob(true);
+  h.dlg->BeginJob("Reading memory ...");
+  EXPECT_EQ(h.Text(IDC_STATUS), "Reading memory ...");
+  EXPECT_EQ(h.Text(IDC_RESULT), "N/A") << "an earlier result is not this job's";
+  EXPECT_EQ(h.dlg->Result().outcome, CZarnetDlg::Outcome::None);
+  EXPECT_EQ(h.view.ProgressHigh(), 0);
+  h.dlg->SetProgressRange(70000);
+  h.dlg->SetProgress(69999);
+  EXPECT_EQ(h.view.ProgressHigh(), 70000);
+  EXPECT_EQ(h.view.ProgressPos(), 69999);
+  h.dlg->EndJob(false);
+  EXPECT_EQ(h.Text(IDC_RESULT), "FAIL");
+  EXPECT_EQ(h.dlg->Result().outcome, CZarnetDlg::Outcome::Fail);
+}
+
 TEST(DialogState, ProgressCallbackBeforeTheThreadExistsChangesNothing) {
   DialogHarness h;
   h.Open();

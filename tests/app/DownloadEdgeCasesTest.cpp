@@ -136,7 +136,7 @@ TEST(DownloadEdgeCases, EraseChipWaits2500MsBeforeLookingForTheSwitchedCamera) {
   h.world.AddCamera(camera);
   h.Open();
   const uint64_t before = h.world.Now();
-  h.Post(WM_DL_ERASE_CHIP);
+  EXPECT_TRUE(h.EraseChip());
   EXPECT_EQ(h.dlg->m_pThread->m_bSuccess, 0);
   EXPECT_EQ(h.world.Now() - before, 2500u + 60 * 500);
 }
@@ -145,7 +145,7 @@ TEST(DownloadEdgeCases, EraseChipProtectsTheFlashAgain) {
   DialogHarness h;
   const auto cam = h.world.AddCamera();
   h.Open();
-  h.Post(WM_DL_ERASE_CHIP);
+  EXPECT_TRUE(h.EraseChip());
   ASSERT_EQ(h.dlg->m_pThread->m_bSuccess, 1);
   EXPECT_EQ(h.world.FlashStatusRegister(cam), 0x8C);
   EXPECT_FALSE(h.world.MemoryWritable(cam));

@@ -132,7 +132,7 @@ TEST(DownloadRules, ByteA7ForFirmwareTypeFourOnClassesFiveAndSix) {
     h.Open();
     ASSERT_EQ(h.dlg->m_fwType, c.fwType);
     if (c.eraseJob) {
-      h.Post(WM_DL_ERASE_CHIP);
+      EXPECT_TRUE(h.EraseChip());
     } else {
       h.ClickStart();
     }

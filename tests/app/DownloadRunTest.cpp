@@ -310,17 +310,31 @@ TEST(DownloadRun, EraseChipAndResetCameraJobs) {
   const auto cam = h.world.AddCamera();
   h.Open();
   h.statusLines.clear();
-  h.Post(WM_DL_ERASE_CHIP);
+  EXPECT_TRUE(h.EraseChip());
   EXPECT_EQ(h.dlg->m_pThread->m_bSuccess, 1);
   EXPECT_EQ(h.world.Memory(cam), std::vector<uint8_t>(65536, 0xFF));
   EXPECT_EQ(h.statusLines,
             (std::vector<std::string>{"Erase Chip ...", "Erase Chip Finished\n", "Corvex Camera Connected"}));
   EXPECT_EQ(h.Text(IDC_RESULT), "Pass");
 
-  h.Post(WM_DL_RESET_CAMERA);
+  EXPECT_TRUE(h.ResetCamera());
   EXPECT_EQ(h.dlg->m_pThread->m_bSuccess, 0) << "the reset job never claims success";
   EXPECT_EQ(h.Text(IDC_RESULT), "Pass");
   EXPECT_FALSE(h.world.IsPresent(cam));
+}
+
+TEST(DownloadRun, ResultTellsTheLastJobAndNoJobStartsWhileOneRuns) {
+  DialogHarness h;
+  h.Open();
+  EXPECT_EQ(h.dlg->Result().outcome, CZarnetDlg::Outcome::None);
+  EXPECT_TRUE(h.ResetCamera());
+  EXPECT_EQ(h.dlg->Result().outcome, CZarnetDlg::Outcome::Fail);
+  EXPECT_EQ(h.dlg->Result().reason, CDownloadFunc::kReasonNoCamera);
+  h.dlg->m_bBusy = 1;
+  EXPECT_TRUE(h.dlg->IsBusy());
+  EXPECT_FALSE(h.dlg->StartEraseChip(8));
+  EXPECT_FALSE(h.dlg->StartResetCamera());
+  h.dlg->m_bBusy = 0;
 }
 
 }  // namespace

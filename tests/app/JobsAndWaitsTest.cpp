@@ -66,7 +66,7 @@ TEST(Waits, FirstPauseThenSixtyAttemptsHalfASecondApart) {
     h.WriteImage("fw.bin", SampleFor(c.wait == Wait::kAfterMemoryClass ? 6 : 8, 3, 1000));
     h.Open();
     if (c.wait == Wait::kEraseChipDownloadMode) {
-      h.Post(WM_DL_ERASE_CHIP);
+      EXPECT_TRUE(h.EraseChip());
     } else {
       h.ClickStart();
     }
@@ -126,7 +126,7 @@ TEST(EraseChipJob, BranchesAndEndings) {
     h.dlg->m_memClass = c.memClass;
     if (c.fault) h.world.AddFault(cam, *c.fault);
     h.statusLines.clear();
-    h.Post(WM_DL_ERASE_CHIP);
+    EXPECT_TRUE(h.EraseChip());
     EXPECT_EQ(h.world.DownloadModeParameter(cam), 1) << c.what;
     EXPECT_EQ(HasDriverRequest(h.world, 2), c.driverErase) << c.what;
     EXPECT_EQ(HasBlock(h.world, cam, 0x02, 0x04), c.unitErase) << c.what;
@@ -160,7 +160,7 @@ TEST(ResetCameraJob, FailureBranchesReportOnlyTheResult) {
     h.dlg->m_pThread->m_strReason.clear();
     h.dlg->m_strStatus = "untouched";
     h.statusLines.clear();
-    h.Post(WM_DL_RESET_CAMERA);
+    EXPECT_TRUE(h.ResetCamera());
     const std::string what = present ? "reset refused" : "no camera";
     EXPECT_EQ(h.Text(IDC_RESULT), "FAIL") << what;
     EXPECT_EQ(h.dlg->m_bBusy, 0) << what;

@@ -12,7 +12,7 @@
 namespace {
 
 struct Reported {
-  platform::HeadlessView view;
+  frontends::headless::HeadlessView view;
   std::ostringstream out, err;
   int64_t now = 0;
   int columns = 100;

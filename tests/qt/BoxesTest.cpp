@@ -114,11 +114,11 @@ TEST(Boxes, CancellingTheOpenFileDialogKeepsThePath) {
 }
 
 TEST(Boxes, FileFiltersAndExtensionOffsets) {
-  EXPECT_EQ(platform::FileDialogFilters("Firmware(*.bin)|*.bin||"), QStringList{"Firmware(*.bin)"});
-  EXPECT_EQ(platform::FileDialogFilters("Images|*.png|All|*.*||"), (QStringList{"Images (*.png)", "All (*.*)"}));
-  EXPECT_EQ(platform::ExtensionOffset("/tmp/fw.bin"), 8);
-  EXPECT_EQ(platform::ExtensionOffset("/tmp/fw."), 0);
-  EXPECT_EQ(platform::ExtensionOffset("/tmp.d/fw"), 9) << "a full stop in a folder's name is no extension";
+  EXPECT_EQ(frontends::qt::FileDialogFilters("Firmware(*.bin)|*.bin||"), QStringList{"Firmware(*.bin)"});
+  EXPECT_EQ(frontends::qt::FileDialogFilters("Images|*.png|All|*.*||"), (QStringList{"Images (*.png)", "All (*.*)"}));
+  EXPECT_EQ(frontends::qt::ExtensionOffset("/tmp/fw.bin"), 8);
+  EXPECT_EQ(frontends::qt::ExtensionOffset("/tmp/fw."), 0);
+  EXPECT_EQ(frontends::qt::ExtensionOffset("/tmp.d/fw"), 9) << "a full stop in a folder's name is no extension";
 }
 
 }  // namespace

@@ -1,9 +1,7 @@
 #pragma once
 // The main dialog in its Qt window over a substitute world in virtual time.
-// The test's thread is the Qt main thread and so the window's thread; it
-// serves the window by running the event loop while the download thread
-// works. Modal boxes are not shown: each is handed over fully built and
-// recorded, then ended as OK would end it.
+// Modal boxes are not shown: each is handed over fully built and recorded,
+// then ended as OK would end it.
 
 #include <QApplication>
 #include <QColor>
@@ -14,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,13 +49,12 @@ inline ShownBox ReadBox(QDialog& box) {
   return shown;
 }
 
-class QtDialogHarness {
+// The Qt window: the test's thread is the Qt main thread and serves the
+// window by running the event loop.
+template <>
+class DialogFront<frontends::qt::QtDialogView> {
  public:
-  explicit QtDialogHarness(const substitute::SubstituteWorldConfig& config = {})
-      : world(config), files(dir.Path().string()), view(window) {
-    platform::Platform p = world.Platform();
-    p.files = &files;
-    inForce.emplace(p);
+  DialogFront() : view(window) {
     view.SetModalHook([this](QDialog& box) {
       boxes.push_back(ReadBox(box));
       if (onBox)
@@ -72,46 +70,18 @@ class QtDialogHarness {
                      [this](int value) { progressValues.push_back(value); });
   }
 
-  ~QtDialogHarness() {
-    Close();
-    ResetDeviceState();
-    inForce.reset();
-  }
-
-  std::string WriteImage(const std::string& name, const std::vector<uint8_t>& bytes) { return dir.Write(name, bytes); }
-
-  // Builds and initialises the dialog as the application does, then shows
-  // its window.
-  void Open() {
-    Close();  // a second Open starts afresh
-    dlg = std::make_unique<CZarnetDlg>(view, window);
-    session.emplace(*dlg);
-    // Each time the worker runs dry it wakes the main thread.
-    if (dlg->m_pThread) dlg->m_pThread->SetIdleListener([this] { window.PostTask([] {}); });
+  void Shown() {
     view.Window()->show();
     ProcessPending();
   }
-
-  void Close() {
-    session.reset();
-    dlg.reset();
+  static bool PumpUntil(const std::function<bool()>& done) {
+    while (!done()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return true;
   }
-
+  static void PumpPending() { ProcessPending(); }
   static void ProcessPending() { QCoreApplication::processEvents(); }
 
-  // Serves the window until the download thread has nothing left to do,
-  // then handles what is still queued (device notifications).
-  void WaitForWorker() {
-    while (!dlg->m_pThread->IsIdle()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    ProcessPending();
-  }
-
   void Click(int id) { QTest::mouseClick(Button(id), Qt::LeftButton); }
-
-  void ClickStartAndWait() {
-    Click(IDC_BTN_START);
-    WaitForWorker();
-  }
 
   QPushButton* Button(int id) { return qobject_cast<QPushButton*>(view.Control(id)); }
   QLabel* Label(int id) { return qobject_cast<QLabel*>(view.Control(id)); }
@@ -124,14 +94,8 @@ class QtDialogHarness {
     return texts;
   }
 
-  substitute::SubstituteWorld world;
-  TempDir dir;
-  platform::FilesInFolder files;
-  std::optional<platform::ScopedPlatform> inForce;
-  platform::QtWindow window;
-  platform::QtDialogView view;
-  std::unique_ptr<CZarnetDlg> dlg;
-  std::optional<DialogSession> session;
+  frontends::qt::QtWindow window;
+  frontends::qt::QtDialogView view;
   std::vector<ShownBox> boxes;
   std::vector<std::string> statusLines;
   std::vector<int> progressValues;
@@ -140,3 +104,5 @@ class QtDialogHarness {
   std::function<void(QDialog&)> onBox;
   std::function<void(int, const std::string&)> onText;
 };
+
+using QtDialogHarness = DialogHarnessOn<frontends::qt::QtDialogView>;

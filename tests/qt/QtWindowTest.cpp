@@ -25,7 +25,7 @@ class RecordingHandler final : public platform::IWindowHandler {
 };
 
 TEST(QtWindow, ASendFromAnotherThreadIsHandledOnTheMainThreadAndReturnsItsResult) {
-  platform::QtWindow window;
+  frontends::qt::QtWindow window;
   RecordingHandler handler;
   window.SetHandler(&handler);
   std::atomic<intptr_t> result{-1};
@@ -41,7 +41,7 @@ TEST(QtWindow, ASendFromAnotherThreadIsHandledOnTheMainThreadAndReturnsItsResult
 }
 
 TEST(QtWindow, ASendOnTheMainThreadRunsTheHandlerAtOnce) {
-  platform::QtWindow window;
+  frontends::qt::QtWindow window;
   RecordingHandler handler;
   window.SetHandler(&handler);
   EXPECT_TRUE(window.IsWindowThread());
@@ -50,7 +50,7 @@ TEST(QtWindow, ASendOnTheMainThreadRunsTheHandlerAtOnce) {
 }
 
 TEST(QtWindow, PostsAndTasksRunLaterInOrder) {
-  platform::QtWindow window;
+  frontends::qt::QtWindow window;
   RecordingHandler handler;
   window.SetHandler(&handler);
   EXPECT_TRUE(window.Post(1056, 0, 0));
@@ -62,7 +62,7 @@ TEST(QtWindow, PostsAndTasksRunLaterInOrder) {
 }
 
 TEST(QtWindow, CloseReleasesAWaitingSenderAndTurnsLaterMessagesAway) {
-  platform::QtWindow window;
+  frontends::qt::QtWindow window;
   RecordingHandler handler;
   window.SetHandler(&handler);
   std::atomic<intptr_t> result{-1};

@@ -14,18 +14,18 @@ namespace {
 
 // The registration ends after the dialog and the device state it left.
 struct DialogOverDirectShow {
-  DialogOverDirectShow() : cam(d.world.AddCamera()), camera(d.world, cam) {
+  DialogOverDirectShow() : cam(h.world.AddCamera()), camera(h.world, cam) {
     platform::Platform p = camera.Platform();
-    p.files = &d.files;
-    d.h.inForce.reset();
-    d.h.inForce.emplace(p);
+    p.files = &h.files;
+    h.inForce.reset();
+    h.inForce.emplace(p);
   }
   ~DialogOverDirectShow() {
-    d.h.Close();
+    h.Close();
     ResetDeviceState();
   }
 
-  SubstituteDialog d;
+  Win32DialogHarness h;
   substitute::DeviceId cam;
   RegisteredCamera camera;
 };
@@ -34,19 +34,19 @@ TEST(DirectShowDialog, ShowsTheRegisteredCameraAndADownloadPassesInGreen) {
   DialogOverDirectShow s;
   ASSERT_TRUE(s.camera.Registered());
   const auto image = SampleFor(8, 3, 10000);
-  s.d.WriteImage("fw.bin", image);
-  s.d.h.Open();
-  ASSERT_EQ(s.d.h.Text(IDC_STATUS), "Corvex Camera Connected");
-  ASSERT_TRUE(s.d.h.Enabled(IDC_BTN_START));
+  s.h.WriteImage("fw.bin", image);
+  s.h.Open();
+  ASSERT_EQ(s.h.Text(IDC_STATUS), "Corvex Camera Connected");
+  ASSERT_TRUE(s.h.Enabled(IDC_BTN_START));
 
-  s.d.h.Click(IDC_BTN_START);
-  ASSERT_TRUE(s.d.h.WaitForWorker());
-  EXPECT_EQ(s.d.h.Text(IDC_RESULT), "Pass");
-  EXPECT_EQ(s.d.h.AnsweredTextColour(IDC_RESULT), RGB(0, 255, 0));
-  EXPECT_EQ(s.d.h.Text(IDC_STATUS), "Corvex Camera Connected");
-  const auto memory = s.d.world.Memory(s.cam);
+  s.h.Click(IDC_BTN_START);
+  ASSERT_TRUE(s.h.WaitForWorker());
+  EXPECT_EQ(s.h.Text(IDC_RESULT), "Pass");
+  EXPECT_EQ(s.h.AnsweredTextColour(IDC_RESULT), RGB(0, 255, 0));
+  EXPECT_EQ(s.h.Text(IDC_STATUS), "Corvex Camera Connected");
+  const auto memory = s.h.world.Memory(s.cam);
   EXPECT_TRUE(std::equal(image.begin(), image.end(), memory.begin()));
-  EXPECT_TRUE(SaveScreenshot(Capture(s.d.h.Dialog()), "passed-directshow"));
+  EXPECT_TRUE(SaveScreenshot(Capture(s.h.Dialog()), "passed-directshow"));
 }
 
 }  // namespace

@@ -28,49 +28,49 @@ class Win32Download : public testing::TestWithParam<Outcome> {};
 
 TEST_P(Win32Download, EndsWithTheResultInItsColour) {
   const Outcome& run = GetParam();
-  SubstituteDialog d;
-  const auto cam = d.world.AddCamera(substitute::CameraOfClass(6));
-  d.WriteImage("fw.bin", SampleFor(6));
-  d.h.Open();
-  ASSERT_TRUE(d.h.boxes.empty());
-  ASSERT_TRUE(d.h.Enabled(IDC_BTN_START));
-  ASSERT_TRUE(SaveScreenshot(Capture(d.h.Dialog()), "idle"));
+  Win32DialogHarness h;
+  const auto cam = h.world.AddCamera(substitute::CameraOfClass(6));
+  h.WriteImage("fw.bin", SampleFor(6));
+  h.Open();
+  ASSERT_TRUE(h.boxes.empty());
+  ASSERT_TRUE(h.Enabled(IDC_BTN_START));
+  ASSERT_TRUE(SaveScreenshot(Capture(h.Dialog()), "idle"));
   if (run.fails) {
     substitute::FaultRule write;
     write.kind = substitute::AccessKind::kControlSet;
     write.selector = 10;
     write.commandClass = 0x02;
     write.opcode = 0x91;
-    d.world.AddFault(cam, write);
+    h.world.AddFault(cam, write);
   }
 
   // Half way through, the window shows the run as it goes.
   bool midway = false;
-  d.h.view.OnChange([&](int id) {
-    const auto position = static_cast<int>(::SendMessageW(d.h.Control(IDC_PROGRESS), PBM_GETPOS, 0, 0));
-    const auto high = static_cast<int>(::SendMessageW(d.h.Control(IDC_PROGRESS), PBM_GETRANGE, FALSE, 0));
-    if (midway || !d.h.dlg->m_bBusy || id != platform::win32::Win32DialogView::kProgressChange || position < high / 2)
+  h.view.OnChange([&](int id) {
+    const auto position = static_cast<int>(::SendMessageW(h.Control(IDC_PROGRESS), PBM_GETPOS, 0, 0));
+    const auto high = static_cast<int>(::SendMessageW(h.Control(IDC_PROGRESS), PBM_GETRANGE, FALSE, 0));
+    if (midway || !h.dlg->m_bBusy || id != frontends::win32::Win32DialogView::kProgressChange || position < high / 2)
       return;
     midway = true;
-    EXPECT_FALSE(d.h.Enabled(IDC_BTN_START));
-    EXPECT_FALSE(d.h.Enabled(IDC_BTN_GET_VERSION));
+    EXPECT_FALSE(h.Enabled(IDC_BTN_START));
+    EXPECT_FALSE(h.Enabled(IDC_BTN_GET_VERSION));
     if (!run.fails) {
-      EXPECT_TRUE(SaveScreenshot(Capture(d.h.Dialog()), "running"));
+      EXPECT_TRUE(SaveScreenshot(Capture(h.Dialog()), "running"));
     }
   });
-  d.h.Click(IDC_BTN_START);
-  ASSERT_TRUE(d.h.WaitForWorker());
-  d.h.view.OnChange(nullptr);
+  h.Click(IDC_BTN_START);
+  ASSERT_TRUE(h.WaitForWorker());
+  h.view.OnChange(nullptr);
 
   EXPECT_EQ(midway, !run.fails);
-  EXPECT_EQ(d.h.Text(IDC_RESULT), run.result);
-  EXPECT_EQ(d.h.AnsweredTextColour(IDC_RESULT), run.colour);
-  EXPECT_EQ(::SendMessageW(d.h.Control(IDC_PROGRESS), PBM_GETPOS, 0, 0), 0);
-  EXPECT_TRUE(d.h.Enabled(IDC_BTN_START));
-  EXPECT_TRUE(d.h.boxes.empty()) << "a download shows no message box";
-  const Picture picture = Capture(d.h.Dialog());
+  EXPECT_EQ(h.Text(IDC_RESULT), run.result);
+  EXPECT_EQ(h.AnsweredTextColour(IDC_RESULT), run.colour);
+  EXPECT_EQ(::SendMessageW(h.Control(IDC_PROGRESS), PBM_GETPOS, 0, 0), 0);
+  EXPECT_TRUE(h.Enabled(IDC_BTN_START));
+  EXPECT_TRUE(h.boxes.empty()) << "a download shows no message box";
+  const Picture picture = Capture(h.Dialog());
   EXPECT_TRUE(SaveScreenshot(picture, run.name));
-  const RECT result = AreaInPicture(d.h.Control(IDC_RESULT));
+  const RECT result = AreaInPicture(h.Control(IDC_RESULT));
   EXPECT_GT(picture.Count(result, run.colour), 20) << "the drawn result";
   EXPECT_EQ(picture.Count(result, run.otherColour), 0);
 }

@@ -24,40 +24,40 @@ std::string MenuText(HMENU menu, UINT position) {
 }
 
 TEST(Win32Opening, TitleMenuIconsFontAndTheFirstMessage) {
-  SubstituteDialog d;
-  d.h.Open();
-  EXPECT_EQ(WindowText(d.h.Dialog()), "Zarnet v1.09");
-  EXPECT_EQ(d.h.Text(IDC_STATUS), "No Corvex Camera");
-  EXPECT_EQ(d.h.Text(IDC_VERSION), "Ver: N/A");
-  EXPECT_EQ(d.h.Text(IDC_RESULT), "N/A");
-  EXPECT_FALSE(d.h.Visible(IDC_BTN_BROWSE));
-  EXPECT_FALSE(d.h.Enabled(IDC_BTN_BROWSE));
-  EXPECT_FALSE(d.h.Enabled(IDC_BTN_START));
-  EXPECT_FALSE(d.h.Enabled(IDC_BTN_GET_VERSION));
-  EXPECT_FALSE(d.h.Enabled(IDC_VERSION));
-  EXPECT_EQ(d.h.AnsweredTextColour(IDC_RESULT), RGB(255, 0, 0)) << "the first N/A is red";
+  Win32DialogHarness h;
+  h.Open();
+  EXPECT_EQ(WindowText(h.Dialog()), "Zarnet v1.09");
+  EXPECT_EQ(h.Text(IDC_STATUS), "No Corvex Camera");
+  EXPECT_EQ(h.Text(IDC_VERSION), "Ver: N/A");
+  EXPECT_EQ(h.Text(IDC_RESULT), "N/A");
+  EXPECT_FALSE(h.Visible(IDC_BTN_BROWSE));
+  EXPECT_FALSE(h.Enabled(IDC_BTN_BROWSE));
+  EXPECT_FALSE(h.Enabled(IDC_BTN_START));
+  EXPECT_FALSE(h.Enabled(IDC_BTN_GET_VERSION));
+  EXPECT_FALSE(h.Enabled(IDC_VERSION));
+  EXPECT_EQ(h.AnsweredTextColour(IDC_RESULT), RGB(255, 0, 0)) << "the first N/A is red";
 
   // The message box names the program, as a dialog library names an
   // application made without a name.
-  ASSERT_EQ(d.h.boxes.size(), 1u);
-  EXPECT_EQ(d.h.boxes[0].caption, "win32_dialog_tests");
-  EXPECT_EQ(d.h.boxes[0].text, "Cannot find any Firmware data");
-  EXPECT_EQ(d.h.boxes[0].buttons, std::vector<std::string>{"OK"});
+  ASSERT_EQ(h.boxes.size(), 1u);
+  EXPECT_EQ(h.boxes[0].caption, "win32_dialog_tests");
+  EXPECT_EQ(h.boxes[0].text, "Cannot find any Firmware data");
+  EXPECT_EQ(h.boxes[0].buttons, std::vector<std::string>{"OK"});
 
-  const HMENU menu = ::GetSystemMenu(d.h.Dialog(), FALSE);
+  const HMENU menu = ::GetSystemMenu(h.Dialog(), FALSE);
   const int count = ::GetMenuItemCount(menu);
   ASSERT_GE(count, 2);
   EXPECT_EQ(::GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
   EXPECT_EQ(::GetMenuItemID(menu, count - 1), IDM_ABOUTBOX);
   EXPECT_EQ(MenuText(menu, count - 1), IDS_ABOUTBOX);
 
-  const LRESULT big = d.h.Send(WM_GETICON, ICON_BIG, 0), small = d.h.Send(WM_GETICON, ICON_SMALL, 0);
+  const LRESULT big = h.Send(WM_GETICON, ICON_BIG, 0), small = h.Send(WM_GETICON, ICON_SMALL, 0);
   EXPECT_NE(big, 0);
   EXPECT_NE(small, 0);
-  EXPECT_EQ(d.h.Send(WM_QUERYDRAGICON, 0, 0), big);
+  EXPECT_EQ(h.Send(WM_QUERYDRAGICON, 0, 0), big);
 
   LOGFONTW result{};
-  ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(d.h.Control(IDC_RESULT), WM_GETFONT, 0, 0)), sizeof result,
+  ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(h.Control(IDC_RESULT), WM_GETFONT, 0, 0)), sizeof result,
                &result);
   EXPECT_EQ(result.lfHeight, -24);
   EXPECT_EQ(result.lfWeight, 700);
@@ -66,14 +66,14 @@ TEST(Win32Opening, TitleMenuIconsFontAndTheFirstMessage) {
 
 TEST(Win32Opening, EnterDoesNothingWhileTheCloseBoxAndEscapeEndTheDialog) {
   for (const UINT closing : {static_cast<UINT>(WM_CLOSE), static_cast<UINT>(WM_COMMAND)}) {
-    SubstituteDialog d;
-    d.h.Open();
-    d.h.Send(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    EXPECT_FALSE(d.h.view.Closed());
-    d.h.Send(closing, closing == WM_COMMAND ? MAKEWPARAM(IDCANCEL, BN_CLICKED) : 0, 0);
-    EXPECT_TRUE(d.h.view.Closed()) << closing;
-    EXPECT_TRUE(d.h.dlg->Ended());
-    EXPECT_FALSE(::IsWindowVisible(d.h.Dialog()));
+    Win32DialogHarness h;
+    h.Open();
+    h.Send(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_FALSE(h.view.Closed());
+    h.Send(closing, closing == WM_COMMAND ? MAKEWPARAM(IDCANCEL, BN_CLICKED) : 0, 0);
+    EXPECT_TRUE(h.view.Closed()) << closing;
+    EXPECT_TRUE(h.dlg->Ended());
+    EXPECT_FALSE(::IsWindowVisible(h.Dialog()));
   }
 }
 
@@ -91,26 +91,26 @@ DEV_BROADCAST_DEVICEINTERFACE_W Interface(const platform::Guid& guid, DWORD size
 
 TEST(Win32DeviceChange, IdleRemovalAndCaptureArrivalReidentifyWhileBusyNothingChanges) {
   substitute::SubstituteWorldConfig quiet;
-  SubstituteDialog d(quiet);
+  Win32DialogHarness h(quiet);
   // Only the window's messages announce devices here.
-  d.world.SetNotificationRegistrationFails(true);
-  const auto cam = d.world.AddCamera();
-  d.h.Open();
-  ASSERT_EQ(d.h.Text(IDC_STATUS), "Corvex Camera Connected");
+  h.world.SetNotificationRegistrationFails(true);
+  const auto cam = h.world.AddCamera();
+  h.Open();
+  ASSERT_EQ(h.Text(IDC_STATUS), "Corvex Camera Connected");
   const auto send = [&](WPARAM event, const void* record) {
-    return d.h.Send(WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(record));
+    return h.Send(WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(record));
   };
 
-  d.world.Unplug(cam);
-  d.h.dlg->m_bBusy = 1;
+  h.world.Unplug(cam);
+  h.dlg->m_bBusy = 1;
   EXPECT_EQ(send(DBT_DEVICEREMOVECOMPLETE, nullptr), TRUE);
-  EXPECT_EQ(d.h.Text(IDC_STATUS), "Corvex Camera Connected") << "busy: nothing changes";
-  d.h.dlg->m_bBusy = 0;
+  EXPECT_EQ(h.Text(IDC_STATUS), "Corvex Camera Connected") << "busy: nothing changes";
+  h.dlg->m_bBusy = 0;
   EXPECT_EQ(send(DBT_DEVICEREMOVECOMPLETE, nullptr), TRUE);
-  EXPECT_EQ(d.h.Text(IDC_STATUS), "No Corvex Camera");
-  EXPECT_FALSE(d.h.Enabled(IDC_BTN_GET_VERSION));
+  EXPECT_EQ(h.Text(IDC_STATUS), "No Corvex Camera");
+  EXPECT_FALSE(h.Enabled(IDC_BTN_GET_VERSION));
 
-  d.world.Plug(cam);
+  h.world.Plug(cam);
   const platform::Guid other{0x53F56307, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
   const auto otherClass = Interface(other);
   const auto tooShort = Interface(platform::kCaptureInterfaceClass, 20);
@@ -119,15 +119,15 @@ TEST(Win32DeviceChange, IdleRemovalAndCaptureArrivalReidentifyWhileBusyNothingCh
   EXPECT_EQ(send(DBT_DEVICEARRIVAL, &otherClass), TRUE);
   EXPECT_EQ(send(DBT_DEVICEARRIVAL, &tooShort), TRUE);
   EXPECT_EQ(send(DBT_DEVNODES_CHANGED, &capture), TRUE);
-  EXPECT_EQ(d.h.Text(IDC_STATUS), "No Corvex Camera") << "none of these is a capture device's arrival";
-  d.h.dlg->m_bBusy = 1;
+  EXPECT_EQ(h.Text(IDC_STATUS), "No Corvex Camera") << "none of these is a capture device's arrival";
+  h.dlg->m_bBusy = 1;
   EXPECT_EQ(send(DBT_DEVICEARRIVAL, &capture), TRUE);
-  EXPECT_EQ(d.h.Text(IDC_STATUS), "No Corvex Camera") << "busy: nothing changes";
-  d.h.dlg->m_bBusy = 0;
+  EXPECT_EQ(h.Text(IDC_STATUS), "No Corvex Camera") << "busy: nothing changes";
+  h.dlg->m_bBusy = 0;
   EXPECT_EQ(send(DBT_DEVICEARRIVAL, &capture), TRUE);
-  EXPECT_EQ(d.h.Text(IDC_STATUS), "Corvex Camera Connected");
-  EXPECT_EQ(d.h.Text(IDC_VERSION), "Ver: 21-0615-0042");
-  EXPECT_TRUE(d.h.Enabled(IDC_BTN_GET_VERSION));
+  EXPECT_EQ(h.Text(IDC_STATUS), "Corvex Camera Connected");
+  EXPECT_EQ(h.Text(IDC_VERSION), "Ver: 21-0615-0042");
+  EXPECT_TRUE(h.Enabled(IDC_BTN_GET_VERSION));
 }
 
 }  // namespace
@@ -135,26 +135,26 @@ TEST(Win32DeviceChange, IdleRemovalAndCaptureArrivalReidentifyWhileBusyNothingCh
 namespace {
 
 TEST(Win32DeviceChange, RegisteredWithTheSystemEachMessageIsHandledOnce) {
-  SubstituteDialog d;
-  const auto cam = d.world.AddCamera();
-  platform::win32::Win32DeviceNotifications notifications(d.h.Dialog());
+  Win32DialogHarness h;
+  const auto cam = h.world.AddCamera();
+  frontends::win32::Win32DeviceNotifications notifications(h.Dialog());
   platform::Platform seams;
   seams.notifications = &notifications;
   std::optional<platform::ScopedPlatform> windowNotifications(std::in_place, seams);
-  d.h.Open();
-  EXPECT_NE(d.h.dlg->m_hDevNotify, 0u) << "RegisterDeviceNotificationW takes the dialog's window";
+  h.Open();
+  EXPECT_NE(h.dlg->m_hDevNotify, 0u) << "RegisterDeviceNotificationW takes the dialog's window";
 
-  const auto blocks = [&] { return d.world.CommandBlocks(cam).size(); };
+  const auto blocks = [&] { return h.world.CommandBlocks(cam).size(); };
   size_t before = blocks();
-  d.h.window.Send(WM_DL_FINISHED, 0, 0);  // one identification
+  h.window.Send(WM_DL_FINISHED, 0, 0);  // one identification
   const size_t identification = blocks() - before;
   ASSERT_GT(identification, 0u);
   before = blocks();
   const auto capture = Interface(platform::kCaptureInterfaceClass);
-  d.h.Send(WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&capture));
-  d.h.PumpPending();
+  h.Send(WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&capture));
+  h.PumpPending();
   EXPECT_EQ(blocks() - before, identification);
-  d.h.Close();  // unregisters while the window's notifications are in force
+  h.Close();  // unregisters while the window's notifications are in force
 }
 
 }  // namespace
@@ -162,11 +162,11 @@ TEST(Win32DeviceChange, RegisteredWithTheSystemEachMessageIsHandledOnce) {
 namespace {
 
 TEST(Win32Opening, MinimisedTheWindowDrawsTheProgramsIcon) {
-  SubstituteDialog d;
-  d.h.Open();
-  ::ShowWindow(d.h.Dialog(), SW_MINIMIZE);
-  ASSERT_TRUE(::IsIconic(d.h.Dialog()));
-  const Picture picture = Capture(d.h.Dialog());
+  Win32DialogHarness h;
+  h.Open();
+  ::ShowWindow(h.Dialog(), SW_MINIMIZE);
+  ASSERT_TRUE(::IsIconic(h.Dialog()));
+  const Picture picture = Capture(h.Dialog());
   const RECT all{0, 0, picture.width, picture.height};
   EXPECT_GT(picture.Count(all, RGB(0x2B, 0x4C, 0x7E)), 0) << "the icon's body colour";
 }

@@ -48,7 +48,7 @@ TEST(Win32Program, ShowsTheDialogUntilItsCloseBoxEndsTheRun) {
     TempDir dir;
     if (withImage) dir.Write("fw.bin", SampleFor(8));
     platform::FilesInFolder files(dir.Path().string());
-    platform::ScopedPlatform inForce(SubstituteDialog::WorldWithFiles(world, files));
+    platform::ScopedPlatform inForce(WorldWithFiles(world, files));
     Seen seen;
     g_seen = &seen;
     const HHOOK hook = ::SetWindowsHookExW(WH_CBT, OnActivate, nullptr, ::GetCurrentThreadId());

@@ -41,27 +41,24 @@ ShownBox ReadBox(HWND box) {
   return shown;
 }
 
-Win32DialogHarness* Win32DialogHarness::current_ = nullptr;
+using Win32Front = DialogFront<frontends::win32::Win32DialogView>;
 
-Win32DialogHarness::Win32DialogHarness(const platform::Platform& platform)
-    : view(window, ::GetModuleHandleW(nullptr), platform::win32::ProgramApplicationName()) {
-  inForce.emplace(platform);
+Win32Front* Win32Front::current_ = nullptr;
+
+Win32Front::DialogFront() : view(window, ::GetModuleHandleW(nullptr), frontends::win32::ProgramApplicationName()) {
   current_ = this;
   hook_ = ::SetWindowsHookExW(WH_CBT, OnWindowEvent, nullptr, ::GetCurrentThreadId());
   sentHook_ = ::SetWindowsHookExW(WH_CALLWNDPROC, OnSentMessage, nullptr, ::GetCurrentThreadId());
 }
 
-Win32DialogHarness::~Win32DialogHarness() {
-  Close();
-  ResetDeviceState();
+Win32Front::~DialogFront() {
   if (hook_) ::UnhookWindowsHookEx(hook_);
   if (sentHook_) ::UnhookWindowsHookEx(sentHook_);
   current_ = nullptr;
-  inForce.reset();
 }
 
-LRESULT CALLBACK Win32DialogHarness::OnWindowEvent(int code, WPARAM wParam, LPARAM lParam) {
-  Win32DialogHarness* self = current_;
+LRESULT CALLBACK Win32Front::OnWindowEvent(int code, WPARAM wParam, LPARAM lParam) {
+  Win32Front* self = current_;
   const auto window = reinterpret_cast<HWND>(wParam);
   if (code == HCBT_ACTIVATE && self && window != self->Dialog() && IsDialogBox(window) &&
       self->seenBoxes_.insert(window).second) {
@@ -74,8 +71,8 @@ LRESULT CALLBACK Win32DialogHarness::OnWindowEvent(int code, WPARAM wParam, LPAR
   return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-LRESULT CALLBACK Win32DialogHarness::OnSentMessage(int code, WPARAM wParam, LPARAM lParam) {
-  Win32DialogHarness* self = current_;
+LRESULT CALLBACK Win32Front::OnSentMessage(int code, WPARAM wParam, LPARAM lParam) {
+  Win32Front* self = current_;
   const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
   // A dialog box's modal loop tells its owner when it runs dry.
   if (code == HC_ACTION && self && self->onIdleBox && sent->message == WM_ENTERIDLE && sent->wParam == MSGF_DIALOGBOX)
@@ -83,23 +80,13 @@ LRESULT CALLBACK Win32DialogHarness::OnSentMessage(int code, WPARAM wParam, LPAR
   return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-void Win32DialogHarness::Open() {
-  Close();
-  dlg = std::make_unique<CZarnetDlg>(view, window);
-  session.emplace(*dlg);
-  // Each time the worker runs dry it wakes the window's thread.
-  if (dlg->m_pThread) dlg->m_pThread->SetIdleListener([this] { window.PostTask([] {}); });
+void Win32Front::Shown() {
   ::ShowWindow(Dialog(), SW_SHOW);
   ::UpdateWindow(Dialog());
   PumpPending();
 }
 
-void Win32DialogHarness::Close() {
-  session.reset();
-  dlg.reset();
-}
-
-bool Win32DialogHarness::PumpUntil(const std::function<bool()>& done) {
+bool Win32Front::PumpUntil(const std::function<bool()>& done) {
   int silences = 0;
   for (int handled = 0; handled < kMessageCap;) {
     if (done()) return true;
@@ -121,7 +108,7 @@ bool Win32DialogHarness::PumpUntil(const std::function<bool()>& done) {
   return false;
 }
 
-void Win32DialogHarness::PumpPending() {
+void Win32Front::PumpPending() {
   MSG message{};
   for (int handled = 0; handled < kMessageCap && ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE); ++handled) {
     if (!::IsDialogMessageW(Dialog(), &message)) {
@@ -131,13 +118,7 @@ void Win32DialogHarness::PumpPending() {
   }
 }
 
-bool Win32DialogHarness::WaitForWorker() {
-  const bool idle = PumpUntil([this] { return dlg->m_pThread->IsIdle(); });
-  PumpPending();
-  return idle;
-}
-
-COLORREF Win32DialogHarness::AnsweredTextColour(int id) {
+COLORREF Win32Front::AnsweredTextColour(int id) {
   HDC dc = ::CreateCompatibleDC(nullptr);
   ::SetTextColor(dc, RGB(1, 2, 3));
   Send(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(Control(id)));
@@ -145,12 +126,3 @@ COLORREF Win32DialogHarness::AnsweredTextColour(int id) {
   ::DeleteDC(dc);
   return colour;
 }
-
-platform::Platform SubstituteDialog::WorldWithFiles(substitute::SubstituteWorld& world, platform::IFileSystem& files) {
-  platform::Platform p = world.Platform();
-  p.files = &files;
-  return p;
-}
-
-SubstituteDialog::SubstituteDialog(const substitute::SubstituteWorldConfig& config)
-    : world(config), files(dir.Path().string()), h(WorldWithFiles(world, files)) {}

@@ -1,23 +1,19 @@
 #pragma once
 // The main dialog in its native window, on the test's thread, over a
-// platform the test puts in force (a substitute world here; any backend
-// fits). The test pumps the thread's real message loop until what it waits
-// for holds. Boxes the dialog opens (message boxes, the about box) are seen
-// by a thread hook as they activate, recorded, and ended with OK unless the
-// test takes them over.
+// substitute world (a test may put another backend in force instead). Boxes
+// the dialog opens (message boxes, the about box) are seen by a thread hook
+// as they activate, recorded, and ended with OK unless the test takes them
+// over.
 
 #include <windows.h>
 
 #include <functional>
-#include <memory>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "frontends/win32/Win32DialogView.h"
 #include "frontends/win32/Win32Window.h"
-#include "platform/Platform.h"
 #include "support/DialogHarness.h"
 
 // What a box showed.
@@ -32,25 +28,21 @@ std::string WindowText(HWND window);
 bool IsDialogBox(HWND window);
 ShownBox ReadBox(HWND box);
 
-class Win32DialogHarness {
+// The native window: the test pumps the thread's real message loop until
+// what it waits for holds.
+template <>
+class DialogFront<frontends::win32::Win32DialogView> {
  public:
-  // `platform` stays in force while the harness lives.
-  explicit Win32DialogHarness(const platform::Platform& platform);
-  ~Win32DialogHarness();
-  Win32DialogHarness(const Win32DialogHarness&) = delete;
-  Win32DialogHarness& operator=(const Win32DialogHarness&) = delete;
+  DialogFront();
+  ~DialogFront();
+  DialogFront(const DialogFront&) = delete;
+  DialogFront& operator=(const DialogFront&) = delete;
 
-  // Builds and initialises the dialog as the application does, then shows
-  // its window.
-  void Open();
-  void Close();
-
+  void Shown();
   // Serves the window until `done` holds; false when it never does (a cap
   // on messages, and on silences, ends the wait instead of hanging).
   bool PumpUntil(const std::function<bool()>& done);
   void PumpPending();
-  // Until the download thread has nothing left to do, then what is queued.
-  bool WaitForWorker();
 
   HWND Dialog() const { return view.Handle(); }
   HWND Control(int id) const { return ::GetDlgItem(Dialog(), id); }
@@ -62,11 +54,8 @@ class Win32DialogHarness {
   // The text colour the dialog answers WM_CTLCOLORSTATIC with for `id`.
   COLORREF AnsweredTextColour(int id);
 
-  std::optional<platform::ScopedPlatform> inForce;
-  platform::win32::Win32Window window;
-  platform::win32::Win32DialogView view;
-  std::unique_ptr<CZarnetDlg> dlg;
-  std::optional<DialogSession> session;
+  frontends::win32::Win32Window window;
+  frontends::win32::Win32DialogView view;
   std::vector<ShownBox> boxes;
   // Called with each box as it activates, instead of ending it with OK.
   std::function<void(HWND box)> onBox;
@@ -76,20 +65,10 @@ class Win32DialogHarness {
  private:
   static LRESULT CALLBACK OnWindowEvent(int code, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK OnSentMessage(int code, WPARAM wParam, LPARAM lParam);
-  static Win32DialogHarness* current_;
+  static DialogFront* current_;
   HHOOK hook_ = nullptr;
   HHOOK sentHook_ = nullptr;
   std::set<HWND> seenBoxes_;
 };
 
-// The harness over a substitute world whose files are a scratch folder.
-struct SubstituteDialog {
-  explicit SubstituteDialog(const substitute::SubstituteWorldConfig& config = {});
-  std::string WriteImage(const std::string& name, const std::vector<uint8_t>& bytes) { return dir.Write(name, bytes); }
-  static platform::Platform WorldWithFiles(substitute::SubstituteWorld& world, platform::IFileSystem& files);
-
-  substitute::SubstituteWorld world;
-  TempDir dir;
-  platform::FilesInFolder files;
-  Win32DialogHarness h;
-};
+using Win32DialogHarness = DialogHarnessOn<frontends::win32::Win32DialogView>;

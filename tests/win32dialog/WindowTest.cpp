@@ -82,27 +82,27 @@ void ExpectMatchesTemplate(HWND dialog, const DialogTemplate& expected) {
 }
 
 TEST(Win32Window, MainDialogIsMadeAsTheTemplateSays) {
-  SubstituteDialog d;
-  ExpectMatchesTemplate(d.h.Dialog(), MainDialogTemplate());
-  const LONG style = ::GetWindowLongW(d.h.Dialog(), GWL_STYLE);
+  Win32DialogHarness h;
+  ExpectMatchesTemplate(h.Dialog(), MainDialogTemplate());
+  const LONG style = ::GetWindowLongW(h.Dialog(), GWL_STYLE);
   EXPECT_EQ(style & (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME),
             WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME);
   EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
-  EXPECT_TRUE(::GetWindowLongW(d.h.Dialog(), GWL_EXSTYLE) & WS_EX_APPWINDOW);
+  EXPECT_TRUE(::GetWindowLongW(h.Dialog(), GWL_EXSTYLE) & WS_EX_APPWINDOW);
   wchar_t about[64] = {};
   ASSERT_GT(::LoadStringW(::GetModuleHandleW(nullptr), 101, about, 64), 0);
   EXPECT_EQ(Narrow(about), IDS_ABOUTBOX);
 }
 
 TEST(Win32Window, AboutBoxIsMadeAsTheTemplateSays) {
-  SubstituteDialog d;
-  d.h.Open();
-  d.h.onBox = [](HWND box) {
+  Win32DialogHarness h;
+  h.Open();
+  h.onBox = [](HWND box) {
     ExpectMatchesTemplate(box, AboutBoxTemplate());
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
   };
-  d.h.Send(WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-  EXPECT_EQ(d.h.boxes.size(), 2u) << "the start-up message, then the about box";
+  h.Send(WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+  EXPECT_EQ(h.boxes.size(), 2u) << "the start-up message, then the about box";
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 
 MemoryRead ReadMemoryShown(Session& session, int memoryClass, std::optional<uint32_t> length) {
   const uint32_t key = session.Dlg().m_cameraKey;
-  session.ShowStatus("Reading memory ...");
+  session.BeginJob("Reading memory ...");
   uint32_t shownAt = 0;
   const MemoryReadProgress progress = [&](uint32_t done, uint32_t total) {
     if (done < shownAt || done - shownAt >= 0x1000 || done == total) {

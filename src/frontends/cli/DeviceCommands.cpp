@@ -26,7 +26,6 @@
 #include "Session.h"
 #include "Simulation.h"
 #include "device/Device.h"
-#include "download/DownloadMessages.h"
 #include "download/ImageAcceptance.h"
 #include "download/MemoryBackup.h"
 #include "download/TransferLength.h"
@@ -331,13 +330,20 @@ int Refused(Session& session, const std::string& reason) {
   return kExitRefused;
 }
 
+// The result line's text for `outcome`; none when no job ended.
+std::optional<std::string> ResultText(CZarnetDlg::Outcome outcome) {
+  if (outcome == CZarnetDlg::Outcome::None) return std::nullopt;
+  return outcome == CZarnetDlg::Outcome::Pass ? "Pass" : "FAIL";
+}
+
 // The simulation's memory file is saved before the result is told: a memory
 // that could not be kept is no success. Nor is a simulated run that spoke
 // to a camera of the line it did not choose.
 int Outcome(Session& session, Simulation* simulation, const std::string& device) {
-  std::string result = session.View().GetText(IDC_RESULT);
-  int status = result == "Pass" ? kExitOk : kExitRefused;
-  std::string reason = session.Dlg().m_pThread->m_strReason;
+  const CZarnetDlg::JobResult ended = session.Dlg().Result();
+  std::optional<std::string> result = ResultText(ended.outcome);
+  int status = ended.outcome == CZarnetDlg::Outcome::Pass ? kExitOk : kExitRefused;
+  std::string reason = ended.reason;
   if (const std::string trespass = simulation ? simulation->OtherCamerasSpokenTo(device) : ""; !trespass.empty()) {
     reason = reason.empty() ? trespass : reason + "; " + trespass;
     result = "FAIL";
@@ -350,6 +356,16 @@ int Outcome(Session& session, Simulation* simulation, const std::string& device)
   // What the window shows after the camera was opened again.
   TellVersion(session);
   session.Report().Result(result, status, reason);
+  return status;
+}
+
+// A job of the command's own ends in the dialog as the download thread's
+// jobs do, and is told from there; `failure` says why it failed.
+int EndOwnJob(Session& session, const std::string& failure) {
+  session.Dlg().EndJob(failure.empty());
+  const CZarnetDlg::Outcome outcome = session.Dlg().Result().outcome;
+  const int status = outcome == CZarnetDlg::Outcome::Pass ? kExitOk : kExitRefused;
+  session.Report().Result(ResultText(outcome), status, failure);
   return status;
 }
 
@@ -395,7 +411,7 @@ int Flash(const CommandLine& c, InterruptGuard& interrupts, Session& session, co
   ForceEightByteTransfers(c.eightByteTransfers);
   interrupts.Arm("download");
   dlg.HandleMessage(platform::msg::kCommand, IDC_BTN_START, 0);
-  if (!dlg.m_bBusy) return Refused(session, dlg.m_strError);
+  if (!dlg.IsBusy()) return Refused(session, dlg.m_strError);
   session.WaitForJob();
   interrupts.Disarm();
   return Outcome(session, simulation, c.device);
@@ -435,9 +451,7 @@ int Verify(const CommandLine& c, Session& session) {
   const MemoryRead read = ReadMemoryShown(session, dlg.m_memClass, dlg.m_firmwareLength);
   std::string difference =
       read.Ok() ? FirstDifference(read.bytes, dlg.m_pFirmware.get(), dlg.m_firmwareLength) : read.failure;
-  const int status = difference.empty() ? kExitOk : kExitRefused;
-  session.Report().Result(std::string(status == kExitOk ? "Pass" : "FAIL"), status, difference);
-  return status;
+  return EndOwnJob(session, difference);
 }
 
 int RunVerify(const CommandLine& c, std::ostream& out, std::ostream& err) {
@@ -455,16 +469,10 @@ int RunRead(const CommandLine& c, std::ostream& out, std::ostream& err) {
   Session session(out, err, c.json);
   session.Init(true);
   if (!session.Dlg().m_cameraKey) return Refused(session, session.Dlg().m_strStatus);
-  const std::string failure = BackUpMemory(session, memoryClass, c.length, c.file);
-  if (!failure.empty()) {
-    session.Report().Result(std::string("FAIL"), kExitRefused, failure);
-    return kExitRefused;
-  }
-  session.Report().Result(std::string("Pass"), kExitOk, "");
-  return kExitOk;
+  return EndOwnJob(session, BackUpMemory(session, memoryClass, c.length, c.file));
 }
 
-int RunJob(const CommandLine& c, uint32_t job, InterruptGuard& interrupts, std::ostream& out, std::ostream& err) {
+int RunJob(const CommandLine& c, bool erase, InterruptGuard& interrupts, std::ostream& out, std::ostream& err) {
   const int memoryClass = c.simulation.memoryClass.value_or(8);
   if (MemoryFileRefused(c, memoryClass, out, err)) return kExitUsage;
   auto simulation = MaybeSimulate(c, memoryClass);
@@ -472,14 +480,14 @@ int RunJob(const CommandLine& c, uint32_t job, InterruptGuard& interrupts, std::
   if (std::string error; !choice.Make(c.device, &error)) return UsageFailure(c, error, out, err);
   Session session(out, err, c.json);
   session.Init(true);
-  session.Dlg().m_memClass = memoryClass;
   session.Report().EndBarLine();
-  if (job == WM_DL_ERASE_CHIP && session.Dlg().m_cameraKey &&
+  if (erase && session.Dlg().m_cameraKey &&
       !Confirmed("Erase the memory of " + CameraName(session) + "?", c.yes, std::cin, err))
     return Refused(session, "not confirmed; nothing was erased");
-  interrupts.Arm(job == WM_DL_ERASE_CHIP ? "erase" : "reset");
-  session.Job(job);
+  interrupts.Arm(erase ? "erase" : "reset");
+  const bool started = erase ? session.EraseChip(memoryClass) : session.ResetCamera();
   interrupts.Disarm();
+  if (!started) return Refused(session, "the job could not be started");
   return Outcome(session, simulation.get(), c.device);
 }
 
@@ -551,5 +559,5 @@ int RunDeviceCommand(const std::string& name, const Arguments& args, std::ostrea
   if (name == "read") return RunRead(c, out, err);
   if (name == "flash") return RunFlash(c, interrupts, out, err);
   if (name == "verify") return RunVerify(c, out, err);
-  return RunJob(c, name == "erase-chip" ? WM_DL_ERASE_CHIP : WM_DL_RESET_CAMERA, interrupts, out, err);
+  return RunJob(c, name == "erase-chip", interrupts, out, err);
 }

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include "Terminal.h"
-#include "download/DownloadMessages.h"
 #include "ui/Resource.h"
 
 Session::Session(std::ostream& out, std::ostream& err, bool json)
@@ -28,27 +27,35 @@ void Session::Init(bool report) {
 
 void Session::WaitForJob() {
   // The range a backup left is not the job's: a range set from now on is.
-  view_.SetProgressRange(0, 0);
+  dlg_->SetProgressRange(0);
   report_.JobStarts();
   window_.PumpUntil([this] { return dlg_->m_pThread->IsIdle(); });
   window_.PumpPending();
 }
 
-void Session::Job(uint32_t message) {
-  dlg_->m_bBusy = 1;
-  dlg_->m_pThread->PostToThread(message, reinterpret_cast<uintptr_t>(dlg_.get()), 0);
+bool Session::EraseChip(int memoryClass) {
+  if (!dlg_->StartEraseChip(memoryClass)) return false;
   WaitForJob();
+  return true;
 }
 
-void Session::ShowStatus(const std::string& text) {
-  dlg_->m_strStatus = text;
-  dlg_->HandleMessage(WM_DL_STATUS, 0, 0);
+bool Session::ResetCamera() {
+  if (!dlg_->StartResetCamera()) return false;
+  WaitForJob();
+  return true;
 }
+
+void Session::BeginJob(const std::string& status) {
+  shownRange_ = 0;
+  dlg_->BeginJob(status);
+}
+
+void Session::ShowStatus(const std::string& text) { dlg_->ShowStatus(text); }
 
 void Session::ShowProgress(uint32_t done, uint32_t total) {
   if (total != shownRange_) {
     shownRange_ = total;
-    dlg_->HandleMessage(WM_DL_RANGE, total, 0);
+    dlg_->SetProgressRange(total);
   }
-  dlg_->HandleMessage(WM_DL_PROGRESS, done, 0);
+  dlg_->SetProgress(done);
 }

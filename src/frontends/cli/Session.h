@@ -21,7 +21,7 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   CZarnetDlg& Dlg() { return *dlg_; }
-  platform::HeadlessView& View() { return view_; }
+  frontends::headless::HeadlessView& View() { return view_; }
   TerminalReport& Report() { return report_; }
 
   // Starts the dialog (which identifies the first camera); with `report`
@@ -29,14 +29,18 @@ class Session {
   void Init(bool report);
   // Serves the window until the download thread has nothing left to do.
   void WaitForJob();
-  void Job(uint32_t message);
-  // Shows a status line and progress as the download thread would.
+  // Runs the download thread's erase-chip job (on `memoryClass`) or its
+  // reset job to the end; false when the dialog did not start it.
+  bool EraseChip(int memoryClass);
+  bool ResetCamera();
+  // A job of the command's own, shown as the download thread's are.
+  void BeginJob(const std::string& status);
   void ShowStatus(const std::string& text);
   void ShowProgress(uint32_t done, uint32_t total);
 
  private:
-  platform::HeadlessWindow window_;
-  platform::HeadlessView view_;
+  frontends::headless::HeadlessWindow window_;
+  frontends::headless::HeadlessView view_;
   TerminalReport report_;
   std::unique_ptr<CZarnetDlg> dlg_;
   std::optional<DialogSession> running_;

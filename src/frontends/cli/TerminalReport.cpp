@@ -34,8 +34,8 @@ int64_t SteadyMilliseconds() {
 
 }  // namespace
 
-TerminalReport::TerminalReport(platform::HeadlessView& view, std::ostream& out, std::ostream& err, bool json, bool bar,
-                               BarEnvironment environment)
+TerminalReport::TerminalReport(frontends::headless::HeadlessView& view, std::ostream& out, std::ostream& err, bool json,
+                               bool bar, BarEnvironment environment)
     : view_(view), out_(out), err_(err), json_(json), bar_(bar && !json), environment_(std::move(environment)) {
   if (!environment_.nowMs) environment_.nowMs = SteadyMilliseconds;
   if (!environment_.columns) environment_.columns = [] { return 0; };
@@ -65,8 +65,8 @@ void TerminalReport::JobStarts() {
 
 void TerminalReport::OnChange(int controlId) {
   if (controlId == IDC_STATUS) Status(view_.GetText(IDC_STATUS));
-  if (controlId == platform::HeadlessView::kProgressControl) Progress();
-  if (controlId == platform::HeadlessView::kMessageBox) ShowMessageBox(view_.MessageBoxes().back());
+  if (controlId == frontends::headless::HeadlessView::kProgressControl) Progress();
+  if (controlId == frontends::headless::HeadlessView::kMessageBox) ShowMessageBox(view_.MessageBoxes().back());
   if (controlId == IDC_RESULT && !view_.GetText(IDC_RESULT).empty()) jobRunning_ = false;
 }
 

@@ -20,7 +20,7 @@ class TerminalReport {
     std::function<int64_t()> nowMs;
     std::function<int()> columns;
   };
-  TerminalReport(platform::HeadlessView& view, std::ostream& out, std::ostream& err, bool json, bool bar,
+  TerminalReport(frontends::headless::HeadlessView& view, std::ostream& out, std::ostream& err, bool json, bool bar,
                  BarEnvironment environment = {});
   // From now on every change of the view is reported.
   void Attach();
@@ -55,7 +55,7 @@ class TerminalReport {
   void ShowMessageBox(const std::string& text);
   std::string ResultLine(const std::optional<std::string>& result, int exitStatus, const std::string& reason) const;
 
-  platform::HeadlessView& view_;
+  frontends::headless::HeadlessView& view_;
   std::ostream& out_;
   std::ostream& err_;
   const bool json_;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace platform {
+namespace frontends::headless {
 
 void HeadlessAboutView::SelectAndScroll(int32_t start, int32_t end) {
   const size_t length = text_.size();
@@ -53,13 +53,13 @@ bool HeadlessView::AddAboutMenuEntry(uint32_t commandId, const std::string& text
   return true;
 }
 
-void HeadlessView::RunAboutBox(IAboutDialog& about) {
+void HeadlessView::RunAboutBox(platform::IAboutDialog& about) {
   HeadlessAboutView box;
   about.OnInitDialog(box);
   aboutTexts_.push_back(box.Text());
 }
 
-bool HeadlessView::RunOpenFileDialog(const OpenFileRequest& request, OpenFileResult* result) {
+bool HeadlessView::RunOpenFileDialog(const platform::OpenFileRequest& request, platform::OpenFileResult* result) {
   openFileRequests_.push_back(request);
   if (!openFileAnswer_) return false;
   *result = *openFileAnswer_;
@@ -73,4 +73,4 @@ void HeadlessView::ClearRecords() {
   openFileRequests_.clear();
 }
 
-}  // namespace platform
+}  // namespace frontends::headless

@@ -11,9 +11,9 @@
 
 #include "platform/DialogView.h"
 
-namespace platform {
+namespace frontends::headless {
 
-class HeadlessAboutView final : public IAboutView {
+class HeadlessAboutView final : public platform::IAboutView {
  public:
   void SetReadOnly(bool readOnly) override { readOnly_ = readOnly; }
   int32_t TextLength() override { return static_cast<int32_t>(text_.size()); }
@@ -29,13 +29,13 @@ class HeadlessAboutView final : public IAboutView {
   bool readOnly_ = false;
 };
 
-class HeadlessView final : public IDialogView {
+class HeadlessView final : public platform::IDialogView {
  public:
   struct Control {
     std::string text;
     bool enabled = true;
     bool shown = true;
-    std::optional<Rgb> colour;
+    std::optional<platform::Rgb> colour;
     int fontHeight = 0, fontWeight = 0;
   };
 
@@ -45,14 +45,14 @@ class HeadlessView final : public IDialogView {
   void Show(int controlId, bool shown) override { controls_[controlId].shown = shown; }
   void SetProgressRange(int32_t low, int32_t high) override;
   void SetProgressPos(int32_t position) override;
-  void SetTextColour(int controlId, Rgb colour) override { controls_[controlId].colour = colour; }
+  void SetTextColour(int controlId, platform::Rgb colour) override { controls_[controlId].colour = colour; }
   void SetFont(int controlId, int pixelHeight, int weight) override;
   void ShowMessageBox(const std::string& text) override;
   std::string GetTitle() override { return title_; }
   void SetTitle(const std::string& title) override { title_ = title; }
   bool AddAboutMenuEntry(uint32_t commandId, const std::string& text) override;
-  void RunAboutBox(IAboutDialog& about) override;
-  bool RunOpenFileDialog(const OpenFileRequest& request, OpenFileResult* result) override;
+  void RunAboutBox(platform::IAboutDialog& about) override;
+  bool RunOpenFileDialog(const platform::OpenFileRequest& request, platform::OpenFileResult* result) override;
   bool AskYesNo(const std::string& text) override {
     questions_.push_back(text);
     return yesAnswer_;
@@ -70,13 +70,13 @@ class HeadlessView final : public IDialogView {
   const std::vector<std::string>& Questions() const { return questions_; }
   const std::vector<std::string>& AboutTexts() const { return aboutTexts_; }
   std::optional<std::pair<uint32_t, std::string>> AboutMenuEntry() const { return menuEntry_; }
-  const std::vector<OpenFileRequest>& OpenFileRequests() const { return openFileRequests_; }
+  const std::vector<platform::OpenFileRequest>& OpenFileRequests() const { return openFileRequests_; }
   void ClearRecords();
 
   // What tests set up.
   void SetTitleForTest(const std::string& title) { title_ = title; }
   void SetHasMenu(bool hasMenu) { hasMenu_ = hasMenu; }
-  void AnswerOpenFile(std::optional<OpenFileResult> answer) { openFileAnswer_ = std::move(answer); }
+  void AnswerOpenFile(std::optional<platform::OpenFileResult> answer) { openFileAnswer_ = std::move(answer); }
   void AnswerQuestions(bool yes) { yesAnswer_ = yes; }
   // Called for every text change and progress position, for live output.
   void OnChange(std::function<void(int controlId)> listener) { listener_ = std::move(listener); }
@@ -96,13 +96,13 @@ class HeadlessView final : public IDialogView {
   std::vector<std::string> questions_;
   bool yesAnswer_ = false;
   std::vector<std::string> aboutTexts_;
-  std::vector<OpenFileRequest> openFileRequests_;
+  std::vector<platform::OpenFileRequest> openFileRequests_;
   std::optional<std::pair<uint32_t, std::string>> menuEntry_;
-  std::optional<OpenFileResult> openFileAnswer_;
+  std::optional<platform::OpenFileResult> openFileAnswer_;
   std::string title_;
   bool hasMenu_ = true;
   bool closed_ = false;
   std::function<void(int)> listener_;
 };
 
-}  // namespace platform
+}  // namespace frontends::headless

@@ -1,6 +1,6 @@
 #include "frontends/headless/HeadlessWindow.h"
 
-namespace platform {
+namespace frontends::headless {
 
 HeadlessWindow::~HeadlessWindow() { Close(); }
 
@@ -10,4 +10,4 @@ void HeadlessWindow::PumpUntil(const std::function<bool()>& done) {
   }
 }
 
-}  // namespace platform
+}  // namespace frontends::headless

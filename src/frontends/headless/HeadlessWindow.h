@@ -7,9 +7,9 @@
 
 #include "platform/WindowQueue.h"
 
-namespace platform {
+namespace frontends::headless {
 
-class HeadlessWindow final : public WindowQueue {
+class HeadlessWindow final : public platform::WindowQueue {
  public:
   HeadlessWindow() = default;
   ~HeadlessWindow() override;
@@ -30,4 +30,4 @@ class HeadlessWindow final : public WindowQueue {
   void WakeWindowThread() override {}
 };
 
-}  // namespace platform
+}  // namespace frontends::headless

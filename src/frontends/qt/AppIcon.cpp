@@ -4,7 +4,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 
-namespace platform::qt {
+namespace frontends::qt {
 
 namespace {
 
@@ -51,4 +51,4 @@ QIcon AppIcon() {
   return icon;
 }
 
-}  // namespace platform::qt
+}  // namespace frontends::qt

@@ -3,8 +3,8 @@
 
 #include <QIcon>
 
-namespace platform::qt {
+namespace frontends::qt {
 
 QIcon AppIcon();
 
-}  // namespace platform::qt
+}  // namespace frontends::qt

@@ -4,7 +4,7 @@
 #include <QFontMetrics>
 #include <cmath>
 
-namespace platform::qt {
+namespace frontends::qt {
 
 namespace {
 
@@ -39,4 +39,4 @@ QFont DialogFont(const DialogTemplate& dialog) {
   return font;
 }
 
-}  // namespace platform::qt
+}  // namespace frontends::qt

@@ -7,7 +7,7 @@
 
 #include "ui/DialogTemplates.h"
 
-namespace platform::qt {
+namespace frontends::qt {
 
 // Dialog units to pixels for one font, rounded as the window system rounds:
 // a horizontal unit is a quarter of the font's average character width, a
@@ -30,4 +30,4 @@ class DialogUnits {
 // The dialogs' font: the desktop's general font family at the template's size.
 QFont DialogFont(const DialogTemplate& dialog);
 
-}  // namespace platform::qt
+}  // namespace frontends::qt

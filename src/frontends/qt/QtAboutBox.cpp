@@ -11,7 +11,7 @@
 #include "platform/WindowMessages.h"
 #include "ui/Resource.h"
 
-namespace platform::qt {
+namespace frontends::qt {
 
 void QtAboutView::SetReadOnly(bool readOnly) {
   edit_.setReadOnly(readOnly);
@@ -57,4 +57,4 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
   ok->setFocus();
 }
 
-}  // namespace platform::qt
+}  // namespace frontends::qt

@@ -9,10 +9,10 @@
 
 class QPlainTextEdit;
 
-namespace platform::qt {
+namespace frontends::qt {
 
 // The notice control: a multi-line text whose selection the logic replaces.
-class QtAboutView final : public IAboutView {
+class QtAboutView final : public platform::IAboutView {
  public:
   explicit QtAboutView(QPlainTextEdit& edit) : edit_(edit) {}
   void SetReadOnly(bool readOnly) override;
@@ -34,4 +34,4 @@ class AboutBox final : public QDialog {
   QPlainTextEdit* notice_ = nullptr;
 };
 
-}  // namespace platform::qt
+}  // namespace frontends::qt

@@ -29,9 +29,9 @@
 #include "platform/WindowMessages.h"
 #include "ui/Resource.h"
 
-namespace platform {
+namespace frontends::qt {
 
-namespace qt {
+namespace msg = platform::msg;
 
 // The top-level window. Keys and the close box become the dialog's commands;
 // the window never closes by itself.
@@ -78,8 +78,6 @@ class DialogWindow final : public QDialog {
   QtDialogView& view_;
 };
 
-}  // namespace qt
-
 namespace {
 
 constexpr uint32_t MakeCommand(int controlId, uint32_t notification) {
@@ -99,7 +97,8 @@ QString ShownText(QWidget* control) {
 
 }  // namespace
 
-QtDialogView::QtDialogView(IWindow& window) : window_(window), dialog_(std::make_unique<qt::DialogWindow>(*this)) {
+QtDialogView::QtDialogView(platform::IWindow& window)
+    : window_(window), dialog_(std::make_unique<qt::DialogWindow>(*this)) {
   // The dialog decides when the program ends; a message box closing while
   // the main window is still hidden must not end it.
   QApplication::setQuitOnLastWindowClosed(false);
@@ -210,7 +209,7 @@ void QtDialogView::SetProgressPos(int32_t position) {
   ProgressBar()->setValue(std::clamp(position, progressLow_, progressHigh_));
 }
 
-void QtDialogView::SetTextColour(int controlId, Rgb colour) {
+void QtDialogView::SetTextColour(int controlId, platform::Rgb colour) {
   QWidget* control = Control(controlId);
   if (!control) return;
   QPalette palette = control->palette();
@@ -271,7 +270,7 @@ bool QtDialogView::AddAboutMenuEntry(uint32_t commandId, const std::string& text
   return true;
 }
 
-void QtDialogView::RunAboutBox(IAboutDialog& about) {
+void QtDialogView::RunAboutBox(platform::IAboutDialog& about) {
   qt::AboutBox box(dialog_.get());
   qt::QtAboutView notice(box.Notice());
   about.OnInitDialog(notice);
@@ -301,7 +300,7 @@ uint16_t ExtensionOffset(const std::string& path) {
   return static_cast<uint16_t>(dot + 1);
 }
 
-bool QtDialogView::RunOpenFileDialog(const OpenFileRequest& request, OpenFileResult* result) {
+bool QtDialogView::RunOpenFileDialog(const platform::OpenFileRequest& request, platform::OpenFileResult* result) {
   if (chosenFile_) {
     // The file was chosen already, on the command line or by a drop: the
     // dialog would hand it back as it was given, with its one filter.
@@ -378,4 +377,4 @@ void QtDialogView::RunModal() {
   modalLoop_ = nullptr;
 }
 
-}  // namespace platform
+}  // namespace frontends::qt

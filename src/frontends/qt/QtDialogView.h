@@ -26,16 +26,14 @@ class QMimeData;
 class QProgressBar;
 class QWidget;
 
-namespace platform {
+namespace frontends::qt {
 
-namespace qt {
 class DialogWindow;
-}
 
-class QtDialogView final : public IDialogView {
+class QtDialogView final : public platform::IDialogView {
  public:
   // Builds the window hidden, as a dialog is before its initialisation ends.
-  explicit QtDialogView(IWindow& window);
+  explicit QtDialogView(platform::IWindow& window);
   ~QtDialogView() override;
   QtDialogView(const QtDialogView&) = delete;
   QtDialogView& operator=(const QtDialogView&) = delete;
@@ -46,15 +44,15 @@ class QtDialogView final : public IDialogView {
   void Show(int controlId, bool shown) override;
   void SetProgressRange(int32_t low, int32_t high) override;
   void SetProgressPos(int32_t position) override;
-  void SetTextColour(int controlId, Rgb colour) override;
+  void SetTextColour(int controlId, platform::Rgb colour) override;
   void SetFont(int controlId, int pixelHeight, int weight) override;
   void ShowMessageBox(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
   std::string GetTitle() override;
   void SetTitle(const std::string& title) override;
   bool AddAboutMenuEntry(uint32_t commandId, const std::string& text) override;
-  void RunAboutBox(IAboutDialog& about) override;
-  bool RunOpenFileDialog(const OpenFileRequest& request, OpenFileResult* result) override;
+  void RunAboutBox(platform::IAboutDialog& about) override;
+  bool RunOpenFileDialog(const platform::OpenFileRequest& request, platform::OpenFileResult* result) override;
   void CloseDialog() override;
 
   // Shows the window and serves it until the dialog has ended; returns at
@@ -100,7 +98,7 @@ class QtDialogView final : public IDialogView {
   // the control still shows them, else what the control shows.
   std::string TextOf(int controlId, QWidget* control) const;
 
-  IWindow& window_;
+  platform::IWindow& window_;
   std::unique_ptr<qt::DialogWindow> dialog_;
   std::map<int, QWidget*> controls_;
   // The bytes of the last text set on each control. Qt holds text as UTF-16,
@@ -128,4 +126,4 @@ QStringList FileDialogFilters(const std::string& filter);
 // extension.
 uint16_t ExtensionOffset(const std::string& path);
 
-}  // namespace platform
+}  // namespace frontends::qt

@@ -2,7 +2,7 @@
 
 #include <QMetaObject>
 
-namespace platform {
+namespace frontends::qt {
 
 // Closed before the queue goes, so that no sender wakes a window half torn down.
 QtWindow::~QtWindow() { Close(); }
@@ -14,4 +14,4 @@ void QtWindow::WakeWindowThread() {
       this, [this] { HandlePending(); }, Qt::QueuedConnection);
 }
 
-}  // namespace platform
+}  // namespace frontends::qt

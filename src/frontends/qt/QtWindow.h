@@ -10,9 +10,9 @@
 
 #include "platform/WindowQueue.h"
 
-namespace platform {
+namespace frontends::qt {
 
-class QtWindow final : public QObject, public WindowQueue {
+class QtWindow final : public QObject, public platform::WindowQueue {
  public:
   // Made on the Qt main thread, which then serves the window.
   QtWindow() = default;
@@ -24,4 +24,4 @@ class QtWindow final : public QObject, public WindowQueue {
   void WakeWindowThread() override;
 };
 
-}  // namespace platform
+}  // namespace frontends::qt

@@ -10,7 +10,7 @@
 #include <unistd.h>
 #endif
 
-namespace platform::qt {
+namespace frontends::qt {
 
 #ifdef _WIN32
 
@@ -83,4 +83,4 @@ void SignalWatch::OnSignal(std::function<void()> callback) {
   Drain();
 }
 
-}  // namespace platform::qt
+}  // namespace frontends::qt

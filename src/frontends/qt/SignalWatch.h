@@ -9,7 +9,7 @@
 
 class QSocketNotifier;
 
-namespace platform::qt {
+namespace frontends::qt {
 
 class SignalWatch {
  public:
@@ -34,4 +34,4 @@ class SignalWatch {
   int received_ = 0;
 };
 
-}  // namespace platform::qt
+}  // namespace frontends::qt

@@ -8,7 +8,7 @@
 
 #include "frontends/qt/AppIcon.h"
 
-namespace platform::qt {
+namespace frontends::qt {
 
 namespace {
 
@@ -91,4 +91,4 @@ std::map<int, QWidget*> BuildControls(const DialogTemplate& dialog, QWidget& cli
   return controls;
 }
 
-}  // namespace platform::qt
+}  // namespace frontends::qt

@@ -7,10 +7,10 @@
 
 #include "frontends/qt/DialogUnits.h"
 
-namespace platform::qt {
+namespace frontends::qt {
 
 // Fills `client` with the template's controls and fixes its size to the
 // template's; returns the controls that have an id.
 std::map<int, QWidget*> BuildControls(const DialogTemplate& dialog, QWidget& client);
 
-}  // namespace platform::qt
+}  // namespace frontends::qt

@@ -6,12 +6,15 @@
 
 #include "platform/win32/SystemGuid.h"
 
-namespace platform::win32 {
+namespace frontends::win32 {
+
+using platform::win32::FromSystemGuid;
+using platform::win32::ToSystemGuid;
 
 // The filter the dialog registers with is 32 bytes long.
 static_assert(sizeof(DEV_BROADCAST_DEVICEINTERFACE_W) == 32);
 
-uintptr_t Win32DeviceNotifications::Register(const Guid& interfaceClass, DeviceEventSink) {
+uintptr_t Win32DeviceNotifications::Register(const platform::Guid& interfaceClass, platform::DeviceEventSink) {
   DEV_BROADCAST_DEVICEINTERFACE_W filter{};
   filter.dbcc_size = sizeof filter;
   filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
@@ -23,10 +26,10 @@ void Win32DeviceNotifications::Unregister(uintptr_t registration) {
   if (registration) ::UnregisterDeviceNotification(reinterpret_cast<HDEVNOTIFY>(registration));
 }
 
-std::optional<DeviceBroadcast> BroadcastFromMessage(LPARAM lParam) {
+std::optional<platform::DeviceBroadcast> BroadcastFromMessage(LPARAM lParam) {
   if (lParam == 0) return std::nullopt;
   const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
-  DeviceBroadcast device;
+  platform::DeviceBroadcast device;
   device.deviceType = header->dbch_devicetype;
   // The class is read only when the record says it is long enough to hold it.
   constexpr size_t kClassEnd = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_classguid) + sizeof(GUID);
@@ -35,4 +38,4 @@ std::optional<DeviceBroadcast> BroadcastFromMessage(LPARAM lParam) {
   return device;
 }
 
-}  // namespace platform::win32
+}  // namespace frontends::win32

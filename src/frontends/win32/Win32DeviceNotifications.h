@@ -12,15 +12,15 @@
 
 #include "platform/DeviceNotifications.h"
 
-namespace platform::win32 {
+namespace frontends::win32 {
 
-class Win32DeviceNotifications final : public IDeviceNotifications {
+class Win32DeviceNotifications final : public platform::IDeviceNotifications {
  public:
   explicit Win32DeviceNotifications(HWND recipient) : recipient_(recipient) {}
 
   // RegisterDeviceNotificationW for the window, with a device-interface
   // filter of the class; 0 when the system refuses.
-  uintptr_t Register(const Guid& interfaceClass, DeviceEventSink sink) override;
+  uintptr_t Register(const platform::Guid& interfaceClass, platform::DeviceEventSink sink) override;
   void Unregister(uintptr_t registration) override;
 
  private:
@@ -30,6 +30,6 @@ class Win32DeviceNotifications final : public IDeviceNotifications {
 // What a WM_DEVICECHANGE's lParam says about the device: nothing for a null
 // lParam, the device type alone for a record of another type or one too
 // short to hold an interface class, and the class of a device interface.
-std::optional<DeviceBroadcast> BroadcastFromMessage(LPARAM lParam);
+std::optional<platform::DeviceBroadcast> BroadcastFromMessage(LPARAM lParam);
 
-}  // namespace platform::win32
+}  // namespace frontends::win32

@@ -12,7 +12,12 @@
 #include "platform/win32/WideText.h"
 #include "ui/Resource.h"
 
-namespace platform::win32 {
+namespace frontends::win32 {
+
+namespace msg = platform::msg;
+using platform::win32::Narrow;
+using platform::win32::Wide;
+
 namespace {
 
 constexpr int kMainDialogResource = 102;
@@ -22,7 +27,7 @@ constexpr int kIconResource = 128;
 constexpr DWORD kLongestPath = 32768;
 
 // The about box's notice control (1008).
-class NoticeView final : public IAboutView {
+class NoticeView final : public platform::IAboutView {
  public:
   explicit NoticeView(HWND edit) : edit_(edit) {}
   void SetReadOnly(bool readOnly) override { ::SendMessageW(edit_, EM_SETREADONLY, readOnly ? TRUE : FALSE, 0); }
@@ -44,7 +49,7 @@ class NoticeView final : public IAboutView {
 INT_PTR CALLBACK AboutBoxProcedure(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     NoticeView notice(::GetDlgItem(box, IDC_EDIT_NOTICE));
-    return reinterpret_cast<IAboutDialog*>(lParam)->OnInitDialog(notice) ? TRUE : FALSE;
+    return reinterpret_cast<platform::IAboutDialog*>(lParam)->OnInitDialog(notice) ? TRUE : FALSE;
   }
   // OK, Escape and the close box (which the dialog manager turns into
   // IDCANCEL) end the box.
@@ -119,7 +124,7 @@ intptr_t Win32DialogView::HandleWindowMessage(HWND window, uint32_t message, WPA
       if ((wParam & 0xFFF0) != IDM_ABOUTBOX) break;
       return window_.Send(msg::kSysCommand, wParam, lParam);
     case WM_DEVICECHANGE: {
-      const std::optional<DeviceBroadcast> device = BroadcastFromMessage(lParam);
+      const std::optional<platform::DeviceBroadcast> device = BroadcastFromMessage(lParam);
       const auto* broadcast = device ? &*device : nullptr;
       return window_.Send(msg::kDeviceChange, wParam, reinterpret_cast<intptr_t>(broadcast));
     }
@@ -196,7 +201,7 @@ void Win32DialogView::SetProgressPos(int32_t position) {
   Changed(kProgressChange);
 }
 
-void Win32DialogView::SetTextColour(int controlId, Rgb colour) {
+void Win32DialogView::SetTextColour(int controlId, platform::Rgb colour) {
   const COLORREF wanted = RGB(colour.red, colour.green, colour.blue);
   const auto [place, added] = colours_.try_emplace(controlId, wanted);
   if (!added && place->second == wanted) return;
@@ -244,12 +249,12 @@ bool Win32DialogView::AddAboutMenuEntry(uint32_t commandId, const std::string& t
   return ::AppendMenuW(menu, MF_STRING, commandId, Wide(text).c_str()) != FALSE;
 }
 
-void Win32DialogView::RunAboutBox(IAboutDialog& about) {
+void Win32DialogView::RunAboutBox(platform::IAboutDialog& about) {
   ::DialogBoxParamW(module_, MAKEINTRESOURCEW(kAboutBoxResource), dialog_, AboutBoxProcedure,
                     reinterpret_cast<LPARAM>(&about));
 }
 
-bool Win32DialogView::RunOpenFileDialog(const OpenFileRequest& request, OpenFileResult* result) {
+bool Win32DialogView::RunOpenFileDialog(const platform::OpenFileRequest& request, platform::OpenFileResult* result) {
   // "Name|pattern||" becomes the system's list of NUL-ended strings.
   std::wstring filter = Wide(request.filter);
   std::replace(filter.begin(), filter.end(), L'|', L'\0');
@@ -305,4 +310,4 @@ std::string ProgramApplicationName() {
   return ApplicationNameFromPath(Narrow(path));
 }
 
-}  // namespace platform::win32
+}  // namespace frontends::win32

@@ -15,9 +15,9 @@
 #include "frontends/win32/Win32Window.h"
 #include "platform/DialogView.h"
 
-namespace platform::win32 {
+namespace frontends::win32 {
 
-class Win32DialogView final : public IDialogView {
+class Win32DialogView final : public platform::IDialogView {
  public:
   // Makes the dialog's window, hidden until RunModal, from the resources of
   // `module`; message boxes carry `applicationName` as their caption.
@@ -32,15 +32,15 @@ class Win32DialogView final : public IDialogView {
   void Show(int controlId, bool shown) override;
   void SetProgressRange(int32_t low, int32_t high) override;
   void SetProgressPos(int32_t position) override;
-  void SetTextColour(int controlId, Rgb colour) override;
+  void SetTextColour(int controlId, platform::Rgb colour) override;
   void SetFont(int controlId, int pixelHeight, int weight) override;
   void ShowMessageBox(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
   std::string GetTitle() override;
   void SetTitle(const std::string& title) override;
   bool AddAboutMenuEntry(uint32_t commandId, const std::string& text) override;
-  void RunAboutBox(IAboutDialog& about) override;
-  bool RunOpenFileDialog(const OpenFileRequest& request, OpenFileResult* result) override;
+  void RunAboutBox(platform::IAboutDialog& about) override;
+  bool RunOpenFileDialog(const platform::OpenFileRequest& request, platform::OpenFileResult* result) override;
   void CloseDialog() override;
 
   // Shows the window and runs the thread's message loop until the dialog
@@ -82,4 +82,4 @@ class Win32DialogView final : public IDialogView {
 std::string ApplicationNameFromPath(const std::string& programPath);
 std::string ProgramApplicationName();
 
-}  // namespace platform::win32
+}  // namespace frontends::win32

@@ -1,6 +1,6 @@
 #include "frontends/win32/Win32Window.h"
 
-namespace platform::win32 {
+namespace frontends::win32 {
 
 // Closed before the wake-up goes, so that no sender posts to a window that
 // is being torn down.
@@ -19,4 +19,4 @@ void Win32Window::WakeWindowThread() {
   if (HWND dialog = dialog_.load()) ::PostMessageW(dialog, WakeMessage(), 0, 0);
 }
 
-}  // namespace platform::win32
+}  // namespace frontends::win32

@@ -13,9 +13,9 @@
 
 #include "platform/WindowQueue.h"
 
-namespace platform::win32 {
+namespace frontends::win32 {
 
-class Win32Window final : public WindowQueue {
+class Win32Window final : public platform::WindowQueue {
  public:
   // Made on the thread that will run the dialog's message loop.
   Win32Window() = default;
@@ -38,4 +38,4 @@ class Win32Window final : public WindowQueue {
   std::atomic<HWND> dialog_{nullptr};
 };
 
-}  // namespace platform::win32
+}  // namespace frontends::win32

@@ -156,7 +156,7 @@ int main(int argc, char* argv[]) {
       OpenApplication("zarnet-demo-window", "use zarnet-cli --simulate on a terminal");
   // Watched before the scratch folder exists and until it is gone: a signal
   // ends the window, and the folder goes as on any other exit.
-  platform::qt::SignalWatch signalWatch;
+  frontends::qt::SignalWatch signalWatch;
   ScratchFolder folder;
   const std::string sampleName = "sample-class" + std::to_string(options->memoryClass) + ".bin";
   if (!WriteSampleImage(folder.Path() / sampleName, options->memoryClass)) return 1;

@@ -67,13 +67,13 @@ std::unique_ptr<QApplication> OpenApplication(const char* program, const char* h
   return application;
 }
 
-void TakeDroppedFiles(platform::QtDialogView& view, CZarnetDlg& dlg) {
-  view.AcceptFileDrops([&dlg] { return !dlg.m_bBusy; });
+void TakeDroppedFiles(frontends::qt::QtDialogView& view, CZarnetDlg& dlg) {
+  view.AcceptFileDrops([&dlg] { return !dlg.IsBusy(); });
 }
 
 int RunZarnetWindow(const WindowStart& start) {
-  platform::QtWindow window;
-  platform::QtDialogView view(window);
+  frontends::qt::QtWindow window;
+  frontends::qt::QtDialogView view(window);
   CZarnetApp app;
   const auto runModal = [&](CZarnetDlg& dlg) {
     TakeDroppedFiles(view, dlg);

@@ -9,12 +9,10 @@
 
 class CZarnetDlg;
 
-namespace platform {
+namespace frontends::qt {
 class QtDialogView;
-namespace qt {
 class SignalWatch;
-}
-}  // namespace platform
+}  // namespace frontends::qt
 
 // What a program usage error and a missing display end with.
 constexpr int kExitUsage = 2;
@@ -33,7 +31,7 @@ struct WindowStart {
   // current directory.
   std::optional<std::string> file;
   // When set, a signal it reports ends the window.
-  platform::qt::SignalWatch* signalWatch = nullptr;
+  frontends::qt::SignalWatch* signalWatch = nullptr;
 };
 
 // Runs the dialog until it has ended; returns the program's exit code.
@@ -42,4 +40,4 @@ int RunZarnetWindow(const WindowStart& start = {});
 
 // Files dropped on the window are chosen as Browse chooses a file, while
 // Browse could be used: not while a download runs.
-void TakeDroppedFiles(platform::QtDialogView& view, CZarnetDlg& dlg);
+void TakeDroppedFiles(frontends::qt::QtDialogView& view, CZarnetDlg& dlg);

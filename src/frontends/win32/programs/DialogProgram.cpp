@@ -16,14 +16,14 @@ int RunZarnetDialog(HINSTANCE module) {
   controls.dwICC = 0xFF;
   ::InitCommonControlsEx(&controls);
 
-  platform::win32::Win32Window window;
-  platform::win32::Win32DialogView view(window, module, platform::win32::ProgramApplicationName());
+  frontends::win32::Win32Window window;
+  frontends::win32::Win32DialogView view(window, module, frontends::win32::ProgramApplicationName());
   // Without its window (resources missing, no desktop) nothing could end
   // the dialog's loop.
   if (!view.Handle()) return kExitNoWindow;
   // Capture devices that come and go are announced to the dialog's window;
   // every other seam stays as it is.
-  platform::win32::Win32DeviceNotifications notifications(view.Handle());
+  frontends::win32::Win32DeviceNotifications notifications(view.Handle());
   platform::Platform seams;
   seams.notifications = &notifications;
   platform::ScopedPlatform inForce(seams);
